@@ -1,0 +1,260 @@
+#include "main_window.h"
+
+#include "form_layout.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+
+using form_layout::px;
+
+namespace {
+
+QString qs(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+std::string text(const QLineEdit* box) { return box->text().toStdString(); }
+void setText(QLineEdit* box, const std::string& utf8) { box->setText(QString::fromStdString(utf8)); }
+
+void fillList(QComboBox* box, std::span<const char* const> entries)
+{
+    for (const char* entry : entries)
+        box->addItem(qs(entry));
+}
+
+QWidget* makeRule(const form_layout::Line& line, QWidget* container)
+{
+    auto* rule = new QWidget(container);
+    rule->setObjectName(line.name);
+    rule->setAutoFillBackground(true);
+    rule->setBackgroundRole(QPalette::Dark);  // the button-shadow colour
+    const int x = px(line.x1), y = px(line.y1);
+    rule->setGeometry(x, y, std::max(1, px(line.x2) - x), std::max(1, px(line.y2) - y));
+    return rule;
+}
+
+}  // namespace
+
+frmVelmar::frmVelmar(std::filesystem::path programFolder, QWidget* parent)
+    : QMainWindow(parent), programFolder_(std::move(programFolder))
+{
+    setObjectName("frmVelmar");
+    setWindowTitle(form_layout::kCaption);
+    buildControls();
+    buildMenu();
+    Form_Load();
+    centreOnScreen();
+}
+
+void frmVelmar::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setFixedSize(px(form_layout::kClientWidth), px(form_layout::kClientHeight));
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    optLv = new QButtonGroup(this);
+    optLv->setObjectName("optLv");
+    QWidget* previousInTabOrder = nullptr;
+
+    for (const auto& c : form_layout::controls()) {
+        QWidget* container = *c.container ? client->findChild<QWidget*>(c.container) : client;
+        QWidget* widget = nullptr;
+        switch (c.kind) {
+        case form_layout::Kind::Label:
+            widget = new QLabel(qs(c.text), container);
+            break;
+        case form_layout::Kind::TextBox:
+            widget = new QLineEdit(qs(c.text), container);
+            break;
+        case form_layout::Kind::Button: {
+            auto* button = new QPushButton(qs(c.text), container);
+            button->setAutoDefault(false);
+            widget = button;
+            break;
+        }
+        case form_layout::Kind::Frame:
+            widget = new QGroupBox(qs(c.text), container);
+            break;
+        case form_layout::Kind::ComboBox:
+            widget = new QComboBox(container);
+            break;
+        case form_layout::Kind::Option: {
+            auto* option = new QRadioButton(qs(c.text), container);
+            const int index = int(optLv->buttons().size());
+            option->setProperty("Index", index);
+            optLv->addButton(option, index);
+            option->installEventFilter(this);
+            widget = option;
+            break;
+        }
+        }
+        widget->setObjectName(c.name);
+        widget->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            if (previousInTabOrder)
+                QWidget::setTabOrder(previousInTabOrder, widget);
+            previousInTabOrder = widget;
+        }
+    }
+    for (const auto& line : form_layout::lines())
+        makeRule(line, client->findChild<QWidget*>(line.container));
+
+    const auto find = [client](auto*& member, const char* name) {
+        member = client->findChild<std::remove_reference_t<decltype(*member)>*>(name);
+    };
+    find(txtID, "txtID");
+    find(txtRarelity, "txtRarelity");
+    find(txtMaxLv, "txtMaxLv");
+    find(txtMinLv, "txtMinLv");
+    find(cboSuperMode, "cboSuperMode");
+    find(txtMaxHP, "txtMaxHP");
+    find(txtNomalWaza, "txtNomalWaza");
+    find(txtPower, "txtPower");
+    find(txtExtWaza, "txtExtWaza");
+    find(cboExWaza1, "cboExWaza1");
+    find(txtExtWaza2, "txtExtWaza2");
+    find(cboExtWaza2, "cboExtWaza2");
+    find(txtExtWaza3, "txtExtWaza3");
+
+    fillList(cboSuperMode, form_layout::superModeEntries());
+    fillList(cboExWaza1, form_layout::reachEntries());
+    for (auto letter : kEffectLetters)
+        cboExtWaza2->addItem(qs(letter));
+
+    optLv->button(0)->setChecked(true);
+    // Mouse, arrow keys and code all end here, once per change of selection.
+    connect(optLv, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            optLv_Click(LevelIndex(id));
+    });
+    connect(client->findChild<QPushButton*>("cmdLoad"), &QPushButton::clicked, this, &frmVelmar::cmdLoad_Click);
+    connect(client->findChild<QPushButton*>("cmdSave"), &QPushButton::clicked, this, &frmVelmar::cmdSave_Click);
+    connect(client->findChild<QPushButton*>("cmdClear"), &QPushButton::clicked, this, &frmVelmar::cmdClear_Click);
+}
+
+void frmVelmar::buildMenu()
+{
+    QMenu* mnuFile = menuBar()->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    const auto addItem = [&](const char* name, const char* caption, QKeySequence key, auto handler) {
+        QAction* item = mnuFile->addAction(caption, key, this, handler);
+        item->setObjectName(name);
+    };
+    addItem("mnuFileSave", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), &frmVelmar::mnuFileSave_Click);
+    addItem("mnuFileLoad", "&Load", QKeySequence(Qt::CTRL | Qt::Key_O), &frmVelmar::mnuFileLoad_Click);
+    // A focused text box takes Shift+Del as Cut before the menu sees it, so
+    // cutting text never clears the card.
+    addItem("mnuFileClear", "&Clear", QKeySequence(Qt::SHIFT | Qt::Key_Delete), &frmVelmar::cmdClear_Click);
+}
+
+// Tab and Shift+Tab enter the level group at the selected option.
+bool frmVelmar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        QAbstractButton* selected = optLv->checkedButton();
+        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && selected
+            && watched != selected && optLv->buttons().contains(watched)) {
+            selected->setFocus(reason);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmVelmar::Form_Load()
+{
+    cboExtWaza2->setCurrentIndex(0);
+    cboExWaza1->setCurrentIndex(0);
+    cboSuperMode->setCurrentIndex(0);
+    txtID->setFocus();
+    txtID->selectAll();
+}
+
+void frmVelmar::centreOnScreen()
+{
+    adjustSize();
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+ExtMoveFields frmVelmar::extMoveFields() const
+{
+    return {cboExWaza1->currentIndex(), text(txtExtWaza2), cboExtWaza2->currentIndex(), text(txtExtWaza3)};
+}
+
+void frmVelmar::showExtMoveFields(const ExtMoveFields& fields)
+{
+    cboExWaza1->setCurrentIndex(fields.rangeIndex);
+    setText(txtExtWaza2, fields.amount);
+    cboExtWaza2->setCurrentIndex(fields.effectIndex);
+    setText(txtExtWaza3, fields.count);
+}
+
+void frmVelmar::StoreCurrentLevel()
+{
+    if (CurrentLevel < 0 || CurrentLevel >= LevelIndex(LevelData.size()))
+        return;
+    LevelRecord& r = LevelData[CurrentLevel];
+    r.MaxHP = text(txtMaxHP);
+    r.Power = text(txtPower);
+    r.NomalWaza = text(txtNomalWaza);
+    r.ExtWaza = text(txtExtWaza);
+    r.ExtWazaSpec = encodeExtMoveSpec(extMoveFields());
+}
+
+void frmVelmar::optLv_Click(LevelIndex Index)
+{
+    if (Index < 0 || Index >= LevelIndex(LevelData.size()))
+        return;
+    StoreCurrentLevel();
+    const LevelRecord& r = LevelData[Index];
+    setText(txtMaxHP, r.MaxHP);
+    setText(txtPower, r.Power);
+    setText(txtNomalWaza, r.NomalWaza);
+    setText(txtExtWaza, r.ExtWaza);
+    ExtMoveFields fields = extMoveFields();
+    if (decodeExtMoveSpec(r.ExtWazaSpec, fields))
+        showExtMoveFields(fields);
+    CurrentLevel = Index;
+}
+
+void frmVelmar::selectLevelOption(LevelIndex index)
+{
+    const QSignalBlocker quiet(optLv);
+    optLv->button(index)->setChecked(true);
+}
+
+void frmVelmar::cmdClear_Click()
+{
+    cboExtWaza2->setCurrentIndex(0);
+    cboExWaza1->setCurrentIndex(0);
+    cboSuperMode->setCurrentIndex(0);
+    txtRarelity->clear();
+    txtMinLv->clear();
+    txtMaxLv->clear();
+    LevelData.fill(LevelRecord{});
+    for (QLineEdit* box : {txtMaxHP, txtNomalWaza, txtPower, txtExtWaza, txtExtWaza2, txtExtWaza3})
+        box->clear();
+    CurrentLevel = 0;
+    selectLevelOption(0);
+    optLv_Click(0);
+    txtID->setFocus();
+    txtID->selectAll();
+}
+
+void frmVelmar::cmdLoad_Click()
+{
+}
+
+void frmVelmar::cmdSave_Click()
+{
+}
