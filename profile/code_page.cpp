@@ -1,0 +1,264 @@
+#include "code_page.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace profile {
+namespace {
+
+// One iconv conversion descriptor per direction and thread, opened on first
+// use and reset before every conversion (iconv_open costs far more than a
+// short conversion, and a read converts a few names and one value).
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts as much of [in, in+inLeft) as it can into [out, out+outLeft);
+    // advances the pointers. Returns 0 on success, else the errno of the stop.
+    int run(const char*& in, std::size_t& inLeft, char*& out, std::size_t& outLeft) {
+        if (!ok()) return EINVAL;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(in);  // iconv's prototype is not const-correct
+        std::size_t r = iconv(cd_, &src, &inLeft, &out, &outLeft);
+        int err = r == static_cast<std::size_t>(-1) ? errno : 0;
+        in = src;
+        return err;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+Converter& toCp932() {
+    thread_local Converter c("CP932", "UTF-8");
+    return c;
+}
+
+Converter& fromCp932() {
+    thread_local Converter c("UTF-8", "CP932");
+    return c;
+}
+
+bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool isTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+// Position of the first invalid UTF-8 sequence, or npos.
+std::size_t firstInvalidUtf8(std::string_view s) {
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        unsigned char b = static_cast<unsigned char>(s[pos]);
+        if (b < 0x80) {
+            ++pos;
+            continue;
+        }
+        char32_t c;
+        std::size_t n = decodeUtf8(s, pos, c);
+        if (c == kReplacementChar && n == 1) return pos;
+        pos += n;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::size_t decodeUtf8(std::string_view s, std::size_t pos, char32_t& out) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    unsigned char b = byte(pos);
+    out = kReplacementChar;
+    if (b < 0x80) {
+        out = b;
+        return 1;
+    }
+    std::size_t len;
+    char32_t c;
+    char32_t min;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2, c = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3, c = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4, c = b & 0x07, min = 0x10000;
+    } else {
+        return 1;
+    }
+    if (s.size() - pos < len) return 1;
+    for (std::size_t i = 1; i < len; ++i) {
+        unsigned char t = byte(pos + i);
+        if ((t & 0xC0) != 0x80) return 1;
+        c = (c << 6) | (t & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 1;
+    out = c;
+    return len;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacementChar;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::optional<char32_t> firstUnencodable(std::string_view utf8) {
+    std::size_t bad = firstInvalidUtf8(utf8);
+    std::string_view valid = utf8.substr(0, bad);
+    // Convert the valid part in one go; iconv stops at the first character
+    // code page 932 has no code for.
+    std::string buffer(valid.size() + 1, '\0');
+    const char* in = valid.data();
+    std::size_t inLeft = valid.size();
+    char* out = buffer.data();
+    std::size_t outLeft = buffer.size();
+    int err = toCp932().run(in, inLeft, out, outLeft);
+    if (err == EILSEQ || (err != 0 && err != E2BIG)) {
+        if (!toCp932().ok()) return kReplacementChar;
+        char32_t c;
+        decodeUtf8(utf8, static_cast<std::size_t>(in - utf8.data()), c);
+        return c;
+    }
+    if (bad != std::string_view::npos) return kReplacementChar;
+    return std::nullopt;
+}
+
+std::optional<std::string> utf8ToCp932(std::string_view utf8) {
+    if (firstInvalidUtf8(utf8) != std::string_view::npos) return std::nullopt;
+    // Every character takes at most as many bytes in code page 932 as in UTF-8.
+    std::string result(utf8.size(), '\0');
+    const char* in = utf8.data();
+    std::size_t inLeft = utf8.size();
+    char* out = result.data();
+    std::size_t outLeft = result.size();
+    if (toCp932().run(in, inLeft, out, outLeft) != 0) return std::nullopt;
+    result.resize(result.size() - outLeft);
+    return result;
+}
+
+std::size_t cp932CharLength(std::string_view bytes, std::size_t pos) {
+    if (pos + 1 < bytes.size() && isLeadByte(static_cast<unsigned char>(bytes[pos])) &&
+        isTrailByte(static_cast<unsigned char>(bytes[pos + 1])))
+        return 2;
+    return 1;
+}
+
+std::string cp932ToUtf8(std::string_view bytes) {
+    // One input byte never needs more than three bytes of UTF-8 (U+FFFD or
+    // a half-width katakana), so the output is sized once.
+    std::string result(bytes.size() * 3, '\0');
+    const char* in = bytes.data();
+    std::size_t inLeft = bytes.size();
+    char* out = result.data();
+    std::size_t outLeft = result.size();
+    Converter& conv = fromCp932();
+    while (inLeft > 0) {
+        if (conv.run(in, inLeft, out, outLeft) == 0) break;
+        // Stopped at a byte that starts no valid character: emit U+FFFD for
+        // the character Windows would see there (one or two bytes).
+        std::size_t pos = static_cast<std::size_t>(in - bytes.data());
+        std::size_t skip = cp932CharLength(bytes, pos);
+        if (outLeft < 3) break;  // cannot happen with the sizing above
+        *out++ = '\xEF', *out++ = '\xBF', *out++ = '\xBD';
+        outLeft -= 3;
+        in += skip;
+        inLeft -= skip;
+    }
+    result.resize(result.size() - outLeft);
+    return result;
+}
+
+std::size_t cp932Width(char32_t c) {
+    if (c < 0x80) return 1;
+    std::string utf8;
+    appendUtf8(utf8, c);
+    if (utf8 == "\xEF\xBF\xBD" && c != kReplacementChar) return 0;
+    char buffer[8];
+    const char* in = utf8.data();
+    std::size_t inLeft = utf8.size();
+    char* out = buffer;
+    std::size_t outLeft = sizeof buffer;
+    if (toCp932().run(in, inLeft, out, outLeft) != 0) return 0;
+    return sizeof buffer - outLeft;
+}
+
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string result;
+    result.reserve(bytes.size() * 3 / 2 + 3);
+    const std::size_t units = bytes.size() / 2;
+    const auto unit = [&](std::size_t i) -> char32_t {
+        auto b0 = static_cast<unsigned char>(bytes[2 * i]);
+        auto b1 = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return bigEndian ? (char32_t(b0) << 8 | b1) : (char32_t(b1) << 8 | b0);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        char32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            char32_t low = unit(i + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendUtf8(result, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        appendUtf8(result, (u >= 0xD800 && u <= 0xDFFF) ? kReplacementChar : u);
+    }
+    if (bytes.size() % 2) appendUtf8(result, kReplacementChar);
+    return result;
+}
+
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian) {
+    std::string result;
+    result.reserve(utf8.size() * 2);
+    const auto put = [&](char32_t u) {
+        char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        result += bigEndian ? hi : lo;
+        result += bigEndian ? lo : hi;
+    };
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t c;
+        pos += decodeUtf8(utf8, pos, c);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            put(0xD800 + (c >> 10));
+            put(0xDC00 + (c & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return result;
+}
+
+std::string sanitizeUtf8(std::string_view bytes) {
+    if (firstInvalidUtf8(bytes) == std::string_view::npos) return std::string(bytes);
+    std::string result;
+    result.reserve(bytes.size() + 16);
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        char32_t c;
+        std::size_t n = decodeUtf8(bytes, pos, c);
+        if (c == kReplacementChar && n == 1)
+            appendUtf8(result, c);
+        else
+            result.append(bytes.substr(pos, n));
+        pos += n;
+    }
+    return result;
+}
+
+}  // namespace profile

@@ -1,0 +1,60 @@
+#pragma once
+
+// Text conversion between UTF-8 (how the program holds strings) and the card
+// files' code page, Windows code page 932 (Shift-JIS as Japanese Windows
+// writes it), plus the UTF-8 / UTF-16 helpers the profile service needs for
+// files that start with a byte-order mark. The code page tables are iconv's
+// ("CP932"); nothing here carries its own table.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace profile {
+
+inline constexpr char32_t kReplacementChar = U'\uFFFD';
+
+// The first character of `utf8` that code page 932 cannot hold, or nullopt
+// when all of it can be written. A byte sequence that is not valid UTF-8
+// counts as U+FFFD, which code page 932 cannot hold either.
+std::optional<char32_t> firstUnencodable(std::string_view utf8);
+
+// `utf8` in code page 932; nullopt when firstUnencodable() finds a character.
+// Never substitutes "?" or a look-alike for a character.
+std::optional<std::string> utf8ToCp932(std::string_view utf8);
+
+// Code page 932 bytes as UTF-8. Each byte that does not start a valid
+// character becomes U+FFFD; a lead byte followed by a trail byte is one
+// character, so an unmapped two-byte code becomes a single U+FFFD.
+std::string cp932ToUtf8(std::string_view bytes);
+
+// Length in bytes of the code page 932 character starting at bytes[pos]:
+// 2 for a lead byte followed by a trail byte, 1 otherwise (also for a lead
+// byte at the end). This is how Windows steps through ANSI text, so the ASCII
+// structure characters of a profile line ("[", "]", "=", ";") are only seen
+// at character boundaries, never inside a two-byte character.
+std::size_t cp932CharLength(std::string_view bytes, std::size_t pos);
+
+// Bytes code page 932 needs for `c`: 1 or 2, or 0 when it cannot hold it.
+std::size_t cp932Width(char32_t c);
+
+// Decodes one UTF-8 character at utf8[pos]; returns its length (at least 1)
+// and stores the code point, or U+FFFD for an invalid sequence (overlong,
+// surrogate, beyond U+10FFFF, truncated), which then spans one byte.
+std::size_t decodeUtf8(std::string_view utf8, std::size_t pos, char32_t& out);
+
+// Appends `c` to `out` as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
+
+// UTF-16 (little or big endian) bytes as UTF-8. Lone surrogates and a last
+// odd byte become U+FFFD.
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian);
+
+// Valid UTF-8 as UTF-16 bytes (invalid sequences become U+FFFD).
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian);
+
+// UTF-8 bytes as UTF-8 with every invalid sequence replaced by U+FFFD.
+std::string sanitizeUtf8(std::string_view bytes);
+
+}  // namespace profile
