@@ -1,6 +1,8 @@
 #include "main_window.h"
 
+#include "card_file.h"
 #include "form_layout.h"
+#include "profile_service.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -42,9 +45,12 @@ QWidget* makeRule(const form_layout::Line& line, QWidget* container)
 
 }  // namespace
 
-frmVelmar::frmVelmar(std::filesystem::path programFolder, QWidget* parent)
-    : QMainWindow(parent), programFolder_(std::move(programFolder))
+frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
+    : QMainWindow(parent), programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
 {
+    reportProblem = [this](const QString& message) {
+        QMessageBox::warning(this, form_layout::kCaption, message);
+    };
     setObjectName("frmVelmar");
     setWindowTitle(form_layout::kCaption);
     buildControls();
@@ -251,10 +257,51 @@ void frmVelmar::cmdClear_Click()
     txtID->selectAll();
 }
 
+std::string frmVelmar::cardPath() const
+{
+    return cardFilePath(programFolder_, text(txtID));
+}
+
+bool frmVelmar::refusedId()
+{
+    if (const auto problem = checkCardId(text(txtID))) {
+        reportProblem(QString::fromStdString(*problem));
+        return true;
+    }
+    return false;
+}
+
 void frmVelmar::cmdLoad_Click()
 {
+    if (refusedId())
+        return;
+    Card card;
+    if (const auto problem = readCard(cardPath(), card)) {
+        reportProblem(QString::fromStdString(*problem));
+        return;
+    }
+    setText(txtRarelity, card.Rarity);
+    setText(txtMaxLv, card.MaxLv);
+    setText(txtMinLv, card.MinLv);
+    if (card.SuperMode)
+        cboSuperMode->setCurrentIndex(*card.SuperMode);
+    LevelData = card.Levels;
+    CurrentLevel = -1;  // what the level controls show now belongs to no level
+    selectLevelOption(0);
+    optLv_Click(0);
+    txtRarelity->setFocus();
 }
 
 void frmVelmar::cmdSave_Click()
 {
+    if (refusedId())
+        return;
+    StoreCurrentLevel();
+    const Card card{text(txtRarelity), text(txtMaxLv), text(txtMinLv), cboSuperMode->currentIndex(), LevelData};
+    if (const auto problem = writeCard(cardPath(), card)) {
+        reportProblem(QString::fromStdString(*problem));
+        return;
+    }
+    txtID->setFocus();
+    txtID->selectAll();
 }

@@ -3,7 +3,8 @@
 #include "level_buffer.h"
 
 #include <QMainWindow>
-#include <filesystem>
+#include <string>
+#include <functional>
 
 class QButtonGroup;
 class QComboBox;
@@ -17,7 +18,7 @@ class frmVelmar : public QMainWindow {
 
 public:
     // Card files live in programFolder; empty means the folder of the executable.
-    explicit frmVelmar(std::filesystem::path programFolder = {}, QWidget* parent = nullptr);
+    explicit frmVelmar(std::string programFolder = {}, QWidget* parent = nullptr);
 
     void cmdLoad_Click();
     void cmdSave_Click();
@@ -29,7 +30,10 @@ public:
 
     const LevelBuffer& levelData() const { return LevelData; }
     LevelIndex currentLevel() const { return CurrentLevel; }
-    const std::filesystem::path& programFolder() const { return programFolder_; }
+    const std::string& programFolder() const { return programFolder_; }
+
+    // Tells the user what went wrong; a message box unless replaced (tests do).
+    std::function<void(const QString&)> reportProblem;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,8 +46,10 @@ private:
     void selectLevelOption(LevelIndex index);  // checks the option without raising its handler
     ExtMoveFields extMoveFields() const;
     void showExtMoveFields(const ExtMoveFields& fields);
+    std::string cardPath() const;
+    bool refusedId();
 
-    std::filesystem::path programFolder_;
+    std::string programFolder_;
     LevelBuffer LevelData;
     LevelIndex CurrentLevel = 0;
 

@@ -1,0 +1,257 @@
+#include "card_file.h"
+
+#include "code_page.h"
+#include "ini_access.h"
+#include "profile_service.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kMaxFileNameBytes = NAME_MAX;
+
+std::string quoted(std::string_view text) { return "「" + std::string(text) + "」"; }
+
+std::string systemReason(int error) { return std::strerror(error); }
+
+CardProblem cannotRead(const std::string& path, const std::string& reason)
+{
+    return quoted(path) + "を読み込めませんでした：" + reason + "\n画面はそのままです。";
+}
+
+CardProblem cannotSave(const std::string& path, const std::string& reason)
+{
+    return quoted(path) + "に保存できませんでした：" + reason + "\nファイルはそのままです。";
+}
+
+bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
+
+// "02" is 2; anything but a whole number from 0 to 3 is no selection.
+std::optional<int> superModeFrom(std::string_view text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    text.remove_prefix(std::min(text.find_first_not_of('0'), text.size() - 1));
+    if (text.size() != 1 || text[0] > '3')
+        return std::nullopt;
+    return text[0] - '0';
+}
+
+// One key the writer puts into the file, with the field the user knows it by.
+struct Entry {
+    std::string section;
+    const char* key;
+    std::string value;
+    std::string field;
+};
+
+// The keys of a card in file order; levels without hit points, a power
+// without a normal move and a spec without an extended move are left out.
+std::vector<Entry> entriesOf(const Card& card)
+{
+    std::vector<Entry> entries{
+        {"head", "rare", card.Rarity, "星"},
+        {"head", "maxlv", card.MaxLv, "最大LV"},
+        {"head", "minlv", card.MinLv, "最低LV"},
+        {"head", "super", std::to_string(card.SuperMode.value_or(0)), "スーパー"},
+    };
+    for (std::size_t n = 1; n <= card.Levels.size(); ++n) {
+        const LevelRecord& r = card.Levels[n - 1];
+        if (r.MaxHP.empty())
+            continue;
+        const std::string section = "Lv" + std::to_string(n);
+        const std::string level = "レベル" + std::to_string(n) + "の";
+        entries.push_back({section, "HP", r.MaxHP, level + "MaxHP"});
+        if (!r.NomalWaza.empty()) {
+            entries.push_back({section, "P", r.Power, level + "通常技のP"});
+            entries.push_back({section, "1", r.NomalWaza, level + "通常技"});
+        }
+        if (!r.ExtWaza.empty()) {
+            entries.push_back({section, "S", r.ExtWazaSpec, level + "拡張技の範囲・数・回数"});
+            entries.push_back({section, "2", r.ExtWaza, level + "拡張技"});
+        }
+    }
+    return entries;
+}
+
+CardProblem unencodableText(const std::vector<Entry>& entries)
+{
+    for (const Entry& e : entries) {
+        if (const auto c = profile::firstUnencodable(e.value)) {
+            std::string shown;
+            profile::appendUtf8(shown, *c);
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*c));
+            return e.field + "の文字" + quoted(shown) + "（" + code
+                   + "）はカードファイルの文字コード（Shift-JIS）にないため保存できません。\n"
+                     "何も保存していません。";
+        }
+    }
+    return std::nullopt;
+}
+
+// Flushes a file or folder to disk.
+bool syncPath(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A temporary file beside the card that is removed unless it was put in place.
+class TemporaryCard {
+public:
+    explicit TemporaryCard(const std::string& folder)
+    {
+        std::string pattern = AddBackslash(folder) + ".velmar-save-XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) {
+            error_ = errno;
+            return;
+        }
+        ::close(fd);
+        path_ = pattern;
+    }
+    ~TemporaryCard()
+    {
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    TemporaryCard(const TemporaryCard&) = delete;
+    TemporaryCard& operator=(const TemporaryCard&) = delete;
+
+    const std::string& path() const { return path_; }
+    int error() const { return error_; }
+    void keep() { path_.clear(); }
+
+private:
+    std::string path_;
+    int error_ = 0;
+};
+
+}  // namespace
+
+std::string AddBackslash(std::string path)
+{
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    return path;
+}
+
+std::string cardFilePath(const std::string& programFolder, const std::string& id)
+{
+    return AddBackslash(programFolder) + id + ".ini";
+}
+
+CardProblem checkCardId(std::string_view id)
+{
+    const auto refuse = [&](const std::string& why) {
+        return "ID" + quoted(id) + "はカードのファイル名に使えません：" + why;
+    };
+    for (std::size_t pos = 0; pos < id.size();) {
+        char32_t c;
+        pos += profile::decodeUtf8(id, pos, c);
+        if (c == U'/' || c == U'\\')
+            return refuse("「/」や「\\」は使えません。");
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            return refuse("制御文字は使えません。");
+    }
+    if (id.size() + 4 > kMaxFileNameBytes)
+        return refuse("長すぎます。");
+    return std::nullopt;
+}
+
+CardProblem readCard(const std::string& path, Card& card)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            return cannotRead(path, systemReason(errno));
+        card = Card{};  // a card that does not exist yet is empty
+        return std::nullopt;
+    }
+    if (S_ISDIR(st.st_mode))
+        return cannotRead(path, "同じ名前のフォルダーがあります。");
+    if (!S_ISREG(st.st_mode))
+        return cannotRead(path, "通常のファイルではありません。");
+    if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd < 0)
+        return cannotRead(path, systemReason(errno));
+    else
+        ::close(fd);
+
+    INIAccess ini;
+    ini.FileName = path;
+    Card loaded;
+    ini.Section = "head";
+    loaded.Rarity = ini.GetINIData("rare");
+    loaded.MaxLv = ini.GetINIData("maxlv");
+    loaded.MinLv = ini.GetINIData("minlv");
+    loaded.SuperMode = superModeFrom(ini.GetINIData("super"));
+    for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
+        ini.Section = "Lv" + std::to_string(n);
+        LevelRecord& r = loaded.Levels[n - 1];
+        r.MaxHP = ini.GetINIData("HP");
+        r.Power = ini.GetINIData("P");
+        r.ExtWazaSpec = ini.GetINIData("S");
+        r.NomalWaza = ini.GetINIData("1");
+        r.ExtWaza = ini.GetINIData("2");
+    }
+    card = std::move(loaded);
+    return std::nullopt;
+}
+
+CardProblem writeCard(const std::string& path, const Card& card)
+{
+    const std::vector<Entry> entries = entriesOf(card);
+    if (auto problem = unencodableText(entries))
+        return problem;
+
+    // A new card gets the usual mode of a new file; a replaced one keeps its own.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode_t mode = 0666 & ~mask;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return cannotSave(path, "同じ名前のフォルダーがあります。");
+        if (!S_ISREG(st.st_mode))
+            return cannotSave(path, "通常のファイルではありません。");
+        if (!hasWriteBits(st))
+            return cannotSave(path, "ファイルが読み取り専用です。");
+        mode = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return cannotSave(path, systemReason(errno));
+    }
+
+    std::string folder = path.substr(0, path.rfind('/') + 1);
+    if (struct stat dir {}; ::stat(folder.c_str(), &dir) == 0 && !hasWriteBits(dir))
+        return cannotSave(path, "フォルダーが読み取り専用です。");
+
+    TemporaryCard temporary(folder);
+    if (temporary.path().empty())
+        return cannotSave(path, systemReason(temporary.error()));
+
+    INIAccess ini;
+    ini.FileName = temporary.path();
+    for (const Entry& e : entries) {
+        ini.Section = e.section;
+        if (!ini.SetINIData(e.key, e.value))
+            return cannotSave(path, systemReason(profile::lastError()));
+    }
+    if (::chmod(temporary.path().c_str(), mode) != 0 || !syncPath(temporary.path())
+        || ::rename(temporary.path().c_str(), path.c_str()) != 0)
+        return cannotSave(path, systemReason(errno));
+    temporary.keep();
+    syncPath(folder);  // the rename itself reaches the disk
+    return std::nullopt;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// A card's file: its name, its sections and keys, and moving a whole card
+// between that file and memory. No widgets here; the window turns a card
+// into controls and a failure message into a message box.
+
+#include "level_buffer.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct Card {
+    std::string Rarity;  // "rare"
+    std::string MaxLv;   // "maxlv"
+    std::string MinLv;   // "minlv"
+    std::optional<int> SuperMode;  // "super", 0 to 3; none when missing or not such a number
+    LevelBuffer Levels;
+};
+
+// A problem for the user, in the window's language; empty when all went well.
+using CardProblem = std::optional<std::string>;
+
+// path, followed by a "/" unless it already ends in one.
+std::string AddBackslash(std::string path);
+
+// The card file of an ID in the program folder: folder/ID.ini.
+std::string cardFilePath(const std::string& programFolder, const std::string& id);
+
+// An ID must be a plain file name: no path separator, no control character,
+// not too long for the file system. An empty ID is allowed (".ini").
+CardProblem checkCardId(std::string_view id);
+
+// Reads the card at path. A missing file is an empty card; a file that exists
+// but cannot be read is a problem, and `card` is then left as it was.
+CardProblem readCard(const std::string& path, Card& card);
+
+// Writes the card so that the file holds exactly this card: the whole card
+// goes into a temporary file beside it first, which then replaces the card
+// file in one durable step. On any problem the old file is left as it was and
+// no temporary file remains.
+CardProblem writeCard(const std::string& path, const Card& card);
