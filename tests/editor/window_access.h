@@ -43,10 +43,14 @@ inline void typeInto(QWidget* w, const char* name, const QString& text)
     b->selectAll();
     if (text.isEmpty())
         QTest::keyClick(b, Qt::Key_Delete);
-    for (QChar ch : text) {
-        // QTest only types Latin-1; other characters arrive as key events carrying text.
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // QTest only types Latin-1; other characters arrive as key events
+        // carrying text, a surrogate pair as one character.
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString ch = text.mid(i, length);
+        i += length - 1;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, ch);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, ch);
         QApplication::sendEvent(b, &press);
         QApplication::sendEvent(b, &release);
     }
