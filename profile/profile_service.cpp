@@ -115,9 +115,9 @@ struct Line {
 };
 
 // Finds the line starting at `pos` (< bodyEnd) and sorts it. A line is a
-// section header when its first non-blank character is "[" (the name runs to
-// the first "]"), a comment when it is ";", a key when it holds "=";
-// everything else is no key at all.
+// section header when its first non-blank character is "[" and a "]" follows
+// (the name runs to the first "]"), a comment when it is ";", a key when it
+// holds "="; everything else is no key at all.
 Line readLine(const FileText& t, std::size_t pos) {
     const std::size_t u = t.unit();
     Line line;
@@ -143,14 +143,17 @@ Line readLine(const FileText& t, std::size_t pos) {
         return line;
     }
     if (first == '[') {
-        line.kind = LineKind::Section;
         std::size_t p = b + u;
         while (p < e && t.asciiAt(p) != ']') p += t.charLength(p, e);
-        std::size_t nb = b + u, ne = std::min(p, e);
-        while (nb < ne && isBlank(t.asciiAt(nb))) nb += u;
-        while (ne > nb && isBlank(t.asciiAt(ne - u))) ne -= u;
-        line.nameBegin = nb, line.nameEnd = ne;
-        return line;
+        if (p < e) {
+            line.kind = LineKind::Section;
+            std::size_t nb = b + u, ne = p;
+            while (nb < ne && isBlank(t.asciiAt(nb))) nb += u;
+            while (ne > nb && isBlank(t.asciiAt(ne - u))) ne -= u;
+            line.nameBegin = nb, line.nameEnd = ne;
+            return line;
+        }
+        // Without its "]" the line is no section header.
     }
     std::size_t eq = b;
     while (eq < e && t.asciiAt(eq) != '=') eq += t.charLength(eq, e);

@@ -66,6 +66,8 @@ TEST_F(Read, LineEndsCommentsAndLinesWithoutEquals) {
     EXPECT_EQ(get("k=outside\n[a]\n", "a", "k"), "");   // keys before any section
     EXPECT_EQ(get("[a]\nk==x=y\n", "a", "k"), "=x=y");    // the first "=" splits
     EXPECT_EQ(get("[a] trailing text\nk=1\n", "a", "k"), "1");
+    EXPECT_EQ(get("[a]\n[b\nk=2\n", "a", "k"), "2");  // "[b" opens no section
+    EXPECT_EQ(get("[b\nk=2\n", "b", "k"), "");
 }
 
 TEST_F(Read, FirstSectionAndFirstKeyCount) {
