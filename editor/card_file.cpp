@@ -81,9 +81,18 @@ std::vector<Entry> entriesOf(const Card& card)
     return entries;
 }
 
-CardProblem unencodableText(const std::vector<Entry>& entries)
+// Text that the card file cannot hold as typed: a line break or another
+// control character would split the line or end the value early, and a
+// character missing from Shift-JIS would be lost.
+CardProblem unwritableText(const std::vector<Entry>& entries)
 {
     for (const Entry& e : entries) {
+        for (std::size_t pos = 0; pos < e.value.size();) {
+            char32_t c;
+            pos += profile::decodeUtf8(e.value, pos, c);
+            if (c < 0x20 && c != U'\t')
+                return e.field + "に改行などの制御文字があるため保存できません。\n何も保存していません。";
+        }
         if (const auto c = profile::firstUnencodable(e.value)) {
             std::string shown;
             profile::appendUtf8(shown, *c);
@@ -213,7 +222,7 @@ CardProblem readCard(const std::string& path, Card& card)
 CardProblem writeCard(const std::string& path, const Card& card)
 {
     const std::vector<Entry> entries = entriesOf(card);
-    if (auto problem = unencodableText(entries))
+    if (auto problem = unwritableText(entries))
         return problem;
 
     // A new card gets the usual mode of a new file; a replaced one keeps its own.

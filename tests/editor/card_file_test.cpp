@@ -196,7 +196,7 @@ TEST_F(FailedSave, FolderInTheWay)
     expectUntouched();
 }
 
-TEST_F(FailedSave, CharacterTheCodePageCannotHold)
+TEST_F(FailedSave, TextTheFileCannotHold)
 {
     Card card = twoLevelCard();
     card.Levels[1].MaxHP = "3\xf0\x9f\x98\x80";  // an emoji
@@ -204,6 +204,13 @@ TEST_F(FailedSave, CharacterTheCodePageCannotHold)
     ASSERT_TRUE(problem);
     EXPECT_NE(problem->find("レベル2のMaxHP"), std::string::npos) << *problem;
     EXPECT_NE(problem->find("U+1F600"), std::string::npos) << *problem;
+    expectUntouched();
+
+    // A line break would put lines of its own into the file.
+    card.Levels[1].MaxHP = "3\r\n[Lv4]\r\nHP=999";
+    const auto lineBreak = writeCard(folder.file("000.ini"), card);
+    ASSERT_TRUE(lineBreak);
+    EXPECT_NE(lineBreak->find("レベル2のMaxHP"), std::string::npos) << *lineBreak;
     expectUntouched();
 
     // Text that is never written does not stop the save.
@@ -230,7 +237,7 @@ TEST(CardReadFailure, UnreadableFileIsAProblemAndKeepsTheCard)
     CardFolder folder;
     ::chmod(folder.path().c_str(), 0755);
     folder.write("000.ini", kTwoLevelCard);
-    ::chmod(folder.file("000.ini").c_str(), 0600);
+    ::chmod(folder.file("000.ini").c_str(), 0);
     std::filesystem::create_directory(folder.file("dir.ini"));
 
     Card card = twoLevelCard();
@@ -240,7 +247,7 @@ TEST(CardReadFailure, UnreadableFileIsAProblemAndKeepsTheCard)
     EXPECT_NE(problem->find("dir.ini"), std::string::npos);
     EXPECT_EQ(card.Rarity, "kept");
 
-    // Root reads any file, so the refusal is checked as an ordinary user.
+    // Root reads any file, so root checks the refusal as an ordinary user.
     const int code = inChild([&] {
         if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             return 2;
