@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -106,8 +107,8 @@ CardProblem unwritableText(const std::vector<Entry>& entries)
     return std::nullopt;
 }
 
-// Flushes a file or folder to disk.
-bool syncPath(const std::string& path)
+// Flushes a folder, and so the names in it, to disk.
+bool syncFolder(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -120,19 +121,18 @@ bool syncPath(const std::string& path)
 // A temporary file beside the card that is removed unless it was put in place.
 class TemporaryCard {
 public:
-    explicit TemporaryCard(const std::string& folder)
+    explicit TemporaryCard(const std::string& folder) : path_(AddBackslash(folder) + ".velmar-save-XXXXXX")
     {
-        std::string pattern = AddBackslash(folder) + ".velmar-save-XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0) {
+        fd_ = ::mkstemp(path_.data());
+        if (fd_ < 0) {
             error_ = errno;
-            return;
+            path_.clear();
         }
-        ::close(fd);
-        path_ = pattern;
     }
     ~TemporaryCard()
     {
+        if (fd_ >= 0)
+            ::close(fd_);
         if (!path_.empty())
             ::unlink(path_.c_str());
     }
@@ -141,10 +141,36 @@ public:
 
     const std::string& path() const { return path_; }
     int error() const { return error_; }
-    void keep() { path_.clear(); }
+
+    // Writes the whole content, gives it its mode and flushes it to disk; 0 or an errno value.
+    int fill(std::string_view content, mode_t mode)
+    {
+        while (!content.empty()) {
+            const ssize_t n = ::write(fd_, content.data(), content.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return n < 0 ? errno : EIO;
+            content.remove_prefix(std::size_t(n));
+        }
+        if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
+            return errno;
+        const int fd = std::exchange(fd_, -1);
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+    // Puts the file in place of `target`; 0 or an errno value.
+    int replace(const std::string& target)
+    {
+        if (::rename(path_.c_str(), target.c_str()) != 0)
+            return errno;
+        path_.clear();
+        return 0;
+    }
 
 private:
     std::string path_;
+    int fd_ = -1;
     int error_ = 0;
 };
 
@@ -152,9 +178,7 @@ private:
 
 std::string AddBackslash(std::string path)
 {
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    return path;
+    return path.empty() ? "/" : profile::joinPath(path, "");
 }
 
 std::string cardFilePath(const std::string& programFolder, const std::string& id)
@@ -250,17 +274,16 @@ CardProblem writeCard(const std::string& path, const Card& card)
     if (temporary.path().empty())
         return cannotSave(path, systemReason(temporary.error()));
 
-    INIAccess ini;
-    ini.FileName = temporary.path();
-    for (const Entry& e : entries) {
-        ini.Section = e.section;
-        if (!ini.SetINIData(e.key, e.value))
-            return cannotSave(path, systemReason(profile::lastError()));
-    }
-    if (::chmod(temporary.path().c_str(), mode) != 0 || !syncPath(temporary.path())
-        || ::rename(temporary.path().c_str(), path.c_str()) != 0)
-        return cannotSave(path, systemReason(errno));
-    temporary.keep();
-    syncPath(folder);  // the rename itself reaches the disk
+    // The card is composed in memory by the profile writer's own rules and
+    // written once: one write and one flush instead of a file replace per key.
+    std::string content;
+    for (const Entry& e : entries)
+        if (const int err = profile::editProfileText(content, e.section, e.key, e.value))
+            return cannotSave(path, systemReason(err));
+    if (const int err = temporary.fill(content, mode))
+        return cannotSave(path, systemReason(err));
+    if (const int err = temporary.replace(path))
+        return cannotSave(path, systemReason(err));
+    syncFolder(folder);  // the rename itself reaches the disk
     return std::nullopt;
 }

@@ -352,6 +352,41 @@ int replaceFile(const std::string& path, std::string_view content, const struct 
     return err;
 }
 
+// The file text with key=value written into section, as writeProfileString
+// writes it.
+std::string edited(const FileText& text, std::string_view sectionName, std::string_view keyName,
+                   std::string_view value) {
+    Location loc = locate(text, foldedName(sectionName), foldedName(keyName));
+    const std::string_view bytes = text.bytes;
+    const std::string eol = text.encode("\r\n");
+    std::string out;
+    out.reserve(bytes.size() + 4 * (sectionName.size() + keyName.size() + value.size()) + 32);
+    if (loc.key) {
+        // Replace the line where it stands, keeping the key as the file spells it.
+        out.append(bytes.substr(0, loc.key->start));
+        out.append(bytes.substr(loc.key->nameBegin, loc.key->nameEnd - loc.key->nameBegin));
+        out += text.encode("=");
+        out += text.encode(value);
+        out += eol;
+        out.append(bytes.substr(loc.key->next));
+    } else {
+        std::string line = std::string(keyName) + "=" + std::string(value) + "\r\n";
+        std::size_t at = loc.insertAt;
+        bool needsEol = loc.insertNeedsEol;
+        if (!loc.sectionFound) {
+            line = "[" + std::string(sectionName) + "]\r\n" + line;
+            at = text.bodyEnd;
+            needsEol = at > text.bodyStart &&
+                       !(text.asciiAt(at - text.unit()) == '\n');
+        }
+        out.append(bytes.substr(0, at));
+        if (needsEol) out += eol;
+        out += text.encode(line);
+        out.append(bytes.substr(at));
+    }
+    return out;
+}
+
 int write(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg,
           const std::string& fileName) {
     std::string_view sectionName = cleanName(sectionArg);
@@ -392,35 +427,7 @@ int write(std::string_view sectionArg, std::string_view keyArg, std::string_view
     detectEncoding(text);
 
     try {
-        Location loc = locate(text, foldedName(sectionName), foldedName(keyName));
-        const std::string_view bytes = text.bytes;
-        const std::string eol = text.encode("\r\n");
-        std::string out;
-        out.reserve(bytes.size() + 4 * (sectionName.size() + keyName.size() + value.size()) + 32);
-        if (loc.key) {
-            // Replace the line where it stands, keeping the key as the file spells it.
-            out.append(bytes.substr(0, loc.key->start));
-            out.append(bytes.substr(loc.key->nameBegin, loc.key->nameEnd - loc.key->nameBegin));
-            out += text.encode("=");
-            out += text.encode(value);
-            out += eol;
-            out.append(bytes.substr(loc.key->next));
-        } else {
-            std::string line = std::string(keyName) + "=" + std::string(value) + "\r\n";
-            std::size_t at = loc.insertAt;
-            bool needsEol = loc.insertNeedsEol;
-            if (!loc.sectionFound) {
-                line = "[" + std::string(sectionName) + "]\r\n" + line;
-                at = text.bodyEnd;
-                needsEol = at > text.bodyStart &&
-                           !(text.asciiAt(at - text.unit()) == '\n');
-            }
-            out.append(bytes.substr(0, at));
-            if (needsEol) out += eol;
-            out += text.encode(line);
-            out.append(bytes.substr(at));
-        }
-        return replaceFile(path, out, exists ? &old : nullptr);
+        return replaceFile(path, edited(text, sectionName, keyName, value), exists ? &old : nullptr);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
@@ -500,6 +507,26 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
 }
 
 int lastError() { return tLastError; }
+
+int editProfileText(std::string& bytes, std::string_view sectionArg, std::string_view keyArg,
+                    std::string_view valueArg) {
+    std::string_view sectionName = cleanName(sectionArg);
+    std::string_view keyName = cleanName(keyArg);
+    std::string_view value = valueArg.substr(0, valueArg.find('\0'));
+    if (sectionName.empty() || keyName.empty()) return EINVAL;
+    if (firstUnencodable(sectionName) || firstUnencodable(keyName) || firstUnencodable(value))
+        return EILSEQ;
+    FileText text;
+    text.bytes = std::move(bytes);
+    detectEncoding(text);
+    try {
+        bytes = edited(text, sectionName, keyName, value);
+    } catch (const std::bad_alloc&) {
+        bytes = std::move(text.bytes);
+        return ENOMEM;
+    }
+    return 0;
+}
 
 bool pathExists(const std::string& path) {
     if (path.empty() || path.find('\0') != std::string::npos) return false;

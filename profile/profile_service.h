@@ -64,6 +64,10 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
 // the user comes from strerror().
 int lastError();
 
+// writeProfileString applied to file bytes held in memory; 0 or an errno value.
+int editProfileText(std::string& bytes, std::string_view section, std::string_view key,
+                    std::string_view value);
+
 // True when a file or folder exists at `path` (like PathFileExistsA).
 bool pathExists(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "card_file.h"
 #include "card_folder.h"
+#include "ini_access.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,24 @@ TEST(CardWrite, WritesWhatWindowsWrites)
     expected.Levels[1] = {"30", "", "", "", ""};  // an unused spec is not saved
     EXPECT_EQ(back.Levels, expected.Levels);
     EXPECT_EQ(back.SuperMode, 2);
+}
+
+TEST(CardWrite, GivesTheFileThatKeyByKeyWritesGive)
+{
+    CardFolder folder;
+    Card card{" 3 ", "a=b", "\"1\"", 3, {}};
+    card.Levels[1] = {"30", "x", "AM/１２０E/3", "突き ", "表示"};
+    card.Levels[3] = {"80", "", "", "", ""};
+    ASSERT_FALSE(writeCard(folder.file("card.ini"), card));
+
+    INIAccess ini;
+    ini.FileName = folder.file("keys.ini");
+    for (auto [key, value] : {std::pair{"rare", " 3 "}, {"maxlv", "a=b"}, {"minlv", "\"1\""}, {"super", "3"}})
+        ASSERT_TRUE(ini.SetINIData(key, value, "head"));
+    for (auto [key, value] : {std::pair{"HP", "30"}, {"P", "x"}, {"1", "突き "}, {"S", "AM/１２０E/3"}, {"2", "表示"}})
+        ASSERT_TRUE(ini.SetINIData(key, value, "Lv2"));
+    ASSERT_TRUE(ini.SetINIData("HP", "80", "Lv4"));
+    EXPECT_EQ(folder.read("card.ini"), folder.read("keys.ini"));
 }
 
 TEST(CardWrite, LeavesOutWhatHasNoPlace)
