@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QGroupBox>
-#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -14,7 +12,7 @@ class MainWindowTest : public QObject {
 
     QTemporaryDir folder;
 
-    QStringList tabWalk(frmVelmar& w, QWidget* start, int steps, Qt::Key key = Qt::Key_Tab)
+    static QStringList tabWalk(QWidget* start, int steps, Qt::Key key = Qt::Key_Tab)
     {
         start->setFocus();
         QStringList seen{QApplication::focusWidget()->objectName()};
@@ -22,7 +20,6 @@ class MainWindowTest : public QObject {
             QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
             seen << QApplication::focusWidget()->objectName();
         }
-        Q_UNUSED(w);
         return seen;
     }
 
@@ -73,33 +70,12 @@ private slots:
         QCOMPARE(option(&w, 3)->text(), QString("4"));
     }
 
-    void textsAreTheWindowsOwn()
+    void listsAreListOnlyAndNoButtonIsTheDefault()
     {
         frmVelmar w(folder.path().toStdString());
-        const std::pair<const char*, const char*> labels[] = {
-            {"Label1", "ID:"}, {"Label2", "星："}, {"Label3", "最大LV："}, {"Label4", "最低LV："},
-            {"Label7", "MaxHP"}, {"Label5", "！"}, {"Label8", "P"}, {"Label6", "●"}, {"Label9", "コ"},
-        };
-        for (auto [name, text] : labels)
-            QCOMPARE(w.findChild<QLabel*>(name)->text(), QString::fromUtf8(text));
-        QCOMPARE(w.findChild<QPushButton*>("cmdLoad")->text(), QString("&Load"));
-        QCOMPARE(w.findChild<QPushButton*>("cmdSave")->text(), QString("&Save"));
-        QCOMPARE(w.findChild<QPushButton*>("cmdClear")->text(), QString("Clear"));
-        QCOMPARE(w.findChild<QGroupBox*>("Frame1")->title(), QString("Header"));
-        QCOMPARE(w.findChild<QGroupBox*>("Frame2")->title(), QString("Level"));
-
-        const auto entries = [&](const char* name) {
-            QStringList items;
-            for (int i = 0; i < combo(&w, name)->count(); ++i)
-                items << combo(&w, name)->itemText(i);
-            return items;
-        };
-        QCOMPARE(entries("cboSuperMode"),
-                 QStringList({"このカードはモンスターカードでない", "このカードはスーパー化しない",
-                              "このカードはスーパー化する", "このカードはスーパーカード"}));
-        QCOMPARE(entries("cboExWaza1"), QStringList({"通常", "一つ飛び", "二つ飛び", "どこでも",
-                                                     "どこでもモンスター", "馬飛び", "それ以外"}));
-        QCOMPARE(entries("cboExtWaza2"), QStringList({"P", "D", "E"}));
+        QCOMPARE(combo(&w, "cboSuperMode")->count(), 4);
+        QCOMPARE(combo(&w, "cboExWaza1")->count(), 7);
+        QCOMPARE(combo(&w, "cboExtWaza2")->count(), 3);
         for (auto* c : w.findChildren<QComboBox*>())
             QVERIFY2(!c->isEditable(), qPrintable(c->objectName()));
         for (auto* b : w.findChildren<QPushButton*>())
@@ -131,10 +107,10 @@ private slots:
                                 "cboSuperMode", "optLv", "txtMaxHP", "txtNomalWaza", "txtPower",
                                 "txtExtWaza", "cboExWaza1", "txtExtWaza2", "cboExtWaza2", "txtExtWaza3",
                                 "cmdClear", "txtID"};
-        QCOMPARE(tabWalk(w, box(&w, "txtID"), int(order.size()) - 1), order);
+        QCOMPARE(tabWalk(box(&w, "txtID"), int(order.size()) - 1), order);
         QStringList backwards = order;
         std::reverse(backwards.begin(), backwards.end());
-        QCOMPARE(tabWalk(w, box(&w, "txtID"), int(order.size()) - 1, Qt::Key_Backtab), backwards);
+        QCOMPARE(tabWalk(box(&w, "txtID"), int(order.size()) - 1, Qt::Key_Backtab), backwards);
 
         // Tab enters the level group at the selected option.
         option(&w, 2)->click();
@@ -145,25 +121,6 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), box(&w, "txtMaxHP"));
         QTest::keyClick(box(&w, "txtMaxHP"), Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), option(&w, 2));
-    }
-
-    void menuOffersSaveLoadClear()
-    {
-        frmVelmar w(folder.path().toStdString());
-        auto* menu = w.findChild<QMenu*>("mnuFile");
-        QVERIFY(menu);
-        QCOMPARE(menu->title(), QString("&File"));
-        const auto items = menu->actions();
-        QCOMPARE(items.size(), 3);
-        QCOMPARE(items[0]->objectName(), QString("mnuFileSave"));
-        QCOMPARE(items[0]->text(), QString("&Save"));
-        QCOMPARE(items[0]->shortcut(), QKeySequence("Ctrl+S"));
-        QCOMPARE(items[1]->objectName(), QString("mnuFileLoad"));
-        QCOMPARE(items[1]->text(), QString("&Load"));
-        QCOMPARE(items[1]->shortcut(), QKeySequence("Ctrl+O"));
-        QCOMPARE(items[2]->objectName(), QString("mnuFileClear"));
-        QCOMPARE(items[2]->text(), QString("&Clear"));
-        QCOMPARE(items[2]->shortcut(), QKeySequence("Shift+Del"));
     }
 
     void shiftDelCutsTextButClearsFromAButton()
