@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <type_traits>
 
 using form_layout::px;
 
@@ -59,6 +60,34 @@ frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
     centreOnScreen();
 }
 
+QWidget* frmVelmar::createControl(const form_layout::Control& c, QWidget* container)
+{
+    switch (c.kind) {
+    case form_layout::Kind::Label:
+        return new QLabel(qs(c.text), container);
+    case form_layout::Kind::TextBox:
+        return new QLineEdit(qs(c.text), container);
+    case form_layout::Kind::Button: {
+        auto* button = new QPushButton(qs(c.text), container);
+        button->setAutoDefault(false);
+        return button;
+    }
+    case form_layout::Kind::Frame:
+        return new QGroupBox(qs(c.text), container);
+    case form_layout::Kind::ComboBox:
+        return new QComboBox(container);
+    case form_layout::Kind::Option: {
+        auto* option = new QRadioButton(qs(c.text), container);
+        const int index = int(optLv->buttons().size());
+        option->setProperty("Index", index);
+        optLv->addButton(option, index);
+        option->installEventFilter(this);
+        return option;
+    }
+    }
+    return nullptr;
+}
+
 void frmVelmar::buildControls()
 {
     auto* client = new QWidget(this);
@@ -72,36 +101,7 @@ void frmVelmar::buildControls()
 
     for (const auto& c : form_layout::controls()) {
         QWidget* container = *c.container ? client->findChild<QWidget*>(c.container) : client;
-        QWidget* widget = nullptr;
-        switch (c.kind) {
-        case form_layout::Kind::Label:
-            widget = new QLabel(qs(c.text), container);
-            break;
-        case form_layout::Kind::TextBox:
-            widget = new QLineEdit(qs(c.text), container);
-            break;
-        case form_layout::Kind::Button: {
-            auto* button = new QPushButton(qs(c.text), container);
-            button->setAutoDefault(false);
-            widget = button;
-            break;
-        }
-        case form_layout::Kind::Frame:
-            widget = new QGroupBox(qs(c.text), container);
-            break;
-        case form_layout::Kind::ComboBox:
-            widget = new QComboBox(container);
-            break;
-        case form_layout::Kind::Option: {
-            auto* option = new QRadioButton(qs(c.text), container);
-            const int index = int(optLv->buttons().size());
-            option->setProperty("Index", index);
-            optLv->addButton(option, index);
-            option->installEventFilter(this);
-            widget = option;
-            break;
-        }
-        }
+        QWidget* widget = createControl(c, container);
         widget->setObjectName(c.name);
         widget->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
         if (widget->focusPolicy() != Qt::NoFocus) {

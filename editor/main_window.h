@@ -1,5 +1,6 @@
 #pragma once
 
+#include "form_layout.h"
 #include "level_buffer.h"
 
 #include <QMainWindow>
@@ -39,6 +40,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QWidget* createControl(const form_layout::Control& c, QWidget* container);
     void buildControls();
     void buildMenu();
     void Form_Load();
