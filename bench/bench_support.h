@@ -4,6 +4,7 @@
 // the full four-level card they load and save.
 
 #include "card_file.h"
+#include "temp_folder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,43 +13,11 @@
 
 namespace bench {
 
-// A fresh folder under $TMPDIR (or /tmp); gone when this object is.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmar-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        path_ = pattern;
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string path() const { return path_.string(); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
+using ScratchFolder = testsupport::TempFolder;
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 inline std::uintmax_t fileSize(const std::string& path) { return std::filesystem::file_size(path); }
-
-inline std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Every field of every level filled, Japanese move names included: the
 // largest card a user makes.

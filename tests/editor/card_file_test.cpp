@@ -33,12 +33,7 @@ int inChild(Body body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 
-mode_t modeOf(const std::string& path)
-{
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return st.st_mode & 07777;
-}
+using testsupport::modeOf;
 
 }  // namespace
 

@@ -1,7 +1,9 @@
 // Writes that cannot complete fail with the system's reason and leave the old
 // file exactly as it was; reads of odd paths never hang.
 #include "profile_service.h"
-#include "test_support.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -11,7 +13,7 @@
 
 using namespace profile;
 using testsupport::readBytes;
-using testsupport::TempDir;
+using testsupport::TempFolder;
 using testsupport::writeBytes;
 
 namespace {
@@ -19,7 +21,7 @@ namespace {
 const std::string kOld = "[a]\r\nk=old\r\n";
 
 TEST(WriteFailure, ReadOnlyFileStaysReadOnlyAndUnchanged) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("card.ini");
     writeBytes(path, kOld);
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
@@ -28,11 +30,11 @@ TEST(WriteFailure, ReadOnlyFileStaysReadOnlyAndUnchanged) {
     EXPECT_FALSE(writeProfileString("b", "k", "new", path));  // a new section too
     EXPECT_EQ(readBytes(path), kOld);
     EXPECT_EQ(testsupport::modeOf(path), 0444u);
-    EXPECT_EQ(dir.entries(), std::set<std::string>{"card.ini"});
+    EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});
 }
 
 TEST(WriteFailure, ReadOnlyFolderTakesNoWriteAndNoNewFile) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("card.ini");
     writeBytes(path, kOld);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
@@ -41,11 +43,11 @@ TEST(WriteFailure, ReadOnlyFolderTakesNoWriteAndNoNewFile) {
     EXPECT_FALSE(writeProfileString("a", "k", "new", dir.file("other.ini")));
     EXPECT_EQ(lastError(), EACCES);
     EXPECT_EQ(readBytes(path), kOld);
-    EXPECT_EQ(dir.entries(), std::set<std::string>{"card.ini"});
+    EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});
 }
 
 TEST(WriteFailure, FoldersInTheWay) {
-    TempDir dir;
+    TempFolder dir;
     EXPECT_FALSE(writeProfileString("a", "k", "v", dir.path()));
     EXPECT_EQ(lastError(), EISDIR);
     EXPECT_FALSE(writeProfileString("a", "k", "v", dir.file("no/such/card.ini")));
@@ -57,7 +59,7 @@ TEST(WriteFailure, FoldersInTheWay) {
 }
 
 TEST(WriteFailure, FullDiskLeavesTheOldFile) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("card.ini");
     const std::string old = "[a]\r\nk=" + std::string(100, 'o') + "\r\n";
     writeBytes(path, old);
@@ -76,11 +78,11 @@ TEST(WriteFailure, FullDiskLeavesTheOldFile) {
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), EFBIG);
     EXPECT_EQ(readBytes(path), old);
-    EXPECT_EQ(dir.entries(), std::set<std::string>{"card.ini"});
+    EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});
 }
 
 TEST(SpecialFiles, FifoIsNeitherReadNorWritten) {
-    TempDir dir;
+    TempFolder dir;
     const std::string fifo = dir.file("pipe.ini");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     std::string value;
@@ -91,7 +93,7 @@ TEST(SpecialFiles, FifoIsNeitherReadNorWritten) {
 
 TEST(Performance, HugeFileIsReadAndWrittenInFull) {
     // About 3.5 MB in 200,000 lines; the key sought is the last one.
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("big.ini");
     std::string content = "[a]\r\n";
     for (int i = 0; i < 200'000; ++i) content += "key" + std::to_string(i) + "=value\r\n";

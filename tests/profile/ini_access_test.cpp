@@ -1,16 +1,18 @@
 // INIAccess: the tests it makes before touching the file, and keys through it.
 #include "ini_access.h"
 #include "profile_service.h"
-#include "test_support.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
 
 using testsupport::readBytes;
-using testsupport::TempDir;
+using testsupport::TempFolder;
 using testsupport::writeBytes;
 
 namespace {
 
 TEST(INIAccess, StartsEmptyAndDoesNothingWithoutFileOrSection) {
-    TempDir dir;
+    TempFolder dir;
     INIAccess ini;
     EXPECT_EQ(ini.FileName, "");
     EXPECT_EQ(ini.Section, "");
@@ -21,11 +23,11 @@ TEST(INIAccess, StartsEmptyAndDoesNothingWithoutFileOrSection) {
     ini.FileName = dir.file("card.ini");
     EXPECT_FALSE(ini.SetINIData("k", "v"));
     EXPECT_EQ(ini.GetINIData("k"), "");
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST(INIAccess, SectionArgumentIsSticky) {
-    TempDir dir;
+    TempFolder dir;
     INIAccess ini;
     ini.FileName = dir.file("card.ini");
     ini.Section = "head";
@@ -42,7 +44,7 @@ TEST(INIAccess, SectionArgumentIsSticky) {
 }
 
 TEST(INIAccess, ReadOfAMissingFileCreatesNothingAndKeepsTheSection) {
-    TempDir dir;
+    TempFolder dir;
     INIAccess ini;
     ini.FileName = dir.file("000.ini");
     ini.Section = "head";
@@ -52,7 +54,7 @@ TEST(INIAccess, ReadOfAMissingFileCreatesNothingAndKeepsTheSection) {
 }
 
 TEST(INIAccess, ValuesRoundTrip) {
-    TempDir dir;
+    TempFolder dir;
     INIAccess ini;
     ini.FileName = dir.file("card.ini");
     ini.Section = "head";

@@ -1,20 +1,22 @@
 // Reading keys the way GetPrivateProfileStringA does.
 #include "code_page.h"
 #include "profile_service.h"
-#include "test_support.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 
 using namespace profile;
-using testsupport::TempDir;
+using testsupport::TempFolder;
 using testsupport::writeBytes;
 
 namespace {
 
 class Read : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempFolder dir;
     std::string path = dir.file("card.ini");
 
     // Writes `content` as the file and reads section/key from it.

@@ -1,20 +1,22 @@
 // Writing keys the way WritePrivateProfileStringA does.
 #include "profile_service.h"
 #include "code_page.h"
-#include "test_support.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 using namespace profile;
 using testsupport::readBytes;
-using testsupport::TempDir;
+using testsupport::TempFolder;
 using testsupport::writeBytes;
 
 namespace {
 
 class Write : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempFolder dir;
     std::string path = dir.file("card.ini");
 
     // Writes `content` as the file, then key=value into it; returns the new file.
@@ -36,7 +38,7 @@ TEST_F(Write, CreatesTheFileWithSectionAndKeyInCp932) {
     std::string value;
     getProfileString("HEAD", "name", "", value, 256, path);
     EXPECT_EQ(value, "このカードはスーパーカード");
-    EXPECT_EQ(dir.entries(), std::set<std::string>{"card.ini"});  // no temporary file left
+    EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});  // no temporary file left
 }
 
 TEST_F(Write, ReplacesAValueWhereItStandsKeepingTheKeysSpelling) {
