@@ -21,4 +21,6 @@ fi
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${BUILD_DIR:-$top/build}
 cmake -S "$top" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-} >/dev/null
-cmake --build "$build_dir" -j"$(nproc)"
+echo "setup: building in $build_dir"
+# Only what was compiled and what went wrong, not every up-to-date target.
+cmake --build "$build_dir" -j"$(nproc)" | { grep -vE '^\[ *[0-9]+%\] (Built target|Automatic MOC)' || true; }
