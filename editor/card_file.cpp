@@ -20,7 +20,26 @@ constexpr std::size_t kMaxFileNameBytes = NAME_MAX;
 
 std::string quoted(std::string_view text) { return "「" + std::string(text) + "」"; }
 
-std::string systemReason(int error) { return std::strerror(error); }
+// The system's reason in the window's language, with its own words after it.
+std::string systemReason(int error)
+{
+    const char* japanese = nullptr;
+    switch (error) {
+    case EACCES:
+    case EPERM: japanese = "アクセスが拒否されました"; break;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: japanese = "ディスクの空きが足りません"; break;
+    case EROFS: japanese = "読み取り専用のドライブです"; break;
+    case ENOENT:
+    case ENOTDIR: japanese = "フォルダーが見つかりません"; break;
+    case ENAMETOOLONG: japanese = "名前が長すぎます"; break;
+    case EIO: japanese = "ディスクの読み書きに失敗しました"; break;
+    default: break;
+    }
+    const std::string words = std::strerror(error);
+    return japanese ? std::string(japanese) + "（" + words + "）" : words;
+}
 
 CardProblem cannotRead(const std::string& path, const std::string& reason)
 {
