@@ -387,14 +387,25 @@ std::string edited(const FileText& text, std::string_view sectionName, std::stri
     return out;
 }
 
+// A key to write: names cut at a NUL and trimmed, the value cut at a NUL.
+struct KeyWrite {
+    std::string_view section, key, value;
+};
+
+// Checks a key before anything is written; 0 or an errno value.
+int prepareKey(std::string_view section, std::string_view key, std::string_view value, KeyWrite& out) {
+    out = {cleanName(section), cleanName(key), value.substr(0, value.find('\0'))};
+    if (out.section.empty() || out.key.empty()) return EINVAL;
+    if (firstUnencodable(out.section) || firstUnencodable(out.key) || firstUnencodable(out.value))
+        return EILSEQ;
+    return 0;
+}
+
 int write(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg,
           const std::string& fileName) {
-    std::string_view sectionName = cleanName(sectionArg);
-    std::string_view keyName = cleanName(keyArg);
-    std::string_view value = valueArg.substr(0, valueArg.find('\0'));
-    if (sectionName.empty() || keyName.empty() || fileName.empty()) return EINVAL;
-    if (firstUnencodable(sectionName) || firstUnencodable(keyName) || firstUnencodable(value))
-        return EILSEQ;
+    KeyWrite k;
+    if (fileName.empty()) return EINVAL;
+    if (int err = prepareKey(sectionArg, keyArg, valueArg, k)) return err;
 
     // Write through a symbolic link to the file it names.
     std::string path = fileName.substr(0, fileName.find('\0'));
@@ -427,7 +438,7 @@ int write(std::string_view sectionArg, std::string_view keyArg, std::string_view
     detectEncoding(text);
 
     try {
-        return replaceFile(path, edited(text, sectionName, keyName, value), exists ? &old : nullptr);
+        return replaceFile(path, edited(text, k.section, k.key, k.value), exists ? &old : nullptr);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
@@ -510,17 +521,13 @@ int lastError() { return tLastError; }
 
 int editProfileText(std::string& bytes, std::string_view sectionArg, std::string_view keyArg,
                     std::string_view valueArg) {
-    std::string_view sectionName = cleanName(sectionArg);
-    std::string_view keyName = cleanName(keyArg);
-    std::string_view value = valueArg.substr(0, valueArg.find('\0'));
-    if (sectionName.empty() || keyName.empty()) return EINVAL;
-    if (firstUnencodable(sectionName) || firstUnencodable(keyName) || firstUnencodable(value))
-        return EILSEQ;
+    KeyWrite k;
+    if (int err = prepareKey(sectionArg, keyArg, valueArg, k)) return err;
     FileText text;
     text.bytes = std::move(bytes);
     detectEncoding(text);
     try {
-        bytes = edited(text, sectionName, keyName, value);
+        bytes = edited(text, k.section, k.key, k.value);
     } catch (const std::bad_alloc&) {
         bytes = std::move(text.bytes);
         return ENOMEM;
