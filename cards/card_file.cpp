@@ -1,5 +1,6 @@
 #include "card_file.h"
 
+#include "card_fields.h"
 #include "code_page.h"
 #include "ini_access.h"
 #include "profile_service.h"
@@ -76,26 +77,26 @@ struct Entry {
 // without a normal move and a spec without an extended move are left out.
 std::vector<Entry> entriesOf(const Card& card)
 {
+    const auto head = [](CardField f) { return std::string(fieldName(f)); };
     std::vector<Entry> entries{
-        {"head", "rare", card.Rarity, "星"},
-        {"head", "maxlv", card.MaxLv, "最大LV"},
-        {"head", "minlv", card.MinLv, "最低LV"},
-        {"head", "super", std::to_string(card.SuperMode.value_or(0)), "スーパー"},
+        {"head", "rare", card.Rarity, head(CardField::Rarity)},
+        {"head", "maxlv", card.MaxLv, head(CardField::MaxLv)},
+        {"head", "minlv", card.MinLv, head(CardField::MinLv)},
+        {"head", "super", std::to_string(card.SuperMode.value_or(0)), head(CardField::SuperMode)},
     };
-    for (std::size_t n = 1; n <= card.Levels.size(); ++n) {
+    for (int n = 1; n <= int(card.Levels.size()); ++n) {
         const LevelRecord& r = card.Levels[n - 1];
         if (r.MaxHP.empty())
             continue;
         const std::string section = "Lv" + std::to_string(n);
-        const std::string level = "レベル" + std::to_string(n) + "の";
-        entries.push_back({section, "HP", r.MaxHP, level + "MaxHP"});
+        entries.push_back({section, "HP", r.MaxHP, levelFieldName(n, CardField::MaxHP)});
         if (!r.NomalWaza.empty()) {
-            entries.push_back({section, "P", r.Power, level + "通常技のP"});
-            entries.push_back({section, "1", r.NomalWaza, level + "通常技"});
+            entries.push_back({section, "P", r.Power, levelFieldName(n, CardField::Power)});
+            entries.push_back({section, "1", r.NomalWaza, levelFieldName(n, CardField::NomalWaza)});
         }
         if (!r.ExtWaza.empty()) {
-            entries.push_back({section, "S", r.ExtWazaSpec, level + "拡張技の範囲・数・回数"});
-            entries.push_back({section, "2", r.ExtWaza, level + "拡張技"});
+            entries.push_back({section, "S", r.ExtWazaSpec, levelFieldName(n, CardField::ExtWazaSpec)});
+            entries.push_back({section, "2", r.ExtWaza, levelFieldName(n, CardField::ExtWaza)});
         }
     }
     return entries;
