@@ -1,26 +1,39 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Velmar needs, then configures
-# and builds into build/. Quick when everything is already there.
+# Installs the Debian packages that are missing for one use of the tree:
+#   tools/setup.sh program   building and running the editor (run.sh)
+#   tools/setup.sh suite     the above, and what the test suite needs (test.sh)
+#   tools/setup.sh bench     the above, and what the benchmarks need (bench/run.sh)
+# Quick when everything is already there. Builds nothing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins fonts-noto-cjk
-          libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-          xvfb xauth xdotool imagemagick x11-utils)
+program_packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins fonts-noto-cjk)
+suite_packages=(libgtest-dev libbenchmark-dev clang
+                xvfb xauth xdotool xclip imagemagick x11-utils desktop-file-utils)
+bench_packages=(valgrind)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
+case ${1:-} in
+  program) wanted=("${program_packages[@]}") ;;
+  suite)   wanted=("${program_packages[@]}" "${suite_packages[@]}") ;;
+  bench)   wanted=("${program_packages[@]}" "${suite_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: $0 program|suite|bench" >&2; exit 2 ;;
+esac
+
+sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+updated=0
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
   echo "setup: installing ${missing[*]}"
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+  if ((!updated)); then $sudo apt-get update -qq; updated=1; fi
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
 
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir=${BUILD_DIR:-$top/build}
-cmake -S "$top" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-} >/dev/null
-echo "setup: building in $build_dir"
-# Only what was compiled and what went wrong, not every up-to-date target.
-cmake --build "$build_dir" -j"$(nproc)" | { grep -vE '^\[ *[0-9]+%\] (Built target|Automatic MOC)' || true; }
+install_missing "${wanted[@]}"
+# The fuzzer's runtime comes with the installed clang's own version
+# (clang 14 on Debian 12, 19 on Debian 13).
+if [ "$1" != program ]; then
+  install_missing "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"
+fi
