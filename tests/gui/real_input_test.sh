@@ -9,41 +9,16 @@ screenshot=${2:-}
 folder=$(mktemp -d)
 export QT_QPA_PLATFORM=xcb
 cp "$app" "$folder/velmar"
-passed=0 failed=0
 
-cleanup() { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$folder"; }
-check() {  # check NAME COMMAND...
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok: $name"
-  else failed=$((failed + 1)); echo "FAILED: $name"; fi
-}
-key() { xdotool key --delay 40 "$@"; }
-typ() { xdotool type --delay 40 -- "$1"; }
-tabs() { for ((i = 0; i < $1; i++)); do key Tab; done; }
-# True once the file holds exactly the bytes printf makes of $2.
-has_bytes() {
-  local file=$folder/$1 expected
-  expected=$(mktemp)
-  printf "$2" > "$expected"
-  for _ in $(seq 100); do
-    if cmp -s "$file" "$expected"; then rm -f "$expected"; return 0; fi
-    sleep 0.05
-  done
-  echo "  $1 holds:"; od -c "$file" 2>/dev/null | head -20 | sed 's/^/    /'
-  rm -f "$expected"; return 1
-}
-same_bytes() {
-  for _ in $(seq 100); do cmp -s "$folder/$1" "$folder/$2" && return 0; sleep 0.05; done
-  return 1
-}
+source "$(dirname "$0")/x_input.sh"
+cleanup() { stop_editor; rm -rf "$folder"; }
+card_is() { has_bytes "$folder/$1" "$2"; }
+same_cards() { same_bytes "$folder/$1" "$folder/$2"; }
 # Clicks at a point of the window's client area, given in pixels.
 click_at() { xdotool mousemove --window "$win" "$1" $(($2 + menu_height)) click 1; sleep 0.2; }
 
-"$folder/velmar" & pid=$!
 trap cleanup EXIT
-win=$(xdotool search --sync --onlyvisible --name '^Ostra VozoZO Velmar$' | head -n1)
-xdotool windowfocus --sync "$win"
-sleep 0.5
+start_editor "$folder/velmar"
 eval "$(xdotool getwindowgeometry --shell "$win")"
 menu_height=$((HEIGHT - 321))
 check "client area is 354 x 321 under the menu bar" test "$WIDTH" -eq 354 -a "$menu_height" -gt 0
@@ -56,7 +31,7 @@ key Down; tabs 2                       # super mode 1, then past the level optio
 typ "20"; tabs 1; typ "Strike"; tabs 1; typ "10"; tabs 1; typ "Blast"; tabs 1
 key Down; tabs 1; typ "30"; tabs 1; key Down; tabs 1; typ "2"; tabs 2   # back at txtID
 key ctrl+s
-check "tab order and Ctrl+S write the card typed" has_bytes 001.ini \
+check "tab order and Ctrl+S write the card typed" card_is 001.ini \
   '[head]\r\nrare=5\r\nmaxlv=4\r\nminlv=1\r\nsuper=1\r\n[Lv1]\r\nHP=20\r\nP=10\r\n1=Strike\r\nS=1F/30D/2\r\n2=Blast\r\n'
 
 # Levels 2 to 4 by mouse and by arrow keys, every extended-move control each.
@@ -66,10 +41,10 @@ tabs 1; key Down Down; tabs 1; typ "9"; tabs 1; key Up; tabs 1; typ "1"
 click_at 112 152                       # option "3"
 click_at 152 152                       # option "4"
 key Left                               # back to option "3" by arrow key
-key Tab; typ "60"; tabs 1; typ "突き"; tabs 1; typ "7"
+key Tab; typ "60"; tabs 1; paste "突き"; tabs 1; typ "7"
 click_at 32 152                        # option "1": level 1 comes back
 key ctrl+s
-check "levels by mouse and arrow keys, Japanese typed, saved" has_bytes 001.ini \
+check "levels by mouse and arrow keys, Japanese pasted, saved" card_is 001.ini \
   '[head]\r\nrare=5\r\nmaxlv=4\r\nminlv=1\r\nsuper=1\r\n[Lv1]\r\nHP=20\r\nP=10\r\n1=Strike\r\nS=1F/30D/2\r\n2=Blast\r\n[Lv2]\r\nHP=40\r\nS=A/9P/1\r\n2=Kick\r\n[Lv3]\r\nHP=60\r\nP=7\r\n1=\x93\xcb\x82\xab\r\n'
 
 # Ctrl+O: another ID loads empty, the first one comes back; saved as a third
@@ -79,32 +54,32 @@ key ctrl+a; typ "002"; key ctrl+o
 key shift+Tab shift+Tab shift+Tab; typ "001"; key ctrl+o
 if [ -n "$screenshot" ]; then sleep 0.3; import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$screenshot"; fi
 key shift+Tab shift+Tab shift+Tab; typ "003"; key ctrl+s
-check "Ctrl+O brings the card back" same_bytes 003.ini 001.ini
+check "Ctrl+O brings the card back" same_cards 003.ini 001.ini
 check "loading a missing card wrote nothing" test ! -e "$folder/002.ini"
 
 # A card written on Windows: Shift-JIS, CR LF, other letter case and blanks.
 printf '[HEAD]\r\n rare = \x83\x5c\r\nSuper=3\r\n[lv1]\r\nHP=8\r\n2=\x95\x5c\r\nS=U/3E/4\r\n' > "$folder/win.ini"
 typ "win"; key ctrl+o
 key shift+Tab shift+Tab shift+Tab; typ "win2"; key ctrl+s
-check "a card written on Windows loads" has_bytes win2.ini \
+check "a card written on Windows loads" card_is win2.ini \
   '[head]\r\nrare=\x83\x5c\r\nmaxlv=\r\nminlv=\r\nsuper=3\r\n[Lv1]\r\nHP=8\r\nS=U/3E/4\r\n2=\x95\x5c\r\n'
 
 # Clear from the button empties the card; the file is written only on Save.
 click_at 312 16                        # the focus goes to the ID, text selected
 typ "004"; key ctrl+s
-check "Clear then Save writes an empty card" has_bytes 004.ini \
+check "Clear then Save writes an empty card" card_is 004.ini \
   '[head]\r\nrare=\r\nmaxlv=\r\nminlv=\r\nsuper=0\r\n'
 
 # A read-only card is not replaced: a message box says so, Enter closes it.
 chmod 0444 "$folder/004.ini"
 tabs 3; typ "9"; key ctrl+s          # rarity 9, ID still 004
-boxes() { xdotool search --onlyvisible --name '^Ostra VozoZO Velmar$' | wc -l; }
-for _ in $(seq 50); do [ "$(boxes)" -ge 2 ] && break; sleep 0.1; done
-check "saving over a read-only card shows a message" test "$(boxes)" -ge 2
+two_windows() { [ "$(editor_windows)" -ge 2 ]; }
+one_window() { [ "$(editor_windows)" -eq 1 ]; }
+check "saving over a read-only card shows a message" wait_until two_windows
 [ -n "${MESSAGE_SHOT:-}" ] && import -window root "$MESSAGE_SHOT"
-key Return; sleep 0.3
-check "the message closes with Enter" test "$(boxes)" -eq 1
-check "the read-only card is unchanged" has_bytes 004.ini '[head]\r\nrare=\r\nmaxlv=\r\nminlv=\r\nsuper=0\r\n'
+key Return
+check "the message closes with Enter" wait_until one_window
+check "the read-only card is unchanged" card_is 004.ini '[head]\r\nrare=\r\nmaxlv=\r\nminlv=\r\nsuper=0\r\n'
 
 echo "real input: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
