@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release into build-bench and runs them all:
+# Installs what the benchmarks need, builds them in Release into build-bench
+# and runs them all:
 #   bench/run.sh
 # Environment: VELMAR_BENCH_BUILD (build folder, default build-bench at the top
 # of the tree), VELMAR_STARTUP_RUNS (start-up runs per program, default 30),
 # TMPDIR (where the benchmarks' scratch card folders go, default /tmp).
+# Exits 1 when a target is missed, 2 when a benchmark failed.
 # Not part of the test suite. See docs/performance.md.
 set -uo pipefail
 
@@ -12,8 +14,9 @@ build=${VELMAR_BENCH_BUILD:-$root/build-bench}
 runs=${VELMAR_STARTUP_RUNS:-30}
 bin=$build/bench
 
+"$root/tools/setup.sh" bench || exit 2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMAR_BENCHMARKS=ON >/dev/null || exit 2
-cmake --build "$build" -j2 --target benchmarks >/dev/null || exit 2
+"$root/tools/build.sh" "$build" --target benchmarks || exit 2
 
 # Qt wants a private runtime folder; a fresh one keeps its warning away.
 export XDG_RUNTIME_DIR
@@ -34,21 +37,47 @@ section "profile store: GetINIData / SetINIData (5 repetitions, median is the fi
 section "profile store: cost against file size (fit over 64 KB .. 1 MB)"
 "$bin/profile_bench" --benchmark_filter='_Size' || status=2
 
+section "profile store: a 3.5 MB file of 200,000 lines, the last key (5 repetitions)"
+"$bin/huge_file_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || status=2
+
 section "window: Load and Save of a full four-level card (offscreen, 5 repetitions)"
 QT_QPA_PLATFORM=offscreen "$bin/window_bench" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true || status=2
 
+# Wall-clock start-up moves with the machine's load (ratios of 1.15 to 1.33
+# between runs on a busy 2-core machine): reported, not held to a target.
 section "start-up under an X server (Xvfb): editor against one Japanese label, $runs runs each"
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    "$bin/startup_compare" --runs "$runs" "$bin/startup_velmar" "$bin/startup_minimal"
-rc=$?; [ $rc -eq 2 ] && status=2; [ $rc -eq 1 ] && [ $status -eq 0 ] && status=1
+    "$bin/startup_compare" --no-limit --runs "$runs" "$bin/startup_velmar" "$bin/startup_minimal" || status=2
 
 section "start-up offscreen: editor against one Japanese label, $runs runs each"
 QT_QPA_PLATFORM=offscreen \
-    "$bin/startup_compare" --runs "$runs" "$bin/startup_velmar" "$bin/startup_minimal"
-rc=$?; [ $rc -eq 2 ] && status=2; [ $rc -eq 1 ] && [ $status -eq 0 ] && status=1
+    "$bin/startup_compare" --no-limit --runs "$runs" "$bin/startup_velmar" "$bin/startup_minimal" || status=2
+
+# Instructions do not depend on the load: the start-up target is held here.
+section "start-up instructions (valgrind --tool=callgrind, one offscreen start, median of 3)"
+instructions() {  # instructions PROGRAM: the median count of three starts
+  local n
+  for n in 1 2 3; do
+    QT_QPA_PLATFORM=offscreen valgrind --tool=callgrind \
+        --callgrind-out-file="$build/callgrind.$(basename "$1").$n" "$1" 2>&1 >/dev/null |
+      sed -nE 's/^==[0-9]+== Collected : ([0-9]+)$/\1/p'
+  done | sort -n | sed -n 2p
+}
+velmar_ir=$(instructions "$bin/startup_velmar")
+minimal_ir=$(instructions "$bin/startup_minimal")
+if [ -z "$velmar_ir" ] || [ -z "$minimal_ir" ]; then
+  echo "callgrind gave no count"; status=2
+else
+  awk -v v="$velmar_ir" -v m="$minimal_ir" 'BEGIN {
+    r = v / m
+    printf "startup_velmar %.1f M, startup_minimal %.1f M instructions\n", v / 1e6, m / 1e6
+    printf "ratio startup_velmar / startup_minimal: %.3f (target <= 1.15): %s\n", r, r <= 1.15 ? "met" : "MISSED"
+    exit r <= 1.15 ? 0 : 1 }' || { [ $status -eq 0 ] && status=1; }
+  echo "(call graphs: $build/callgrind.*; callgrind_annotate --inclusive=yes FILE)"
+fi
 
 section "targets"
 echo "Load (BM_cmdLoad_Click) < 0.5 ms; Save (BM_cmdSave_Click, fsync included) < 3 ms;"
-echo "start-up ratio <= 1.25; GetINIData/SetINIData linear in file size (BigO oN, low RMS)."
+echo "start-up instructions ratio <= 1.15; GetINIData/SetINIData linear in file size (BigO oN, low RMS)."
 exit $status
