@@ -81,7 +81,7 @@ if cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null && tools/
     runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log")
     result "fuzzing" 1 0 "${runs:-?} inputs, no crash; log: $log"
   else
-    grep -vE '^(INFO|#[0-9]+|MERGE|Dictionary|"|###)' "$log" | tail -n 40
+    grep -vE '^(INFO|#[0-9]+|MERGE|Dictionary|"|###)|NEW_FUNC|^ +#[0-9]+ 0x' "$log" | tail -n 25
     result "fuzzing" 0 1 "the fuzzer found a fault; log: $log"
   fi
 else
