@@ -77,6 +77,7 @@ if cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null && tools/
   mkdir -p build-fuzz/corpus
   log=build-fuzz/fuzz.log
   if build-fuzz/profile_fuzzer -max_total_time="$fuzz_seconds" -timeout=10 -print_final_stats=1 \
+       -artifact_prefix=build-fuzz/ \
        build-fuzz/corpus fuzz/corpus >"$log" 2>&1; then
     runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log")
     result "fuzzing" 1 0 "${runs:-?} inputs, no crash; log: $log"
