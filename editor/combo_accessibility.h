@@ -1,0 +1,7 @@
+#pragma once
+
+// Screen readers on Linux hear a Qt combo box by its current entry: Qt
+// reports that entry as the combo box's name. Installed once, this makes the
+// window's list-only combo boxes report their accessible name as the name
+// and the entry as the value, the list of entries staying their child.
+void reportComboBoxesByName();
