@@ -34,20 +34,21 @@ void condenseToFit(QComboBox* box)
     // Styles draw the entry one pixel inside the edit field on either side.
     const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box)
                          .width() - 2;
-    const auto widest = [box](const QFont& font) {
-        const QFontMetrics metrics(font);
-        int width = 0;
-        for (int i = 0; i < box->count(); ++i)
-            width = std::max(width, metrics.horizontalAdvance(box->itemText(i)));
-        return width;
-    };
-    QFont font = box->font();
-    const int natural = widest(font);
+    QString widest;
+    int natural = 0;
+    for (int i = 0; i < box->count(); ++i) {
+        if (const int width = box->fontMetrics().horizontalAdvance(box->itemText(i)); width > natural) {
+            natural = width;
+            widest = box->itemText(i);
+        }
+    }
     if (natural <= room)
         return;
-    // Advances round to whole pixels: start from the proportion, narrow on.
+    // Start from the proportion; advances round to whole pixels, so narrow on
+    // until the widest entry fits.
+    QFont font = box->font();
     int stretch = std::max(kNarrowestStretch, room * 100 / natural);
-    for (font.setStretch(stretch); stretch > kNarrowestStretch && widest(font) > room;)
+    for (font.setStretch(stretch); stretch > kNarrowestStretch && QFontMetrics(font).horizontalAdvance(widest) > room;)
         font.setStretch(--stretch);
     box->setFont(font);
 }

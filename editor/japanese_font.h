@@ -11,5 +11,6 @@ void preferJapaneseFont(QApplication& app);
 
 // Narrows the combo box's font (a condensed face, synthesised when the
 // family has none) just enough for its widest entry to fit the text area.
-// Leaves the font alone when every entry fits already.
+// Leaves the font alone when every entry fits already. Measuring costs
+// start-up time: use it on the lists with long entries.
 void condenseToFit(QComboBox* box);

@@ -143,8 +143,7 @@ void frmVelmar::buildControls()
     fillList(cboExWaza1, form_layout::reachEntries());
     for (auto letter : kEffectLetters)
         cboExtWaza2->addItem(qs(letter));
-    for (auto* box : client->findChildren<QComboBox*>())
-        condenseToFit(box);
+    condenseToFit(cboSuperMode);  // the one list with long entries
     nameControls(client);
 
     optLv->button(0)->setChecked(true);
