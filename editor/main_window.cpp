@@ -104,6 +104,9 @@ void frmVelmar::buildControls()
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    // Before the first combo box: a screen reader that is already listening
+    // asks for its interface as soon as it exists.
+    reportComboBoxesByName();
     optLv = new QButtonGroup(this);
     optLv->setObjectName("optLv");
     QWidget* previousInTabOrder = nullptr;
@@ -161,7 +164,6 @@ void frmVelmar::buildControls()
 // words where the label names the field, the field's name where it is a sign.
 void frmVelmar::nameControls(QWidget* client)
 {
-    reportComboBoxesByName();
     for (const auto& f : form_layout::fieldControls()) {
         auto* control = client->findChild<QWidget*>(f.control);
         control->setAccessibleName(qs(fieldName(f.field)));

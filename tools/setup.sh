@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins fonts-noto-cjk
           libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-          xvfb xauth xdotool imagemagick x11-utils)
+          xvfb xauth xdotool imagemagick x11-utils dbus at-spi2-core gir1.2-atspi-2.0 python3-gi fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do
