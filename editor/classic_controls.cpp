@@ -4,6 +4,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include <algorithm>
+
 namespace {
 
 // The caption starts where the frame's first column of controls does.
@@ -19,17 +21,12 @@ int textFlags(const QWidget* widget, const QStyleOption& option)
 
 }  // namespace
 
-int ClassicFrame::borderTop() const
-{
-    const QFontMetrics metrics(font());
-    return metrics.ascent() - (metrics.capHeight() + 1) / 2;
-}
-
 void ClassicFrame::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QFontMetrics metrics(font());
-    const int top = borderTop();
+    // The caption's top at the frame's top: the border through its capitals.
+    const int top = metrics.ascent() - (metrics.capHeight() + 1) / 2;
     const int right = width() - 1, bottom = height() - 1;
     const QString caption = title();
     const int captionWidth = caption.isEmpty() ? 0 : metrics.horizontalAdvance(QString(caption).remove('&'));

@@ -14,9 +14,6 @@ class ClassicFrame : public QGroupBox {
 public:
     using QGroupBox::QGroupBox;
 
-    // Where the top border runs, in pixels from the frame's top edge.
-    int borderTop() const;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 };

@@ -1,11 +1,12 @@
 #include "velmar_icon.h"
 
+#include <QApplication>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
 #include <QStyleOption>
-#include <QApplication>
+
 #include <array>
 
 namespace {
