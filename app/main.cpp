@@ -1,4 +1,4 @@
-#include "japanese_font.h"
+#include "application_setup.h"
 #include "main_window.h"
 
 #include <QApplication>
@@ -6,7 +6,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    preferJapaneseFont(app);
+    setUpApplication(app);
     frmVelmar window;
     window.show();
     return app.exec();

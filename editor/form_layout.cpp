@@ -44,6 +44,22 @@ constexpr Line kLines[] = {
     {"Line3", "Frame2", 2520, 1080, 2520, 2640},
 };
 
+constexpr FieldControl kFieldControls[] = {
+    {"txtID", CardField::Id, "Label1"},
+    {"txtRarelity", CardField::Rarity, "Label2"},
+    {"txtMaxLv", CardField::MaxLv, "Label3"},
+    {"txtMinLv", CardField::MinLv, "Label4"},
+    {"cboSuperMode", CardField::SuperMode, ""},
+    {"txtMaxHP", CardField::MaxHP, "Label7"},
+    {"txtNomalWaza", CardField::NomalWaza, ""},  // "！"
+    {"txtPower", CardField::Power, ""},          // "P"
+    {"txtExtWaza", CardField::ExtWaza, ""},      // "●"
+    {"cboExWaza1", CardField::ExtRange, ""},
+    {"txtExtWaza2", CardField::ExtAmount, ""},
+    {"cboExtWaza2", CardField::ExtEffect, ""},
+    {"txtExtWaza3", CardField::ExtCount, ""},    // "コ"
+};
+
 constexpr const char* kSuperMode[] = {
     "このカードはモンスターカードでない",
     "このカードはスーパー化しない",
@@ -59,6 +75,7 @@ constexpr const char* kReach[] = {
 
 std::span<const Control> controls() { return kControls; }
 std::span<const Line> lines() { return kLines; }
+std::span<const FieldControl> fieldControls() { return kFieldControls; }
 std::span<const char* const> superModeEntries() { return kSuperMode; }
 std::span<const char* const> reachEntries() { return kReach; }
 

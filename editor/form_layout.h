@@ -1,5 +1,7 @@
 #pragma once
 
+#include "card_fields.h"
+
 #include <array>
 #include <span>
 
@@ -36,6 +38,15 @@ constexpr int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPix
 
 std::span<const Control> controls();  // in tab order
 std::span<const Line> lines();
+
+// The control that shows a field of the card, and the label in front of it
+// when that label names the field ("" where the label is only a sign).
+struct FieldControl {
+    const char* control;
+    CardField field;
+    const char* label;
+};
+std::span<const FieldControl> fieldControls();
 
 std::span<const char* const> superModeEntries();
 std::span<const char* const> reachEntries();

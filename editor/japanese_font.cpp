@@ -1,20 +1,54 @@
 #include "japanese_font.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFont>
 #include <QFontDatabase>
+#include <QStyleOptionComboBox>
+
+namespace {
+constexpr int kPointSize = 9;
+constexpr int kNarrowestStretch = 75;  // narrower than this is hard to read
+}  // namespace
 
 void preferJapaneseFont(QApplication& app)
 {
     const QString japanese = "Noto Sans CJK JP";
     QFont font = app.font();
+    font.setPointSize(kPointSize);
     if (QFontDatabase::hasFamily(japanese)) {
         font.setFamilies({japanese});
-        // It holds every character Shift-JIS has, so no other font is ever
-        // looked up; that lookup is a good part of the start-up time.
+        // The fallback look-up is a good part of the start-up time.
         font.setStyleStrategy(QFont::NoFontMerging);
     } else {
         font.setFamilies({japanese, font.family()});
     }
     app.setFont(font);
+}
+
+void condenseToFit(QComboBox* box)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.rect = QRect(QPoint(), box->size());
+    // Styles draw the entry one pixel inside the edit field on either side.
+    const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box)
+                         .width() - 2;
+    QString widest;
+    int natural = 0;
+    for (int i = 0; i < box->count(); ++i) {
+        if (const int width = box->fontMetrics().horizontalAdvance(box->itemText(i)); width > natural) {
+            natural = width;
+            widest = box->itemText(i);
+        }
+    }
+    if (natural <= room)
+        return;
+    // Start from the proportion; advances round to whole pixels, so narrow on
+    // until the widest entry fits.
+    QFont font = box->font();
+    int stretch = std::max(kNarrowestStretch, room * 100 / natural);
+    for (font.setStretch(stretch); stretch > kNarrowestStretch && QFontMetrics(font).horizontalAdvance(widest) > room;)
+        font.setStretch(--stretch);
+    box->setFont(font);
 }

@@ -1,13 +1,17 @@
 #include "main_window.h"
 
+#include "card_fields.h"
 #include "card_file.h"
+#include "classic_controls.h"
+#include "combo_accessibility.h"
+#include "font_fallback.h"
 #include "form_layout.h"
+#include "japanese_font.h"
 #include "profile_service.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -50,7 +54,9 @@ frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
     : QMainWindow(parent), programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
 {
     reportProblem = [this](const QString& message) {
-        QMessageBox::warning(this, form_layout::kCaption, message);
+        QMessageBox box(QMessageBox::Warning, form_layout::kCaption, message, QMessageBox::Ok, this);
+        fallBackForText(&box, message);  // a message may quote what was typed
+        box.exec();
     };
     setObjectName("frmVelmar");
     setWindowTitle(form_layout::kCaption);
@@ -65,15 +71,18 @@ QWidget* frmVelmar::createControl(const form_layout::Control& c, QWidget* contai
     switch (c.kind) {
     case form_layout::Kind::Label:
         return new QLabel(qs(c.text), container);
-    case form_layout::Kind::TextBox:
-        return new QLineEdit(qs(c.text), container);
+    case form_layout::Kind::TextBox: {
+        auto* box = new QLineEdit(qs(c.text), container);
+        fallBackAsTyped(box);
+        return box;
+    }
     case form_layout::Kind::Button: {
-        auto* button = new QPushButton(qs(c.text), container);
+        auto* button = new ClassicButton(qs(c.text), container);
         button->setAutoDefault(false);
         return button;
     }
     case form_layout::Kind::Frame:
-        return new QGroupBox(qs(c.text), container);
+        return new ClassicFrame(qs(c.text), container);
     case form_layout::Kind::ComboBox:
         return new QComboBox(container);
     case form_layout::Kind::Option: {
@@ -95,6 +104,9 @@ void frmVelmar::buildControls()
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    // Before the first combo box: a screen reader that is already listening
+    // asks for its interface as soon as it exists.
+    reportComboBoxesByName();
     optLv = new QButtonGroup(this);
     optLv->setObjectName("optLv");
     QWidget* previousInTabOrder = nullptr;
@@ -134,6 +146,8 @@ void frmVelmar::buildControls()
     fillList(cboExWaza1, form_layout::reachEntries());
     for (auto letter : kEffectLetters)
         cboExtWaza2->addItem(qs(letter));
+    condenseToFit(cboSuperMode);  // the one list with long entries
+    nameControls(client);
 
     optLv->button(0)->setChecked(true);
     // Mouse, arrow keys and code all end here, once per change of selection.
@@ -144,6 +158,20 @@ void frmVelmar::buildControls()
     connect(client->findChild<QPushButton*>("cmdLoad"), &QPushButton::clicked, this, &frmVelmar::cmdLoad_Click);
     connect(client->findChild<QPushButton*>("cmdSave"), &QPushButton::clicked, this, &frmVelmar::cmdSave_Click);
     connect(client->findChild<QPushButton*>("cmdClear"), &QPushButton::clicked, this, &frmVelmar::cmdClear_Click);
+}
+
+// Names for screen readers, from the one table of field names: the label's
+// words where the label names the field, the field's name where it is a sign.
+void frmVelmar::nameControls(QWidget* client)
+{
+    for (const auto& f : form_layout::fieldControls()) {
+        auto* control = client->findChild<QWidget*>(f.control);
+        control->setAccessibleName(qs(fieldName(f.field)));
+        if (*f.label)
+            client->findChild<QLabel*>(f.label)->setBuddy(control);
+    }
+    for (QAbstractButton* option : optLv->buttons())
+        option->setAccessibleName(qs(levelName(optLv->id(option) + 1)));
 }
 
 void frmVelmar::buildMenu()

@@ -42,6 +42,7 @@ protected:
 private:
     QWidget* createControl(const form_layout::Control& c, QWidget* container);
     void buildControls();
+    void nameControls(QWidget* client);
     void buildMenu();
     void Form_Load();
     void centreOnScreen();
