@@ -8,7 +8,7 @@
 #include "card_export.h"
 #include "card_list.h"
 #include "card_set.h"
-#include "output_file.h"
+#include "plain_files.h"
 #include "profile_service.h"
 #include "progress_line.h"
 
@@ -32,11 +32,14 @@ constexpr const char* kMainHelp =
     "このコマンドのあるフォルダーです（エディターと同じ）。\n"
     "\n"
     "コマンド:\n"
-    "  list [フォルダー]                         カードをID順に一覧表示します\n"
-    "  export [フォルダー] --csv ファイル         全カードをCSVに書き出します（--json ファイル でJSON）\n"
-    "  check [フォルダー]                        Windowsのプログラムやエディターがファイルと\n"
-    "                                            違って読むところを挙げます\n"
-    "  import ファイル.csv [フォルダー] [--dry-run] CSVのカードをエディターの保存と同じに書き込みます\n"
+    "  list [フォルダー]\n"
+    "      カードをID順に一覧表示します。\n"
+    "  export [フォルダー] --csv ファイル [--json ファイル]\n"
+    "      全カードをCSVやJSONに書き出します。\n"
+    "  check [フォルダー]\n"
+    "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
+    "  import ファイル.csv [フォルダー] [--dry-run]\n"
+    "      CSVのカードをエディターの保存と同じに書き込みます。\n"
     "\n"
     "各コマンドの説明: velmar-cards <コマンド> --help\n";
 

@@ -307,3 +307,14 @@ CardProblem writeCard(const std::string& path, const Card& card)
     syncFolder(folder);  // the rename itself reaches the disk
     return std::nullopt;
 }
+
+std::optional<int> superModeFromText(std::string_view text) { return superModeFrom(text); }
+
+std::vector<RefusedValue> refusedValues(const Card& card)
+{
+    std::vector<RefusedValue> refused;
+    for (const Entry& e : entriesOf(card))
+        if (auto problem = unwritableText({e}))  // the message's first line; the rest speaks of the window
+            refused.push_back({e.section, e.key, problem->substr(0, problem->find('\n'))});
+    return refused;
+}

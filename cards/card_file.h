@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Card {
     std::string Rarity;  // "rare"
@@ -40,3 +41,19 @@ CardProblem readCard(const std::string& path, Card& card);
 // file in one durable step. On any problem the old file is left as it was and
 // no temporary file remains.
 CardProblem writeCard(const std::string& path, const Card& card);
+
+// The super mode Load selects for a "super" value: "02" is 2; anything but a
+// whole number from 0 to 3 selects none.
+std::optional<int> superModeFromText(std::string_view text);
+
+// A value Save refuses: the section and key it would be written to, and the
+// reason, naming the field ("レベル2の通常技に改行などの…").
+struct RefusedValue {
+    std::string section;
+    std::string key;
+    std::string reason;
+};
+
+// Every value of the card that writeCard would refuse, in file order (it
+// stops at the first). Values Save leaves out of the file are not checked.
+std::vector<RefusedValue> refusedValues(const Card& card);

@@ -112,7 +112,7 @@ private:
 
     void walkSection(const profile::ProfileLine& line)
     {
-        if (!line.namesValid)
+        if (!line.nameValid)
             add(line.number, "見出しにShift-JISにないバイトがあります。");
         section_ = folded(line.section);
         const auto [first, isFirst] = sectionLines_.emplace(section_, line.number);
@@ -126,7 +126,7 @@ private:
 
     void walkKey(const profile::ProfileLine& line)
     {
-        if (!line.namesValid || !line.valueValid)
+        if (!line.nameValid || !line.valueValid)
             add(line.number, "キー" + q(line.key) + "の行にShift-JISにないバイトがあります。");
         if (line.sectionLine == 0) {
             add(line.number, "キー" + q(line.key) + "は最初の見出しより前にあるため読まれません。次の保存で消えます。");

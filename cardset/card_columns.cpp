@@ -66,13 +66,11 @@ const CardColumn* columnOf(std::string_view section, std::string_view key)
     return nullptr;
 }
 
-std::string columnLabel(const CardColumn& column)
+std::string columnLabel(const CardColumn& column) { return "列「" + column.name + "」"; }
+
+std::string fieldOf(const CardColumn& column)
 {
-    const std::string field = column.level > 0 ? levelFieldName(column.level, column.field)
-                                               : std::string(fieldName(column.field));
-    if (field == column.name)
-        return "列「" + column.name + "」";
-    return "列「" + column.name + "」（" + field + "）";
+    return column.level > 0 ? levelFieldName(column.level, column.field) : std::string(fieldName(column.field));
 }
 
 std::vector<std::string> rowValues(const CardRow& row)
@@ -101,7 +99,7 @@ CardProblem setRowValue(CardRow& row, const CardColumn& column, std::string valu
         return std::nullopt;
     }
     if (value.size() != 1 || value[0] < '0' || value[0] > '3')
-        return "「" + value + "」は使えません：0から3の数字か空にしてください。";
+        return fieldOf(column) + "の値「" + value + "」は使えません：0から3の数字か空にしてください。";
     row.card.SuperMode = value[0] - '0';
     return std::nullopt;
 }

@@ -34,8 +34,11 @@ const std::array<CardColumn, kCardColumnCount>& cardColumns();
 // The column of a section and key of the card file; nullptr for any other.
 const CardColumn* columnOf(std::string_view section, std::string_view key);
 
-// The column as a message names it: "列「Lv2.P」（レベル2の通常技のP）".
+// The column as a message names it: "列「Lv2.P」".
 std::string columnLabel(const CardColumn& column);
+
+// The value as the user knows it from the window: "レベル2の通常技のP".
+std::string fieldOf(const CardColumn& column);
 
 // Every value of the row, in column order. The super mode is its number,
 // or empty when the file holds none that the editor would select.

@@ -67,11 +67,9 @@ bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& colu
     }
     bool ok = true;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        bool valid = true;
         std::string value = profile::sanitizeUtf8(record.fields[i]);
-        valid = value == record.fields[i];
-        if (!valid) {
-            problems.push_back({record.row, columns[i], "UTF-8の文字ではないバイトがあります。"});
+        if (value != record.fields[i]) {
+            problems.push_back({record.row, columns[i], fieldOf(*columns[i]) + "にUTF-8の文字ではないバイトがあります。"});
             ok = false;
         } else if (auto problem = setRowValue(row, *columns[i], std::move(value))) {
             problems.push_back({record.row, columns[i], std::move(*problem)});

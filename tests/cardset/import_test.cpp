@@ -139,14 +139,14 @@ TEST(CardImport, OneBadRowStopsEverythingAndEveryProblemIsListed)
     const ImportPlan plan = planImport(csv, folder.path());
     const auto problems = described(plan);
     ASSERT_EQ(problems.size(), 8u) << ::testing::PrintToString(problems);
-    EXPECT_TRUE(problems[0].starts_with("行3、列「Lv1.1」（レベル1の通常技）")) << problems[0];
-    EXPECT_TRUE(problems[1].starts_with("行4、列「super」（スーパー）")) << problems[1];
+    EXPECT_TRUE(problems[0].starts_with("行3、列「Lv1.1」：レベル1の通常技に")) << problems[0];
+    EXPECT_TRUE(problems[1].starts_with("行4、列「super」：スーパーの値「7」")) << problems[1];
     EXPECT_TRUE(problems[2].starts_with("行5、列「ID」")) << problems[2];
     EXPECT_EQ(problems[3], "行6、列「ID」：同じIDが行2にもあります。");
-    EXPECT_TRUE(problems[4].starts_with("行7、列「rare」（星）")) << problems[4];
+    EXPECT_TRUE(problems[4].starts_with("行7、列「rare」：星にUTF-8")) << problems[4];
     EXPECT_TRUE(problems[5].starts_with("行8：")) << problems[5];
-    EXPECT_TRUE(problems[6].starts_with("行9、列「maxlv」（最大LV）")) << problems[6];
-    EXPECT_TRUE(problems[7].starts_with("行10、列「Lv1.1」（レベル1の通常技）")) << problems[7];
+    EXPECT_TRUE(problems[6].starts_with("行9、列「maxlv」：最大LVが256バイト")) << problems[6];
+    EXPECT_TRUE(problems[7].starts_with("行10、列「Lv1.1」：レベル1の通常技の文字「☃」")) << problems[7];
 
     std::size_t written = 0;
     EXPECT_TRUE(carryOut(plan, written));
@@ -198,6 +198,6 @@ TEST(CardImport, TableProblemsAreNamed)
     EXPECT_EQ(firstProblem(""), "見出しの行がありません。");
     EXPECT_TRUE(firstProblem("ID,rare\r\n").starts_with("行1：列「maxlv」、「minlv」")) << firstProblem("ID,rare\r\n");
     EXPECT_TRUE(firstProblem("ID,HP\r\n").starts_with("行1：2番目の列名「HP」")) << firstProblem("ID,HP\r\n");
-    EXPECT_TRUE(firstProblem(kHeader + "000,\"3\r\n").starts_with("行2、列「rare」（星）：")) << firstProblem(kHeader + "000,\"3\r\n");
+    EXPECT_TRUE(firstProblem(kHeader + "000,\"3\r\n").starts_with("行2、列「rare」：")) << firstProblem(kHeader + "000,\"3\r\n");
     EXPECT_TRUE(folder.names().empty());
 }
