@@ -8,6 +8,7 @@
 #include "card_export.h"
 #include "card_list.h"
 #include "card_set.h"
+#include "file_io.h"
 #include "plain_files.h"
 #include "profile_service.h"
 #include "progress_line.h"
@@ -86,10 +87,13 @@ constexpr const char* kImportHelp =
 
 void print(std::FILE* to, std::string_view text) { std::fwrite(text.data(), 1, text.size(), to); }
 
+// Messages name files, and a file name may hold control characters.
+void say(std::FILE* to, std::string_view message) { print(to, terminalSafe(message)); }
+
 int usageError(const std::string& message, const char* command)
 {
-    print(stderr, "velmar-cards: " + message + "\n");
-    print(stderr, std::string("詳しくは: velmar-cards ") + (command ? std::string(command) + " " : "") + "--help\n");
+    say(stderr, "velmar-cards: " + message + "\n");
+    say(stderr, std::string("詳しくは: velmar-cards ") + (command ? std::string(command) + " " : "") + "--help\n");
     return kFailed;
 }
 
@@ -145,13 +149,13 @@ std::optional<CardSet> readFolder(const std::string& folder)
 {
     std::vector<CardFile> files;
     if (auto problem = findCardFiles(folder, files)) {
-        print(stderr, "velmar-cards: " + *problem + "\n");
+        say(stderr, "velmar-cards: " + *problem + "\n");
         return std::nullopt;
     }
     ProgressLine progress("カードを読み込んでいます");
     CardSet set = readCardSet(files, std::ref(progress));
     for (const std::string& problem : set.problems)
-        print(stderr, "velmar-cards: " + problem + "\n");
+        say(stderr, "velmar-cards: " + problem + "\n");
     return set;
 }
 
@@ -181,7 +185,7 @@ int exportCards(const Arguments& args)
         if (file == "-") {
             print(stdout, content);
         } else if (auto problem = writeOutputFile(file, content)) {
-            print(stderr, "velmar-cards: " + *problem + "\n");
+            say(stderr, "velmar-cards: " + *problem + "\n");
             status = kFailed;
         }
     };
@@ -200,14 +204,14 @@ int check(const Arguments& args)
     const std::string folder = folderOr(args.positional, 0);
     std::vector<CardFile> files;
     if (auto problem = findCardFiles(folder, files)) {
-        print(stderr, "velmar-cards: " + *problem + "\n");
+        say(stderr, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
     ProgressLine progress("カードを確かめています");
     const CheckReport report = checkCardSet(files, std::ref(progress));
-    print(stdout, report.text);
+    say(stdout, report.text);
     for (const std::string& problem : report.unreadable)
-        print(stderr, "velmar-cards: " + problem + "\n");
+        say(stderr, "velmar-cards: " + problem + "\n");
     print(stdout, report.summary + "\n");
     return report.clean() ? kOk : kFound;
 }
@@ -223,23 +227,23 @@ int importCards(const Arguments& args)
 
     std::string csvText;
     if (auto problem = readInputFile(csvFile, csvText)) {
-        print(stderr, "velmar-cards: " + *problem + "\n");
+        say(stderr, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
     if (auto problem = checkFolder(folder)) {
-        print(stderr, "velmar-cards: " + *problem + "\n");
+        say(stderr, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
     const ImportPlan plan = planImport(csvText, folder);
     if (!plan.problems.empty()) {
         for (const ImportProblem& problem : plan.problems)
-            print(stderr, csvFile + ": " + describe(problem) + "\n");
-        print(stderr, "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
+            say(stderr, csvFile + ": " + describe(problem) + "\n");
+        say(stderr, "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
         return kFound;
     }
     for (const ImportCard& card : plan.cards)
         if (card.change != CardChange::Unchanged)
-            print(stdout, std::string(card.change == CardChange::New ? "新規: " : "変更: ") + card.path + "\n");
+            say(stdout, std::string(card.change == CardChange::New ? "新規: " : "変更: ") + card.path + "\n");
     const std::string summary = "新規 " + std::to_string(plan.count(CardChange::New)) + " 枚、変更 "
                                 + std::to_string(plan.count(CardChange::Changed)) + " 枚、変更なし "
                                 + std::to_string(plan.count(CardChange::Unchanged)) + " 枚";
@@ -249,8 +253,8 @@ int importCards(const Arguments& args)
     }
     std::size_t written = 0;
     if (auto problem = carryOut(plan, written)) {
-        print(stderr, "velmar-cards: " + *problem + "\n");
-        print(stderr, std::to_string(written) + " 枚を書き込んだところで止めました。残りのカードはそのままです。\n");
+        say(stderr, "velmar-cards: " + *problem + "\n");
+        say(stderr, std::to_string(written) + " 枚を書き込んだところで止めました。残りのカードはそのままです。\n");
         return kFailed;
     }
     print(stdout, summary + "\n");
@@ -261,8 +265,9 @@ int importCards(const Arguments& args)
 
 int main(int argc, char** argv)
 {
+    profile::ignoreFileSizeSignal();  // a file-size limit fails a write, as any other reason does
     if (argc < 2) {
-        print(stderr, kMainHelp);
+        say(stderr, kMainHelp);
         return kFailed;
     }
     const std::string command = argv[1];

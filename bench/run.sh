@@ -34,6 +34,9 @@ section "profile store: GetINIData / SetINIData (5 repetitions, median is the fi
 section "profile store: cost against file size (fit over 64 KB .. 1 MB)"
 "$bin/profile_bench" --benchmark_filter='_Size' || status=2
 
+section "velmar-cards: list, export and check of 10,000 cards (5 repetitions)"
+"$bin/cards_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || status=2
+
 section "window: Load and Save of a full four-level card (offscreen, 5 repetitions)"
 QT_QPA_PLATFORM=offscreen "$bin/window_bench" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true || status=2
@@ -50,5 +53,6 @@ rc=$?; [ $rc -eq 2 ] && status=2; [ $rc -eq 1 ] && [ $status -eq 0 ] && status=1
 
 section "targets"
 echo "Load (BM_cmdLoad_Click) < 0.5 ms; Save (BM_cmdSave_Click, fsync included) < 3 ms;"
-echo "start-up ratio <= 1.25; GetINIData/SetINIData linear in file size (BigO oN, low RMS)."
+echo "start-up ratio <= 1.25; GetINIData/SetINIData linear in file size (BigO oN, low RMS);"
+echo "velmar-cards list, export and check of 10,000 cards (BM_command_*) < 1 s."
 exit $status

@@ -3,6 +3,7 @@
 #include "code_page.h"
 
 #include <clocale>
+#include <cstdio>
 #include <cwchar>
 #include <locale.h>
 
@@ -42,6 +43,26 @@ std::size_t displayWidth(std::string_view utf8)
     if (locale)
         ::uselocale(previous);
     return width;
+}
+
+std::string terminalSafe(std::string_view text)
+{
+    const std::string utf8 = profile::sanitizeUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t c;
+        const std::size_t n = profile::decodeUtf8(utf8, pos, c);
+        if ((c < 0x20 && c != U'\n' && c != U'\t') || (c >= 0x7F && c < 0xA0)) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out.append(utf8, pos, n);
+        }
+        pos += n;
+    }
+    return out;
 }
 
 std::string cardListTable(const std::vector<CardRow>& rows)

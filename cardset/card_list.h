@@ -14,3 +14,8 @@ std::string cardListTable(const std::vector<CardRow>& rows);
 
 // Columns a terminal gives `utf8`; a control character counts as one blank.
 std::size_t displayWidth(std::string_view utf8);
+
+// A message safe to print on a terminal: a file name may hold any byte, and
+// control characters (escape sequences among them) are shown as \xNN instead
+// of being sent; line breaks and tabs stay. Invalid UTF-8 becomes U+FFFD.
+std::string terminalSafe(std::string_view text);
