@@ -69,7 +69,8 @@ bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& colu
     for (std::size_t i = 0; i < columns.size(); ++i) {
         std::string value = profile::sanitizeUtf8(record.fields[i]);
         if (value != record.fields[i]) {
-            problems.push_back({record.row, columns[i], fieldOf(*columns[i]) + "にUTF-8の文字ではないバイトがあります。"});
+            problems.push_back({record.row, columns[i],
+                                fieldOf(*columns[i]) + "にUTF-8の文字ではないバイトがあります（表はUTF-8で保存してください）。"});
             ok = false;
         } else if (auto problem = setRowValue(row, *columns[i], std::move(value))) {
             problems.push_back({record.row, columns[i], std::move(*problem)});
