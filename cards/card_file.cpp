@@ -4,6 +4,7 @@
 #include "code_page.h"
 #include "ini_access.h"
 #include "profile_service.h"
+#include "profile_text.h"
 
 #include <cerrno>
 #include <climits>
@@ -317,4 +318,12 @@ std::vector<RefusedValue> refusedValues(const Card& card)
         if (auto problem = unwritableText({e}))  // the message's first line; the rest speaks of the window
             refused.push_back({e.section, e.key, problem->substr(0, problem->find('\n'))});
     return refused;
+}
+
+std::string cardFileBytes(const Card& card)
+{
+    profile::ProfileText text;
+    for (const Entry& e : entriesOf(card))
+        text.set(e.section, e.key, e.value);
+    return text.bytes();
 }

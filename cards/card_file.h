@@ -57,3 +57,7 @@ struct RefusedValue {
 // Every value of the card that writeCard would refuse, in file order (it
 // stops at the first). Values Save leaves out of the file are not checked.
 std::vector<RefusedValue> refusedValues(const Card& card);
+
+// The bytes writeCard puts into the card file for this card, composed in
+// memory (a value it refuses is left out).
+std::string cardFileBytes(const Card& card);

@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "csv.h"
+#include "file_io.h"
 
 #include <algorithm>
 #include <map>
@@ -82,6 +83,15 @@ bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& colu
 
 bool sameValues(const CardRow& a, const CardRow& b) { return rowValues(a) == rowValues(b); }
 
+// The file already holds what Save would write for the card. Its values may
+// still read back otherwise: a few characters (〜 and −, for example) are
+// held in Shift-JIS as look-alikes that read back as other characters.
+bool savedAsIs(const std::string& path, const Card& card)
+{
+    std::string bytes;
+    return refusedValues(card).empty() && profile::readFileOnce(path, bytes) == 0 && bytes == cardFileBytes(card);
+}
+
 }  // namespace
 
 std::string describe(const ImportProblem& problem)
@@ -148,7 +158,7 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
             problems.push_back({record.row, &idColumn(), problem->substr(0, problem->find('\n'))});
             continue;
         }
-        if (exists && sameValues(current, item.row)) {
+        if (exists && (sameValues(current, item.row) || savedAsIs(item.path, item.row.card))) {
             item.change = CardChange::Unchanged;
         } else {
             item.change = exists ? CardChange::Changed : CardChange::New;

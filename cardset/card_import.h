@@ -37,9 +37,11 @@ struct ImportPlan {
 };
 
 // Reads the table and compares each row with its card in `folder`. A row
-// whose values are those Load reads from the card's file is unchanged; a new
-// or changed card must pass the checks Save makes (ID, code page 932, control
-// characters, the read limit, a card file that may be replaced).
+// whose values are those Load reads from the card's file, or whose card Save
+// would write as the very bytes the file holds, is unchanged: its file is
+// not touched, whatever else it holds. A new or changed card must pass the
+// checks Save makes (ID, code page 932, control characters, the read limit,
+// a card file that may be replaced).
 ImportPlan planImport(std::string_view csvText, const std::string& folder);
 
 // Writes the new and changed cards of a plan without problems, each as Save

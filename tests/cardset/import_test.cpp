@@ -87,10 +87,17 @@ TEST(CardImport, ExportThenImportRewritesNothing)
 {
     CardFolder folder;
     save(folder, editorCards());
-    const auto before = snapshot(folder);
     const auto age = ageFile(folder.file("000.ini"));
 
-    const ImportPlan plan = planImport(exported(folder), folder.path());
+    // Typed in the spreadsheet, 〜 is saved as the bytes that read back as ～.
+    std::string csv = exported(folder);
+    csv.replace(csv.find("ひっかく"), std::string("ひっかく").size(), "ひっかく〜");
+    CardRow typed = editorCards()[1];
+    typed.card.Levels[3].NomalWaza += "〜";
+    save(folder, {typed});
+    const auto before = snapshot(folder);
+
+    const ImportPlan plan = planImport(csv, folder.path());
     EXPECT_TRUE(plan.problems.empty()) << described(plan).front();
     EXPECT_EQ(plan.count(CardChange::Unchanged), 2u);
     std::size_t written = 99;
