@@ -135,18 +135,23 @@ std::optional<std::string> parse(int argc, char** argv, bool takesFiles, bool ta
     return std::nullopt;
 }
 
+// The folder given, or the folder that holds the command, as the editor's
+// cards are in its own folder; empty when the system cannot tell that.
 std::string folderOr(const std::vector<std::string>& positional, std::size_t index)
 {
-    if (index < positional.size())
-        return positional[index];
-    const std::string folder = profile::programFolder();
-    return folder.empty() ? "." : folder;
+    return index < positional.size() ? positional[index] : profile::programFolder();
 }
+
+constexpr const char* kNoFolder = "このコマンドのあるフォルダーが分かりません。フォルダーを指定してください。";
 
 // Reads every card of the folder; prints the cards it cannot read. Returns
 // nullopt when the folder cannot be read.
 std::optional<CardSet> readFolder(const std::string& folder)
 {
+    if (folder.empty()) {
+        say(stderr, std::string("velmar-cards: ") + kNoFolder + "\n");
+        return std::nullopt;
+    }
     std::vector<CardFile> files;
     if (auto problem = findCardFiles(folder, files)) {
         say(stderr, "velmar-cards: " + *problem + "\n");
@@ -202,6 +207,8 @@ int check(const Arguments& args)
     if (args.positional.size() > 1)
         return usageError("フォルダーは1つだけ指定してください。", "check");
     const std::string folder = folderOr(args.positional, 0);
+    if (folder.empty())
+        return usageError(kNoFolder, "check");
     std::vector<CardFile> files;
     if (auto problem = findCardFiles(folder, files)) {
         say(stderr, "velmar-cards: " + *problem + "\n");
@@ -224,6 +231,8 @@ int importCards(const Arguments& args)
         return usageError("CSVファイルとフォルダーのほかは指定できません。", "import");
     const std::string& csvFile = args.positional[0];
     const std::string folder = folderOr(args.positional, 1);
+    if (folder.empty())
+        return usageError(kNoFolder, "import");
 
     std::string csvText;
     if (auto problem = readInputFile(csvFile, csvText)) {
