@@ -1,3 +1,4 @@
+#include "file_io.h"
 #include "japanese_font.h"
 #include "main_window.h"
 
@@ -5,6 +6,7 @@
 
 int main(int argc, char* argv[])
 {
+    profile::ignoreFileSizeSignal();  // a file-size limit fails a Save with a message instead
     QApplication app(argc, argv);
     preferJapaneseFont(app);
     frmVelmar window;

@@ -9,7 +9,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include <chrono>
 
 using namespace profile;
 using testsupport::readBytes;
@@ -91,14 +90,14 @@ TEST(SpecialFiles, FifoIsNeitherReadNorWritten) {
     EXPECT_EQ(lastError(), EINVAL);
 }
 
-TEST(Performance, HugeFileIsReadAndWrittenInFull) {
-    // About 3.5 MB in 200,000 lines; the key sought is the last one.
+TEST(LargeFiles, HugeFileIsReadAndWrittenInFull) {
+    // About 3.5 MB in 200,000 lines; the key sought is the last one. How long
+    // this takes is measured in bench/, not here.
     TempFolder dir;
     const std::string path = dir.file("big.ini");
     std::string content = "[a]\r\n";
     for (int i = 0; i < 200'000; ++i) content += "key" + std::to_string(i) + "=value\r\n";
     writeBytes(path, content);
-    const auto start = std::chrono::steady_clock::now();
     std::string value;
     getProfileString("a", "key199999", "", value, 256, path);
     EXPECT_EQ(value, "value");
@@ -106,9 +105,6 @@ TEST(Performance, HugeFileIsReadAndWrittenInFull) {
     ASSERT_TRUE(writeProfileString("a", "new", "x", path));
     getProfileString("a", "new", "", value, 256, path);
     EXPECT_EQ(value, "x");
-    const auto seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 5.0);  // well under a second when linear; hours if quadratic
 }
 
 }  // namespace
