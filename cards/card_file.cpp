@@ -151,6 +151,18 @@ CardProblem unwritableText(const std::vector<Entry>& entries)
     return std::nullopt;
 }
 
+// The card file's bytes, composed in memory by the profile writer's own
+// rules; 0 or an errno value.
+int compose(const std::vector<Entry>& entries, std::string& content)
+{
+    profile::ProfileText text;
+    for (const Entry& e : entries)
+        if (const int err = text.set(e.section, e.key, e.value))
+            return err;
+    content = text.bytes();
+    return 0;
+}
+
 }  // namespace
 
 std::string AddBackslash(std::string path)
@@ -255,11 +267,10 @@ CardProblem writeCard(const std::string& path, const Card& card)
 
     // The card is composed in memory by the profile writer's own rules and
     // written once, then put in place of the old file in one durable step.
-    profile::ProfileText text;
-    for (const Entry& e : entries)
-        if (const int err = text.set(e.section, e.key, e.value))
-            return cannotSave(path, systemReason(err));
-    const profile::ReplaceResult result = profile::replaceFile(path, text.bytes(), true);
+    std::string content;
+    if (const int err = compose(entries, content))
+        return cannotSave(path, systemReason(err));
+    const profile::ReplaceResult result = profile::replaceFile(path, content, true);
     if (result.ok())
         return std::nullopt;
     // No new file can be made beside the card: the folder is the cause, not the card.
@@ -284,8 +295,7 @@ std::vector<RefusedValue> refusedValues(const Card& card)
 
 std::string cardFileBytes(const Card& card)
 {
-    profile::ProfileText text;
-    for (const Entry& e : entriesOf(card))
-        text.set(e.section, e.key, e.value);
-    return text.bytes();
+    std::string content;
+    compose(entriesOf(card), content);
+    return content;
 }
