@@ -40,6 +40,9 @@ section "profile store: cost against file size (fit over 64 KB .. 1 MB)"
 section "profile store: a 3.5 MB file of 200,000 lines, the last key (5 repetitions)"
 "$bin/huge_file_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || status=2
 
+section "velmar-cards: list, export and check of 10,000 cards (5 repetitions)"
+"$bin/cards_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || status=2
+
 section "window: Load and Save of a full four-level card (offscreen, 5 repetitions)"
 QT_QPA_PLATFORM=offscreen "$bin/window_bench" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true || status=2
@@ -79,5 +82,6 @@ fi
 
 section "targets"
 echo "Load (BM_cmdLoad_Click) < 0.5 ms; Save (BM_cmdSave_Click, fsync included) < 3 ms;"
-echo "start-up instructions ratio <= 1.15; GetINIData/SetINIData linear in file size (BigO oN, low RMS)."
+echo "start-up instructions ratio <= 1.15; GetINIData/SetINIData linear in file size (BigO oN, low RMS);"
+echo "velmar-cards list, export and check of 10,000 cards (BM_command_*) < 1 s."
 exit $status

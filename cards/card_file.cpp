@@ -2,22 +2,26 @@
 
 #include "card_fields.h"
 #include "code_page.h"
-#include "ini_access.h"
+#include "file_io.h"
 #include "profile_service.h"
+#include "profile_text.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kMaxFileNameBytes = NAME_MAX;
+// The longest value a reader gets back whole: its buffer holds 255 bytes and a NUL.
+constexpr std::size_t kMaxValueBytes = profile::kDefaultBufferSize - 1;
+// A full card is well under a kilobyte; a file this large is something else.
+constexpr std::size_t kMaxCardFileBytes = profile::kMaxProfileFileBytes;
 
 std::string quoted(std::string_view text) { return "「" + std::string(text) + "」"; }
 
@@ -50,6 +54,20 @@ CardProblem cannotRead(const std::string& path, const std::string& reason)
 CardProblem cannotSave(const std::string& path, const std::string& reason)
 {
     return quoted(path) + "に保存できませんでした：" + reason + "\nファイルはそのままです。";
+}
+
+// Without the program folder there is no place for cards: nothing is read or
+// written anywhere else.
+CardProblem noProgramFolder(const char* command)
+{
+    return std::string("プログラムのあるフォルダーが分からないため、") + command
+           + "できません。\nファイルには何もしていません。";
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
@@ -123,87 +141,38 @@ CardProblem unwritableText(const std::vector<Entry>& entries)
                    + "）はカードファイルの文字コード（Shift-JIS）にないため保存できません。\n"
                      "何も保存していません。";
         }
+        // A longer value would be saved whole and come back cut on the next Load.
+        if (const std::size_t bytes = profile::utf8ToCp932(e.value).value_or(std::string()).size();
+            bytes > kMaxValueBytes)
+            return e.field + "が" + std::to_string(bytes) + "バイトあります。カードファイルから読み戻せるのは"
+                   + std::to_string(kMaxValueBytes) + "バイト（全角で" + std::to_string(kMaxValueBytes / 2)
+                   + "文字）までのため保存できません。\n何も保存していません。";
     }
     return std::nullopt;
 }
 
-// Flushes a folder, and so the names in it, to disk.
-bool syncFolder(const std::string& path)
+// The card file's bytes, composed in memory by the profile writer's own
+// rules; 0 or an errno value.
+int compose(const std::vector<Entry>& entries, std::string& content)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    profile::ProfileText text;
+    for (const Entry& e : entries)
+        if (const int err = text.set(e.section, e.key, e.value))
+            return err;
+    content = text.bytes();
+    return 0;
 }
-
-// A temporary file beside the card that is removed unless it was put in place.
-class TemporaryCard {
-public:
-    explicit TemporaryCard(const std::string& folder) : path_(AddBackslash(folder) + ".velmar-save-XXXXXX")
-    {
-        fd_ = ::mkstemp(path_.data());
-        if (fd_ < 0) {
-            error_ = errno;
-            path_.clear();
-        }
-    }
-    ~TemporaryCard()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-    }
-    TemporaryCard(const TemporaryCard&) = delete;
-    TemporaryCard& operator=(const TemporaryCard&) = delete;
-
-    const std::string& path() const { return path_; }
-    int error() const { return error_; }
-
-    // Writes the whole content, gives it its mode and flushes it to disk; 0 or an errno value.
-    int fill(std::string_view content, mode_t mode)
-    {
-        while (!content.empty()) {
-            const ssize_t n = ::write(fd_, content.data(), content.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return n < 0 ? errno : EIO;
-            content.remove_prefix(std::size_t(n));
-        }
-        if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
-            return errno;
-        const int fd = std::exchange(fd_, -1);
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-    // Puts the file in place of `target`; 0 or an errno value.
-    int replace(const std::string& target)
-    {
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            return errno;
-        path_.clear();
-        return 0;
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-    int error_ = 0;
-};
 
 }  // namespace
 
 std::string AddBackslash(std::string path)
 {
-    return path.empty() ? "/" : profile::joinPath(path, "");
+    return path.empty() ? path : profile::joinPath(path, "");
 }
 
 std::string cardFilePath(const std::string& programFolder, const std::string& id)
 {
-    return AddBackslash(programFolder) + id + ".ini";
+    return programFolder.empty() ? std::string() : AddBackslash(programFolder) + id + ".ini";
 }
 
 CardProblem checkCardId(std::string_view id)
@@ -226,53 +195,60 @@ CardProblem checkCardId(std::string_view id)
 
 CardProblem readCard(const std::string& path, Card& card)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT)
-            return cannotRead(path, systemReason(errno));
-        card = Card{};  // a card that does not exist yet is empty
-        return std::nullopt;
+    if (path.empty())
+        return noProgramFolder("読み込み");
+    // One read of the file, and every key looked up in that one copy: the
+    // card on screen is one version of the file, never a mix of two saves.
+    std::string bytes;
+    switch (const int err = profile::readFileOnce(path, bytes, kMaxCardFileBytes)) {
+    case 0: break;
+    case ENOENT: card = Card{}; return std::nullopt;  // a card that does not exist yet is empty
+    case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
+    case EINVAL: return cannotRead(path, "通常のファイルではありません。");
+    case EFBIG: return cannotRead(path, "カードのファイルにしては大きすぎます（"
+                                            + std::to_string(kMaxCardFileBytes >> 20) + " MB超）。");
+    case ENOMEM: return cannotRead(path, "メモリが足りません。");
+    default: return cannotRead(path, systemReason(err));
     }
-    if (S_ISDIR(st.st_mode))
-        return cannotRead(path, "同じ名前のフォルダーがあります。");
-    if (!S_ISREG(st.st_mode))
-        return cannotRead(path, "通常のファイルではありません。");
-    if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd < 0)
-        return cannotRead(path, systemReason(errno));
-    else
-        ::close(fd);
 
-    INIAccess ini;
-    ini.FileName = path;
-    Card loaded;
-    ini.Section = "head";
-    loaded.Rarity = ini.GetINIData("rare");
-    loaded.MaxLv = ini.GetINIData("maxlv");
-    loaded.MinLv = ini.GetINIData("minlv");
-    loaded.SuperMode = superModeFrom(ini.GetINIData("super"));
-    for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
-        ini.Section = "Lv" + std::to_string(n);
-        LevelRecord& r = loaded.Levels[n - 1];
-        r.MaxHP = ini.GetINIData("HP");
-        r.Power = ini.GetINIData("P");
-        r.ExtWazaSpec = ini.GetINIData("S");
-        r.NomalWaza = ini.GetINIData("1");
-        r.ExtWaza = ini.GetINIData("2");
+    try {
+        const profile::ProfileText text(std::move(bytes));
+        std::string value;
+        // GetINIData's reading: a 256-byte buffer, an empty default.
+        const auto get = [&](profile::ProfileText::SectionPlace section, const char* key) {
+            text.get(section, key, "", value);
+            return value;
+        };
+        Card loaded;
+        const auto head = text.findSection("head");
+        loaded.Rarity = get(head, "rare");
+        loaded.MaxLv = get(head, "maxlv");
+        loaded.MinLv = get(head, "minlv");
+        loaded.SuperMode = superModeFrom(get(head, "super"));
+        for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
+            const auto level = text.findSection("Lv" + std::to_string(n));
+            LevelRecord& r = loaded.Levels[n - 1];
+            r.MaxHP = get(level, "HP");
+            r.Power = get(level, "P");
+            r.ExtWazaSpec = get(level, "S");
+            r.NomalWaza = get(level, "1");
+            r.ExtWaza = get(level, "2");
+        }
+        card = std::move(loaded);
+    } catch (const std::bad_alloc&) {
+        return cannotRead(path, "メモリが足りません。");
     }
-    card = std::move(loaded);
     return std::nullopt;
 }
 
 CardProblem writeCard(const std::string& path, const Card& card)
 {
+    if (path.empty())
+        return noProgramFolder("保存");
     const std::vector<Entry> entries = entriesOf(card);
     if (auto problem = unwritableText(entries))
         return problem;
 
-    // A new card gets the usual mode of a new file; a replaced one keeps its own.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode_t mode = 0666 & ~mask;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
@@ -281,29 +257,45 @@ CardProblem writeCard(const std::string& path, const Card& card)
             return cannotSave(path, "通常のファイルではありません。");
         if (!hasWriteBits(st))
             return cannotSave(path, "ファイルが読み取り専用です。");
-        mode = st.st_mode & 07777;
     } else if (errno != ENOENT) {
         return cannotSave(path, systemReason(errno));
     }
 
-    std::string folder = path.substr(0, path.rfind('/') + 1);
+    const std::string folder = folderOf(path);
     if (struct stat dir {}; ::stat(folder.c_str(), &dir) == 0 && !hasWriteBits(dir))
         return cannotSave(path, "フォルダーが読み取り専用です。");
 
-    TemporaryCard temporary(folder);
-    if (temporary.path().empty())
-        return cannotSave(path, systemReason(temporary.error()));
-
     // The card is composed in memory by the profile writer's own rules and
-    // written once: one write and one flush instead of a file replace per key.
+    // written once, then put in place of the old file in one durable step.
     std::string content;
-    for (const Entry& e : entries)
-        if (const int err = profile::editProfileText(content, e.section, e.key, e.value))
-            return cannotSave(path, systemReason(err));
-    if (const int err = temporary.fill(content, mode))
+    if (const int err = compose(entries, content))
         return cannotSave(path, systemReason(err));
-    if (const int err = temporary.replace(path))
-        return cannotSave(path, systemReason(err));
-    syncFolder(folder);  // the rename itself reaches the disk
-    return std::nullopt;
+    const profile::ReplaceResult result = profile::replaceFile(path, content, true);
+    if (result.ok())
+        return std::nullopt;
+    // No new file can be made beside the card: the folder is the cause, not the card.
+    if (result.step == profile::ReplaceStep::Folder
+        && (result.error == EACCES || result.error == EPERM || result.error == EROFS))
+        return "フォルダー" + quoted(folder) + "にはこのユーザーでは書き込めないため、" + quoted(path)
+               + "に保存できませんでした：" + systemReason(result.error)
+               + "\nプログラムを書き込みのできるフォルダーに置いてください。ファイルはそのままです。";
+    return cannotSave(path, systemReason(result.error));
+}
+
+std::optional<int> superModeFromText(std::string_view text) { return superModeFrom(text); }
+
+std::vector<RefusedValue> refusedValues(const Card& card)
+{
+    std::vector<RefusedValue> refused;
+    for (const Entry& e : entriesOf(card))
+        if (auto problem = unwritableText({e}))  // the message's first line; the rest speaks of the window
+            refused.push_back({e.section, e.key, problem->substr(0, problem->find('\n'))});
+    return refused;
+}
+
+std::string cardFileBytes(const Card& card)
+{
+    std::string content;
+    compose(entriesOf(card), content);
+    return content;
 }

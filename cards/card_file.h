@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Card {
     std::string Rarity;  // "rare"
@@ -21,22 +22,50 @@ struct Card {
 // A problem for the user, in the window's language; empty when all went well.
 using CardProblem = std::optional<std::string>;
 
-// path, followed by a "/" unless it already ends in one.
+// path, followed by a "/" unless it already ends in one; "" stays "" (no
+// folder is no path, never the root).
 std::string AddBackslash(std::string path);
 
-// The card file of an ID in the program folder: folder/ID.ini.
+// The card file of an ID in the program folder: folder/ID.ini. Empty when the
+// program folder is not known; readCard and writeCard then refuse.
 std::string cardFilePath(const std::string& programFolder, const std::string& id);
 
 // An ID must be a plain file name: no path separator, no control character,
 // not too long for the file system. An empty ID is allowed (".ini").
 CardProblem checkCardId(std::string_view id);
 
-// Reads the card at path. A missing file is an empty card; a file that exists
-// but cannot be read is a problem, and `card` is then left as it was.
+// Reads the card at path: the file is read once and every key is looked up
+// in that copy, by the rules of GetINIData (values cut to 255 bytes). A
+// missing file is an empty card; a file that exists but cannot be read, is no
+// regular file or is too large to be a card is a problem, and `card` is then
+// left as it was.
 CardProblem readCard(const std::string& path, Card& card);
 
 // Writes the card so that the file holds exactly this card: the whole card
 // goes into a temporary file beside it first, which then replaces the card
-// file in one durable step. On any problem the old file is left as it was and
-// no temporary file remains.
+// file in one durable step, keeping its mode, owner and group. Text the file
+// cannot hold as typed (control characters, characters Shift-JIS lacks, a
+// value longer than a reader gets back) is refused before anything is
+// written. On any problem the old file is left as it was and no temporary
+// file remains.
 CardProblem writeCard(const std::string& path, const Card& card);
+
+// The super mode Load selects for a "super" value: "02" is 2; anything but a
+// whole number from 0 to 3 selects none.
+std::optional<int> superModeFromText(std::string_view text);
+
+// A value Save refuses: the section and key it would be written to, and the
+// reason, naming the field ("レベル2の通常技に改行などの…").
+struct RefusedValue {
+    std::string section;
+    std::string key;
+    std::string reason;
+};
+
+// Every value of the card that writeCard would refuse, in file order (it
+// stops at the first). Values Save leaves out of the file are not checked.
+std::vector<RefusedValue> refusedValues(const Card& card);
+
+// The bytes writeCard puts into the card file for this card, composed in
+// memory (a value it refuses is left out).
+std::string cardFileBytes(const Card& card);

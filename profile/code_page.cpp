@@ -119,28 +119,28 @@ void appendUtf8(std::string& out, char32_t c) {
 }
 
 std::optional<char32_t> firstUnencodable(std::string_view utf8) {
-    std::size_t bad = firstInvalidUtf8(utf8);
-    std::string_view valid = utf8.substr(0, bad);
-    // Convert the valid part in one go; iconv stops at the first character
-    // code page 932 has no code for.
-    std::string buffer(valid.size() + 1, '\0');
-    const char* in = valid.data();
-    std::size_t inLeft = valid.size();
-    char* out = buffer.data();
-    std::size_t outLeft = buffer.size();
-    int err = toCp932().run(in, inLeft, out, outLeft);
-    if (err == EILSEQ || (err != 0 && err != E2BIG)) {
-        if (!toCp932().ok()) return kReplacementChar;
+    Converter& conv = toCp932();
+    for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t c;
-        decodeUtf8(utf8, static_cast<std::size_t>(in - utf8.data()), c);
-        return c;
+        const std::size_t n = decodeUtf8(utf8, pos, c);
+        if (c == kReplacementChar && n == 1) return kReplacementChar;  // not valid UTF-8
+        if (c >= 0x80) {
+            // One character at a time, so a character that converts to
+            // nothing is seen as well as one that does not convert.
+            char buffer[8];
+            const char* in = utf8.data() + pos;
+            std::size_t inLeft = n;
+            char* out = buffer;
+            std::size_t outLeft = sizeof buffer;
+            if (conv.run(in, inLeft, out, outLeft) != 0 || outLeft == sizeof buffer) return c;
+        }
+        pos += n;
     }
-    if (bad != std::string_view::npos) return kReplacementChar;
     return std::nullopt;
 }
 
 std::optional<std::string> utf8ToCp932(std::string_view utf8) {
-    if (firstInvalidUtf8(utf8) != std::string_view::npos) return std::nullopt;
+    if (firstUnencodable(utf8)) return std::nullopt;
     // Every character takes at most as many bytes in code page 932 as in UTF-8.
     std::string result(utf8.size(), '\0');
     const char* in = utf8.data();
@@ -152,6 +152,23 @@ std::optional<std::string> utf8ToCp932(std::string_view utf8) {
     return result;
 }
 
+std::span<const LookAlike> cp932LookAlikes() {
+    // What iconv's CP932 (and Windows) makes of them; a test checks that no
+    // other character of the Basic Multilingual Plane changes on the way.
+    static constexpr LookAlike kLookAlikes[] = {
+        {U'\u301C', U'\uFF5E'},  // WAVE DASH -> FULLWIDTH TILDE
+        {U'\u2212', U'\uFF0D'},  // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+        {U'\u2016', U'\u2225'},  // DOUBLE VERTICAL LINE -> PARALLEL TO
+        {U'\u2014', U'\u2015'},  // EM DASH -> HORIZONTAL BAR
+        {U'\u00A2', U'\uFFE0'},  // CENT SIGN -> FULLWIDTH CENT SIGN
+        {U'\u00A3', U'\uFFE1'},  // POUND SIGN -> FULLWIDTH POUND SIGN
+        {U'\u00AC', U'\uFFE2'},  // NOT SIGN -> FULLWIDTH NOT SIGN
+        {U'\u00A5', U'\\'},      // YEN SIGN -> the byte 5C, read as REVERSE SOLIDUS
+        {U'\u203E', U'~'},       // OVERLINE -> the byte 7E, read as TILDE
+    };
+    return kLookAlikes;
+}
+
 std::size_t cp932CharLength(std::string_view bytes, std::size_t pos) {
     if (pos + 1 < bytes.size() && isLeadByte(static_cast<unsigned char>(bytes[pos])) &&
         isTrailByte(static_cast<unsigned char>(bytes[pos + 1])))
@@ -159,7 +176,12 @@ std::size_t cp932CharLength(std::string_view bytes, std::size_t pos) {
     return 1;
 }
 
-std::string cp932ToUtf8(std::string_view bytes) {
+std::string cp932ToUtf8(std::string_view bytes, bool* allValid) {
+    if (allValid) *allValid = true;
+    // Plain ASCII is itself in code page 932: no conversion needed.
+    bool ascii = true;
+    for (char b : bytes) ascii &= static_cast<unsigned char>(b) < 0x80;
+    if (ascii) return std::string(bytes);
     // One input byte never needs more than three bytes of UTF-8 (U+FFFD or
     // a half-width katakana), so the output is sized once.
     std::string result(bytes.size() * 3, '\0');
@@ -174,6 +196,7 @@ std::string cp932ToUtf8(std::string_view bytes) {
         // the character Windows would see there (one or two bytes).
         std::size_t pos = static_cast<std::size_t>(in - bytes.data());
         std::size_t skip = cp932CharLength(bytes, pos);
+        if (allValid) *allValid = false;
         if (outLeft < 3) break;  // cannot happen with the sizing above
         *out++ = '\xEF', *out++ = '\xBF', *out++ = '\xBD';
         outLeft -= 3;
@@ -198,7 +221,12 @@ std::size_t cp932Width(char32_t c) {
     return sizeof buffer - outLeft;
 }
 
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian, bool* allValid) {
+    if (allValid) *allValid = true;
+    const auto damaged = [&] {
+        if (allValid) *allValid = false;
+        return kReplacementChar;
+    };
     std::string result;
     result.reserve(bytes.size() * 3 / 2 + 3);
     const std::size_t units = bytes.size() / 2;
@@ -217,9 +245,9 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
                 continue;
             }
         }
-        appendUtf8(result, (u >= 0xD800 && u <= 0xDFFF) ? kReplacementChar : u);
+        appendUtf8(result, (u >= 0xD800 && u <= 0xDFFF) ? damaged() : u);
     }
-    if (bytes.size() % 2) appendUtf8(result, kReplacementChar);
+    if (bytes.size() % 2) appendUtf8(result, damaged());
     return result;
 }
 
@@ -245,8 +273,10 @@ std::string utf8ToUtf16(std::string_view utf8, bool bigEndian) {
     return result;
 }
 
-std::string sanitizeUtf8(std::string_view bytes) {
-    if (firstInvalidUtf8(bytes) == std::string_view::npos) return std::string(bytes);
+std::string sanitizeUtf8(std::string_view bytes, bool* allValid) {
+    const bool valid = firstInvalidUtf8(bytes) == std::string_view::npos;
+    if (allValid) *allValid = valid;
+    if (valid) return std::string(bytes);
     std::string result;
     result.reserve(bytes.size() + 16);
     for (std::size_t pos = 0; pos < bytes.size();) {

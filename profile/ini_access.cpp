@@ -3,7 +3,10 @@
 #include "profile_service.h"
 
 void INIAccess::SetAppPathFilename(const std::string& strFileName) {
-    FileName = profile::joinPath(profile::programFolder(), strFileName);
+    // Without the program folder no file is chosen: later calls do nothing
+    // rather than work on a file somewhere else.
+    const std::string folder = profile::programFolder();
+    FileName = folder.empty() ? std::string() : profile::joinPath(folder, strFileName);
 }
 
 bool INIAccess::SetINIData(const std::string& strKey, const std::string& strData,

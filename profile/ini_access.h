@@ -10,7 +10,8 @@ public:
     std::string FileName;  // full path of the profile file; empty = none chosen
     std::string Section;   // current section; a non-empty section argument replaces it
 
-    // FileName = program folder + separator (unless it ends in one) + strFileName.
+    // FileName = program folder + separator (unless it ends in one) + strFileName;
+    // empty when the program folder cannot be found.
     void SetAppPathFilename(const std::string& strFileName);
 
     // Writes strKey=strData into the current (or given) section. False when

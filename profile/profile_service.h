@@ -9,6 +9,10 @@
 // start with a UTF-8 or UTF-16 byte-order mark; a write keeps a file in the
 // encoding it has. Nothing is cached: every call opens, reads (and for a
 // write, replaces) the file, so a write is visible to the next read at once.
+// The parsing and the edit are ProfileText's (profile_text.h); the file
+// access is file_io.h's.
+
+#include "profile_text.h"
 
 #include <cstddef>
 #include <string>
@@ -16,26 +20,10 @@
 
 namespace profile {
 
-inline constexpr std::size_t kDefaultBufferSize = 256;
-
-// Reads the value of `key` in `section` of `fileName` into `value`.
-//
-// Section and key names match without regard to letter case; blanks around
-// names and values are ignored; a value enclosed in a matching pair of quotes
-// ("..." or '...') is read without them. The first occurrence of a section,
-// and of a key within it, counts. When the file, section or key is missing,
-// or a name is empty, the result is `defaultValue` without trailing blanks.
-//
-// Like the A function, the result is cut to bufferSize - 1 bytes as code
-// page 932 would hold it: a two-byte character that does not fit whole is
-// dropped whole. For a UTF-8 or UTF-16 file the cut counts each character as
-// the bytes code page 932 needs for it (a character it cannot hold counts as
-// the one byte "?" would take), yet the character itself is returned. The
-// value ends at a NUL character, as a C string does.
-//
-// Returns the length of the result in those code page 932 bytes (0 when
-// bufferSize is 0 or 1). Bytes that are not valid in the file's encoding read
-// as U+FFFD.
+// Reads the value of `key` in `section` of `fileName` into `value`, by the
+// rules of ProfileText::get. A file that is missing, no regular file, larger
+// than kMaxProfileFileBytes or unreadable reads as one without the key: the
+// result is `defaultValue` without trailing blanks.
 std::size_t getProfileString(std::string_view section, std::string_view key,
                              std::string_view defaultValue, std::string& value,
                              std::size_t bufferSize, const std::string& fileName);
@@ -46,8 +34,9 @@ std::size_t getProfileString(std::string_view section, std::string_view key,
 // its section, a new section at the end of the file. Written lines end in
 // CR LF; all other lines stay byte for byte as they were.
 //
-// The file is replaced as a whole through a temporary file in its folder, so
-// it is never left half-written: on failure it is exactly as it was. Returns
+// The file is replaced as a whole through a temporary file in its folder
+// (replaceFile, not flushed to disk), so it is never left half-written: on
+// failure it is exactly as it was. Returns
 // false, with lastError() telling why, when:
 //   EINVAL  section or key is empty, or the path names no regular file;
 //   EILSEQ  a name or the value holds a character code page 932 cannot hold

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace profile;
 
 TEST(CodePage, JapaneseRoundTripsThroughCp932) {
@@ -80,4 +82,33 @@ TEST(CodePage, DecodeUtf8RejectsMalformedSequences) {
         EXPECT_EQ(c, kReplacementChar);
     }
     EXPECT_EQ(sanitizeUtf8("a\xE3\x81" "b"), "a\uFFFD\uFFFD" "b");
+}
+
+TEST(CodePage, OnlyTheListedLookAlikesChangeAndNothingVanishesUnnoticed) {
+    // Every character code page 932 takes, written and read back: the ones
+    // that come back as another character are exactly the listed look-alikes.
+    std::map<char32_t, char32_t> changed;
+    for (char32_t c = 1; c < 0x30000; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        std::string utf8;
+        appendUtf8(utf8, c);
+        const auto bytes = utf8ToCp932(utf8);
+        if (!bytes) continue;
+        ASSERT_FALSE(bytes->empty()) << std::hex << unsigned(c);
+        const std::string back = cp932ToUtf8(*bytes);
+        if (back != utf8) {
+            char32_t readBack;
+            decodeUtf8(back, 0, readBack);
+            changed[c] = readBack;
+        }
+    }
+    std::map<char32_t, char32_t> listed;
+    for (const LookAlike& pair : cp932LookAlikes()) listed[pair.written] = pair.readBack;
+    EXPECT_EQ(changed, listed);
+    EXPECT_EQ(listed.size(), 9u);
+
+    // Tag characters would be dropped without a trace: refused instead.
+    EXPECT_EQ(firstUnencodable("ok\xF3\xA0\x80\x81"), U'\U000E0001');
+    EXPECT_EQ(firstUnencodable("\xF3\xA0\x81\xBF"), U'\U000E007F');
+    EXPECT_EQ(utf8ToCp932("a\xF3\xA0\x80\x81"), std::nullopt);
 }

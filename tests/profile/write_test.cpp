@@ -1,10 +1,13 @@
 // Writing keys the way WritePrivateProfileStringA does.
 #include "profile_service.h"
 #include "code_page.h"
+#include "file_io.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace profile;
@@ -139,6 +142,45 @@ TEST_F(Write, NewFileGetsTheModeTheUmaskAllows) {
     ::umask(old);
     ASSERT_TRUE(ok);
     EXPECT_EQ(testsupport::modeOf(path), 0640u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReplaceFile, LongestFileNameWorksAndNothingIsLeftBehind) {
+    TempFolder dir;
+    const std::string name = std::string(251, 'n') + ".ini";  // 255 bytes, the most a name may have
+    ASSERT_TRUE(writeProfileString("a", "k", "v", dir.file(name))) << lastError();
+    ASSERT_TRUE(writeProfileString("a", "k", "w", dir.file(name))) << lastError();
+    EXPECT_EQ(readBytes(dir.file(name)), "[a]\r\nk=w\r\n");
+    EXPECT_EQ(dir.names(), std::set<std::string>{name});
+}
+
+TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns) {
+    TempFolder dir;
+    const auto age = [&](const std::string& name, int minutes) {
+        const timespec times[2] = {{std::time(nullptr) - minutes * 60, 0}, {std::time(nullptr) - minutes * 60, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, dir.file(name).c_str(), times, 0), 0);
+    };
+    const auto makeFile = [&](const std::string& name, int minutesOld) {
+        writeBytes(dir.file(name), "x");
+        age(name, minutesOld);
+    };
+    const std::string prefix(kTemporaryPrefix);
+    makeFile(prefix + "Ab3xYz", 11);   // a killed run's
+    makeFile(prefix + "Qq9Rr8", 2);    // another process's, still writing
+    makeFile(prefix + "Ab3xYz.keep", 60);  // not of this scheme
+    makeFile("notes" + prefix + "Ab3xYz", 60);
+    ASSERT_EQ(::mkdir(dir.file(prefix + "Dir123").c_str(), 0755), 0);
+    age(prefix + "Dir123", 60);  // only files are removed
+
+    EXPECT_FALSE(replaceFile(dir.file("folder/none.ini"), "x", false).ok());
+    EXPECT_EQ(dir.names().count(prefix + "Ab3xYz"), 1u);  // a failed write cleans nothing
+
+    ASSERT_TRUE(replaceFile(dir.file("card.ini"), "[a]\r\n", true).ok());
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep",
+                                                  "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
 }
 
 }  // namespace

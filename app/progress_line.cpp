@@ -1,0 +1,36 @@
+#include "progress_line.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr auto kQuietFor = std::chrono::seconds(1);
+constexpr auto kRefresh = std::chrono::milliseconds(100);
+
+}  // namespace
+
+ProgressLine::ProgressLine(std::string label) : label_(std::move(label)), terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+ProgressLine::~ProgressLine()
+{
+    if (shownWidth_ > 0)
+        std::fprintf(stderr, "\r%*s\r", int(shownWidth_), "");
+}
+
+void ProgressLine::operator()(std::size_t done, std::size_t total)
+{
+    if (!terminal_)
+        return;
+    const auto now = Clock::now();
+    if (now - start_ < kQuietFor || now - lastShown_ < kRefresh)
+        return;
+    lastShown_ = now;
+    const int percent = total ? int(done * 100 / total) : 100;
+    char text[128];
+    const int n = std::snprintf(text, sizeof text, "%zu / %zu (%d%%)", done, total, percent);
+    std::fprintf(stderr, "\r%s %s", label_.c_str(), text);
+    std::fflush(stderr);
+    // Bytes are never fewer than the columns they take, so this wipes it all.
+    shownWidth_ = label_.size() + 1 + std::size_t(n > 0 ? n : 0);
+}

@@ -1,0 +1,312 @@
+// velmar-cards: the whole card set of a folder at once, beside the editor that
+// shows one card at a time. It reads and writes the cards with the editor's
+// own card rules. This file only reads the command line and prints; the work
+// is done by the cardset library.
+
+#include "card_check.h"
+#include "card_import.h"
+#include "card_export.h"
+#include "card_list.h"
+#include "card_set.h"
+#include "file_io.h"
+#include "plain_files.h"
+#include "profile_service.h"
+#include "progress_line.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Exit statuses.
+constexpr int kOk = 0;
+constexpr int kFound = 1;    // problems in the cards or the table
+constexpr int kFailed = 2;   // the command could not do its work at all
+
+constexpr const char* kMainHelp =
+    "使い方: velmar-cards <コマンド> [引数]\n"
+    "\n"
+    "フォルダーのカードファイル（*.ini）をまとめて扱います。フォルダーを省くと\n"
+    "このコマンドのあるフォルダーです（エディターと同じ）。\n"
+    "\n"
+    "コマンド:\n"
+    "  list [フォルダー]\n"
+    "      カードをID順に一覧表示します。\n"
+    "  export [フォルダー] --csv ファイル [--json ファイル]\n"
+    "      全カードをCSVやJSONに書き出します。\n"
+    "  check [フォルダー]\n"
+    "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
+    "  import ファイル.csv [フォルダー] [--dry-run]\n"
+    "      CSVのカードをエディターの保存と同じに書き込みます。\n"
+    "\n"
+    "各コマンドの説明: velmar-cards <コマンド> --help\n";
+
+constexpr const char* kListHelp =
+    "使い方: velmar-cards list [フォルダー]\n"
+    "\n"
+    "カードファイル（*.ini）を1枚1行、ID順に表示します。列は export と同じ名前で、\n"
+    "どのカードでも空の列は省きます。値はエディターが読み込むとおりです。\n"
+    "\n"
+    "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーを読めない\n";
+
+constexpr const char* kExportHelp =
+    "使い方: velmar-cards export [フォルダー] --csv ファイル [--json ファイル]\n"
+    "\n"
+    "全カードを1枚1行（CSV）か1つのオブジェクト（JSON）に書き出します。\n"
+    "列: ID, rare, maxlv, minlv, super, Lv1.HP, Lv1.P, Lv1.1, Lv1.S, Lv1.2, … Lv4.2\n"
+    "値はエディターが読み込むとおりです。super は 0〜3、エディターが選択を変えない\n"
+    "値（ないか 0〜3 でない）のときは空です。\n"
+    "CSVはBOM付きUTF-8、改行はCR LF、RFC 4180の引用です。ファイルに「-」で標準出力。\n"
+    "\n"
+    "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーかファイルのエラー\n";
+
+constexpr const char* kCheckHelp =
+    "使い方: velmar-cards check [フォルダー]\n"
+    "\n"
+    "Windowsのプログラムやエディターがファイルの内容と違って読むところを、カードごとに\n"
+    "「ファイル:行: 内容」の形で挙げます: 255バイトを超える値、Shift-JIS（コードページ932）\n"
+    "でないバイト、0〜3でない super、範囲や効果が分からない・3つに分かれない S、1のない P、\n"
+    "2のない S、HPのないレベルのキー、2回目の見出しやキー、エディターの知らない見出しやキー\n"
+    "（次の保存で消えます）、エディターがIDとして受け付けないファイル名など。\n"
+    "\n"
+    "終了コード: 0 問題なし、1 問題あり、2 フォルダーを読めない\n";
+
+constexpr const char* kImportHelp =
+    "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run]\n"
+    "\n"
+    "CSV（export の形、BOMはあってもなくても可）のカードをフォルダーに書き込みます。\n"
+    "まず全行をエディターの保存と同じ決まり（ID、Shift-JIS、制御文字、255バイト）で\n"
+    "確かめ、1つでも問題があれば何も書き込まず、問題をすべて行と列で示します。\n"
+    "変わったカードだけをエディターの保存と同じバイトで書き込み、変わらないカードには\n"
+    "触れません。--dry-run は結果を示すだけで何も書き込みません。\n"
+    "\n"
+    "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、2 ファイルやフォルダーのエラー\n";
+
+void print(std::FILE* to, std::string_view text) { std::fwrite(text.data(), 1, text.size(), to); }
+
+// Messages name files, and a file name may hold control characters.
+void say(std::FILE* to, std::string_view message) { print(to, terminalSafe(message)); }
+
+int usageError(const std::string& message, const char* command)
+{
+    say(stderr, "velmar-cards: " + message + "\n");
+    say(stderr, std::string("詳しくは: velmar-cards ") + (command ? std::string(command) + " " : "") + "--help\n");
+    return kFailed;
+}
+
+// The words of one command line: positional arguments and "--name value" options.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::optional<std::string> csv, json;
+    bool dryRun = false;
+    bool help = false;
+};
+
+// Reads the arguments after the command's name; a message when they are wrong.
+std::optional<std::string> parse(int argc, char** argv, bool takesFiles, bool takesDryRun, Arguments& args)
+{
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            args.help = true;
+        } else if (takesDryRun && arg == "--dry-run") {
+            args.dryRun = true;
+        } else if (takesFiles && (arg == "--csv" || arg == "--json" || arg.starts_with("--csv=")
+                                  || arg.starts_with("--json="))) {
+            const bool isCsv = arg.starts_with("--csv");
+            const auto eq = arg.find('=');
+            std::string file;
+            if (eq != std::string::npos)
+                file = arg.substr(eq + 1);
+            else if (i + 1 < argc)
+                file = argv[++i];
+            else
+                return "「" + arg + "」の後にファイル名がありません。";
+            (isCsv ? args.csv : args.json) = file;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+            return "知らないオプション「" + arg + "」です。";
+        } else {
+            args.positional.push_back(arg);
+        }
+    }
+    return std::nullopt;
+}
+
+// The folder given, or the folder that holds the command, as the editor's
+// cards are in its own folder; empty when the system cannot tell that.
+std::string folderOr(const std::vector<std::string>& positional, std::size_t index)
+{
+    return index < positional.size() ? positional[index] : profile::programFolder();
+}
+
+constexpr const char* kNoFolder = "このコマンドのあるフォルダーが分かりません。フォルダーを指定してください。";
+
+// Reads every card of the folder; prints the cards it cannot read. Returns
+// nullopt when the folder cannot be read.
+std::optional<CardSet> readFolder(const std::string& folder)
+{
+    if (folder.empty()) {
+        say(stderr, std::string("velmar-cards: ") + kNoFolder + "\n");
+        return std::nullopt;
+    }
+    std::vector<CardFile> files;
+    if (auto problem = findCardFiles(folder, files)) {
+        say(stderr, "velmar-cards: " + *problem + "\n");
+        return std::nullopt;
+    }
+    ProgressLine progress("カードを読み込んでいます");
+    CardSet set = readCardSet(files, std::ref(progress));
+    for (const std::string& problem : set.problems)
+        say(stderr, "velmar-cards: " + problem + "\n");
+    return set;
+}
+
+int list(const Arguments& args)
+{
+    if (args.positional.size() > 1)
+        return usageError("フォルダーは1つだけ指定してください。", "list");
+    const auto set = readFolder(folderOr(args.positional, 0));
+    if (!set)
+        return kFailed;
+    print(stdout, cardListTable(set->rows));
+    return set->problems.empty() ? kOk : kFound;
+}
+
+int exportCards(const Arguments& args)
+{
+    if (args.positional.size() > 1)
+        return usageError("フォルダーは1つだけ指定してください。", "export");
+    if (!args.csv && !args.json)
+        return usageError("--csv ファイル か --json ファイル を指定してください。", "export");
+    const auto set = readFolder(folderOr(args.positional, 0));
+    if (!set)
+        return kFailed;
+
+    int status = set->problems.empty() ? kOk : kFound;
+    const auto put = [&](const std::string& file, const std::string& content) {
+        if (file == "-") {
+            print(stdout, content);
+        } else if (auto problem = writeOutputFile(file, content)) {
+            say(stderr, "velmar-cards: " + *problem + "\n");
+            status = kFailed;
+        }
+    };
+    if (args.csv) {
+        put(*args.csv, cardsCsv(set->rows));
+    }
+    if (args.json)
+        put(*args.json, cardsJson(set->rows));
+    return status;
+}
+
+int check(const Arguments& args)
+{
+    if (args.positional.size() > 1)
+        return usageError("フォルダーは1つだけ指定してください。", "check");
+    const std::string folder = folderOr(args.positional, 0);
+    if (folder.empty())
+        return usageError(kNoFolder, "check");
+    std::vector<CardFile> files;
+    if (auto problem = findCardFiles(folder, files)) {
+        say(stderr, "velmar-cards: " + *problem + "\n");
+        return kFailed;
+    }
+    ProgressLine progress("カードを確かめています");
+    const CheckReport report = checkCardSet(files, std::ref(progress));
+    say(stdout, report.text);
+    for (const std::string& problem : report.unreadable)
+        say(stderr, "velmar-cards: " + problem + "\n");
+    print(stdout, report.summary + "\n");
+    return report.clean() ? kOk : kFound;
+}
+
+int importCards(const Arguments& args)
+{
+    if (args.positional.empty())
+        return usageError("読み込むCSVファイルを指定してください。", "import");
+    if (args.positional.size() > 2)
+        return usageError("CSVファイルとフォルダーのほかは指定できません。", "import");
+    const std::string& csvFile = args.positional[0];
+    const std::string folder = folderOr(args.positional, 1);
+    if (folder.empty())
+        return usageError(kNoFolder, "import");
+
+    std::string csvText;
+    if (auto problem = readInputFile(csvFile, csvText)) {
+        say(stderr, "velmar-cards: " + *problem + "\n");
+        return kFailed;
+    }
+    if (auto problem = checkFolder(folder)) {
+        say(stderr, "velmar-cards: " + *problem + "\n");
+        return kFailed;
+    }
+    const ImportPlan plan = planImport(csvText, folder);
+    if (!plan.problems.empty()) {
+        for (const ImportProblem& problem : plan.problems)
+            say(stderr, csvFile + ": " + describe(problem) + "\n");
+        say(stderr, "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
+        return kFound;
+    }
+    for (const ImportCard& card : plan.cards)
+        if (card.change != CardChange::Unchanged)
+            say(stdout, std::string(card.change == CardChange::New ? "新規: " : "変更: ") + card.path + "\n");
+    const std::string summary = "新規 " + std::to_string(plan.count(CardChange::New)) + " 枚、変更 "
+                                + std::to_string(plan.count(CardChange::Changed)) + " 枚、変更なし "
+                                + std::to_string(plan.count(CardChange::Unchanged)) + " 枚";
+    if (args.dryRun) {
+        print(stdout, summary + "（--dry-run: 何も書き込んでいません）\n");
+        return kOk;
+    }
+    std::size_t written = 0;
+    if (auto problem = carryOut(plan, written)) {
+        say(stderr, "velmar-cards: " + *problem + "\n");
+        say(stderr, std::to_string(written) + " 枚を書き込んだところで止めました。残りのカードはそのままです。\n");
+        return kFailed;
+    }
+    print(stdout, summary + "\n");
+    return kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    profile::ignoreFileSizeSignal();  // a file-size limit fails a write, as any other reason does
+    if (argc < 2) {
+        say(stderr, kMainHelp);
+        return kFailed;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        print(stdout, kMainHelp);
+        return kOk;
+    }
+    struct Command {
+        const char* name;
+        const char* help;
+        bool takesFiles, takesDryRun;
+        int (*run)(const Arguments&);
+    };
+    static const Command commands[] = {
+        {"list", kListHelp, false, false, list},
+        {"export", kExportHelp, true, false, exportCards},
+        {"check", kCheckHelp, false, false, check},
+        {"import", kImportHelp, false, true, importCards},
+    };
+    for (const Command& c : commands) {
+        if (command != c.name)
+            continue;
+        Arguments args;
+        if (auto problem = parse(argc, argv, c.takesFiles, c.takesDryRun, args))
+            return usageError(*problem, c.name);
+        if (args.help) {
+            print(stdout, c.help);
+            return kOk;
+        }
+        return c.run(args);
+    }
+    return usageError("知らないコマンド「" + command + "」です。", nullptr);
+}

@@ -1,0 +1,262 @@
+#include "card_check.h"
+
+#include "card_fields.h"
+#include "code_page.h"
+#include "file_io.h"
+#include "level_buffer.h"
+#include "profile_text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+
+namespace {
+
+constexpr std::size_t kReadLimit = profile::kDefaultBufferSize - 1;  // bytes a read returns at most
+
+constexpr std::array<std::string_view, 4> kHeadKeys{"rare", "maxlv", "minlv", "super"};
+constexpr std::array<std::string_view, 5> kLevelKeys{"hp", "p", "1", "s", "2"};
+
+// Section and key names match without regard to letter case. The names the
+// editor knows are ASCII, so folding ASCII letters is enough to find them.
+std::string folded(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return out;
+}
+
+// 1 to 4 for the sections "lv1" to "lv4", 0 for any other.
+int levelOf(std::string_view foldedSection)
+{
+    if (foldedSection.size() == 3 && foldedSection.starts_with("lv") && foldedSection[2] >= '1'
+        && foldedSection[2] <= '4')
+        return foldedSection[2] - '0';
+    return 0;
+}
+
+bool knownSection(std::string_view s) { return s == "head" || levelOf(s) > 0; }
+
+bool knownKey(std::string_view section, std::string_view key)
+{
+    const auto has = [&](const auto& keys) { return std::find(keys.begin(), keys.end(), key) != keys.end(); };
+    return section == "head" ? has(kHeadKeys) : has(kLevelKeys);
+}
+
+std::string q(std::string_view text) { return "「" + std::string(text) + "」"; }
+
+std::string atLine(std::size_t line) { return "行" + std::to_string(line); }
+
+const char* encodingName(profile::Encoding encoding)
+{
+    switch (encoding) {
+    case profile::Encoding::Utf8: return "UTF-8（BOM付き）";
+    case profile::Encoding::Utf16LE: return "UTF-16（リトルエンディアン）";
+    case profile::Encoding::Utf16BE: return "UTF-16（ビッグエンディアン）";
+    default: return "Shift-JIS";
+    }
+}
+
+// A control character Save refuses (a tab it keeps).
+bool hasControlCharacter(std::string_view value)
+{
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
+    });
+}
+
+class CardChecker {
+public:
+    CardChecker(std::string_view id, const std::string& bytes) : id_(id), text_(bytes) {}
+
+    std::vector<CheckFinding> run()
+    {
+        checkName();
+        if (text_.encoding() != profile::Encoding::Cp932)
+            add(0, std::string("ファイルが") + encodingName(text_.encoding())
+                       + "で書かれています。カードファイルはShift-JIS（コードページ932）で、"
+                         "Windowsのプログラムは違って読みます。");
+        text_.forEachLine([this](const profile::ProfileLine& line) { walk(line); });
+        checkHead();
+        for (int level = 1; level <= 4; ++level)
+            checkLevel(level);
+        std::stable_sort(findings_.begin(), findings_.end(),
+                         [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
+        return std::move(findings_);
+    }
+
+private:
+    void add(std::size_t line, std::string message) { findings_.push_back({line, std::move(message)}); }
+
+    void checkName()
+    {
+        if (profile::sanitizeUtf8(id_) != id_)
+            add(0, "ファイル名がUTF-8の文字になっていないため、エディターではこのIDを入力できません。");
+        else if (auto problem = checkCardId(id_))
+            add(0, *problem + "エディターではこのカードを開けません。");
+    }
+
+    void walk(const profile::ProfileLine& line)
+    {
+        using profile::LineKind;
+        if (line.kind == LineKind::Section)
+            walkSection(line);
+        else if (line.kind == LineKind::Key)
+            walkKey(line);
+        else if (line.kind == LineKind::Other)
+            add(line.number, "見出しでもキーでもない行（「=」がない）は読まれません。次の保存で消えます。");
+    }
+
+    void walkSection(const profile::ProfileLine& line)
+    {
+        if (!line.nameValid)
+            add(line.number, "見出しにShift-JISにないバイトがあります。");
+        section_ = folded(line.section);
+        const auto [first, isFirst] = sectionLines_.emplace(section_, line.number);
+        sectionCounts_ = isFirst;
+        if (!isFirst)
+            add(line.number, "見出し[" + line.section + "]は" + atLine(first->second)
+                                 + "にもあります。最初のものだけが読まれ、この見出しの中のキーは読まれません。");
+        else if (!knownSection(section_))
+            add(line.number, "見出し[" + line.section + "]はエディターの知らない見出しです。次の保存で中のキーとともに消えます。");
+    }
+
+    void walkKey(const profile::ProfileLine& line)
+    {
+        if (!line.nameValid || !line.valueValid)
+            add(line.number, "キー" + q(line.key) + "の行にShift-JISにないバイトがあります。");
+        if (line.sectionLine == 0) {
+            add(line.number, "キー" + q(line.key) + "は最初の見出しより前にあるため読まれません。次の保存で消えます。");
+            return;
+        }
+        if (!sectionCounts_ || !knownSection(section_))
+            return;  // told with its section
+        const std::string key = folded(line.key);
+        if (!knownKey(section_, key)) {
+            add(line.number, "キー" + q(line.key) + "はエディターの知らないキーです。次の保存で消えます。");
+            return;
+        }
+        const auto [first, isFirst] = keyLines_.emplace(section_ + "\n" + key, line.number);
+        if (!isFirst) {
+            add(line.number, "キー" + q(line.key) + "は" + atLine(first->second) + "にもあります。最初のものだけが読まれます。");
+            return;
+        }
+        if (line.valueCp932Bytes > kReadLimit)
+            add(line.number, "キー" + q(line.key) + "の値は" + std::to_string(line.valueCp932Bytes)
+                                 + "バイトあり、読むたびに255バイトまでで切れます。");
+        if (line.value.find('\0') != std::string::npos)
+            add(line.number, "キー" + q(line.key) + "の値にNUL文字があり、その前までしか読まれません。");
+        else if (hasControlCharacter(line.value))
+            add(line.number, "キー" + q(line.key) + "の値に制御文字があり、エディターはこのカードを保存できません。");
+    }
+
+    // The value Load sees and the line it comes from (the section's line when the key is missing).
+    std::string value(std::string_view section, std::string_view key, std::size_t& line) const
+    {
+        std::string v;
+        text_.get(section, key, "", v);
+        const auto it = keyLines_.find(std::string(section) + "\n" + folded(key));
+        const auto sec = sectionLines_.find(std::string(section));
+        line = it != keyLines_.end() ? it->second : sec != sectionLines_.end() ? sec->second : 0;
+        return v;
+    }
+
+    void checkHead()
+    {
+        std::size_t line = 0;
+        const std::string super = value("head", "super", line);
+        const std::string name = "「super」（" + std::string(fieldName(CardField::SuperMode)) + "）";
+        if (super.empty())
+            add(line, name + "がないか空です。エディターはスーパーの選択を前に開いたカードのままにします。");
+        else if (!superModeFromText(super))
+            add(line, name + "の値" + q(super) + "は0から3ではありません。エディターはスーパーの選択を変えません。");
+    }
+
+    void checkLevel(int level)
+    {
+        const std::string section = "lv" + std::to_string(level);
+        const auto name = [&](const char* key, CardField field) {
+            return "「" + std::string(key) + "」（" + levelFieldName(level, field) + "）";
+        };
+        std::size_t hpLine, pLine, oneLine, sLine, twoLine;
+        const std::string hp = value(section, "HP", hpLine);
+        const std::string p = value(section, "P", pLine);
+        const std::string one = value(section, "1", oneLine);
+        const std::string spec = value(section, "S", sLine);
+        const std::string two = value(section, "2", twoLine);
+
+        if (hp.empty() && !(p + one + spec + two).empty())
+            add(hpLine, "[Lv" + std::to_string(level) + "]に" + name("HP", CardField::MaxHP)
+                            + "がないため、次の保存でこのレベルのキーはすべて消えます。");
+        if (!p.empty() && one.empty())
+            add(pLine, name("P", CardField::Power) + "があって" + name("1", CardField::NomalWaza)
+                           + "がないため、次の保存で「P」は消えます。");
+        if (!spec.empty() && two.empty())
+            add(sLine, name("S", CardField::ExtWazaSpec) + "があって" + name("2", CardField::ExtWaza)
+                           + "がないため、次の保存で「S」は消えます。");
+        if (spec.empty())
+            return;
+        ExtMoveFields fields{-1, "", -1, ""};
+        if (!decodeExtMoveSpec(spec, fields)) {
+            add(sLine, name("S", CardField::ExtWazaSpec) + "の値" + q(spec)
+                           + "は「/」で3つに分かれないため、エディターは拡張技の欄に表示しません。");
+            return;
+        }
+        if (fields.rangeIndex < 0)
+            add(sLine, name("S", CardField::ExtWazaSpec) + "の値" + q(spec)
+                           + "の範囲をエディターは知りません（N、1F、2F、A、AM、U、Eのどれか）。");
+        if (fields.effectIndex < 0)
+            add(sLine, name("S", CardField::ExtWazaSpec) + "の値" + q(spec)
+                           + "の効果の文字をエディターは知りません（P、D、Eのどれか）。");
+    }
+
+    std::string id_;
+    profile::ProfileText text_;
+    std::vector<CheckFinding> findings_;
+    std::map<std::string, std::size_t> sectionLines_;  // folded name -> its first line
+    std::map<std::string, std::size_t> keyLines_;      // folded section "\n" folded key -> its first line
+    std::string section_;
+    bool sectionCounts_ = false;  // the section walked is the first of its name
+};
+
+}  // namespace
+
+std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes)
+{
+    return CardChecker(id, bytes).run();
+}
+
+CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
+{
+    CheckReport report;
+    std::string bytes;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (progress && i % 64 == 0)
+            progress(i, files.size());
+        const CardFile& file = files[i];
+        if (const int error = profile::readFileOnce(file.path, bytes)) {
+            report.unreadable.push_back("「" + file.path + "」を読み込めませんでした：" + std::strerror(error));
+            continue;
+        }
+        ++report.cards;
+        const auto findings = checkCardText(file.id, bytes);
+        if (findings.empty())
+            continue;
+        ++report.cardsWithFindings;
+        const std::string name = profile::sanitizeUtf8(file.id) + ".ini:";
+        for (const CheckFinding& f : findings)
+            report.text += name + (f.line ? std::to_string(f.line) + ":" : "") + " " + f.message + "\n";
+    }
+    if (progress)
+        progress(files.size(), files.size());
+    report.summary = std::to_string(report.cards) + "枚のカードを確かめました。";
+    if (report.clean())
+        report.summary += "問題はありません。";
+    else
+        report.summary += "問題のあるカード: " + std::to_string(report.cardsWithFindings) + "枚"
+                          + (report.unreadable.empty() ? "" : "、読めないカード: " + std::to_string(report.unreadable.size()) + "枚");
+    return report;
+}

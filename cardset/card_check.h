@@ -1,0 +1,30 @@
+#pragma once
+
+// Finding what in a card file a Windows program or the editor would read
+// differently from what the file says, or what the editor's next Save of the
+// card would lose.
+
+#include "card_set.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CheckFinding {
+    std::size_t line = 0;  // 1-based; 0 for the file as a whole
+    std::string message;
+};
+
+// The findings of one card file's bytes, in line order (the file's own first).
+std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes);
+
+struct CheckReport {
+    std::string text;                     // "003.ini:12: ...", one line per finding, card by card
+    std::vector<std::string> unreadable;  // the cards that could not be read, one message each
+    std::size_t cards = 0;
+    std::size_t cardsWithFindings = 0;
+    std::string summary;  // one line for the end of the report
+    bool clean() const { return cardsWithFindings == 0 && unreadable.empty(); }
+};
+
+CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress = {});

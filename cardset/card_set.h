@@ -1,0 +1,28 @@
+#pragma once
+
+// The card files of a folder and reading them all, each as Load reads it.
+
+#include "card_columns.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct CardFile {
+    std::string id;    // the file name without ".ini"
+    std::string path;
+};
+
+// Told how many of how many cards are done, now and then during a long run.
+using ProgressReport = std::function<void(std::size_t done, std::size_t total)>;
+
+// Every *.ini in the folder (not the folders among them), sorted by ID byte
+// for byte. A problem when the folder cannot be read; `files` is then empty.
+CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& files);
+
+struct CardSet {
+    std::vector<CardRow> rows;          // the cards that could be read, in the files' order
+    std::vector<std::string> problems;  // one message for each card that could not
+};
+
+CardSet readCardSet(const std::vector<CardFile>& files, const ProgressReport& progress = {});

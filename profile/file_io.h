@@ -1,0 +1,63 @@
+#pragma once
+
+// The profile store's file layer: reading a file whole in one go without
+// ever blocking on it, and replacing a file's content so that it is never
+// seen half-written. Errors are errno values.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace profile {
+
+// No profile file this program reads is larger; a larger one is refused
+// before anything is read.
+inline constexpr std::size_t kMaxProfileFileBytes = std::size_t(64) << 20;
+
+// Reads the regular file at `path` through one open descriptor (opened
+// without blocking and not inherited by child processes, then checked with
+// fstat, so a FIFO or device put at the path is never waited on). Returns 0,
+// or: the system's reason it could not be opened or read (ENOENT, EACCES, ...);
+// EISDIR for a folder; EINVAL for anything else that is no regular file;
+// EFBIG when it holds more than maxBytes (checked before reading and while
+// reading); ENOMEM when there is no memory for it. `bytes` is empty on error.
+int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes = kMaxProfileFileBytes);
+
+// Where a replaceFile call failed.
+enum class ReplaceStep {
+    None,
+    Folder,   // no temporary file could be made in the folder (e.g. EACCES: no write permission there)
+    Write,    // writing or flushing the new content (ENOSPC, EFBIG, EIO, ...)
+    Rename,   // putting the new file in place
+};
+
+struct ReplaceResult {
+    int error = 0;  // 0 or an errno value
+    ReplaceStep step = ReplaceStep::None;
+    bool ok() const { return error == 0; }
+};
+
+// Replaces the file at `path` (or creates it) with `content`: the content goes
+// into a temporary file in the same folder (a short name of its own, so any
+// file name the folder takes works), which gets the old file's mode, group and
+// owner (owner and group as far as this user may give them) and is then
+// renamed over `path`. `durable` flushes the file and then the folder to disk.
+// On failure the old file is as it was and no temporary file remains. A new
+// file gets the mode the umask allows.
+//
+// After a successful replace, temporary files of this scheme that are more
+// than ten minutes old (left by a run that was killed) are removed from the
+// folder; a fresh one may belong to a write in progress and is left alone.
+// `path` itself is replaced, a symbolic link included.
+ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable);
+
+// The temporary files replaceFile makes are named this prefix and six letters
+// or digits.
+inline constexpr std::string_view kTemporaryPrefix = ".velmar-save-";
+
+// Makes a file-size limit (ulimit -f) fail a write with EFBIG instead of
+// killing the program with SIGXFSZ. Called where a program that writes
+// profile files starts.
+void ignoreFileSizeSignal();
+
+}  // namespace profile

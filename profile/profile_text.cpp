@@ -1,0 +1,482 @@
+#include "profile_text.h"
+
+#include "code_page.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <optional>
+
+namespace profile {
+
+// The parse works on a read-only view of the text.
+struct TextAccess {
+    std::string_view bytes;
+    Encoding encoding;
+    std::size_t bodyStart, bodyEnd;
+
+    explicit TextAccess(const ProfileText& t)
+        : bytes(t.bytes_), encoding(t.encoding_), bodyStart(t.bodyStart_), bodyEnd(t.bodyEnd_) {}
+
+    std::size_t unit() const {
+        return encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE ? 2 : 1;
+    }
+
+    // The ASCII character at byte offset `pos`, or -1 for anything else.
+    int asciiAt(std::size_t pos) const {
+        auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+        switch (encoding) {
+        case Encoding::Utf16LE: return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
+        case Encoding::Utf16BE: return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
+        default: return b(pos) < 0x80 ? b(pos) : -1;
+        }
+    }
+
+    // Bytes of the character at `pos`, not reaching past `end`. In code page
+    // 932 a lead byte takes its trail byte along, so a trail byte that looks
+    // like "[" or "]" is never taken for one.
+    std::size_t charLength(std::size_t pos, std::size_t end) const {
+        if (encoding == Encoding::Cp932) return cp932CharLength(bytes.substr(0, end), pos);
+        return unit();
+    }
+
+    std::string decode(std::size_t begin, std::size_t end, bool* valid = nullptr) const {
+        std::string_view raw = bytes.substr(begin, end - begin);
+        switch (encoding) {
+        case Encoding::Cp932: return cp932ToUtf8(raw, valid);
+        case Encoding::Utf8: return sanitizeUtf8(raw, valid);
+        case Encoding::Utf16LE: return utf16ToUtf8(raw, false, valid);
+        case Encoding::Utf16BE: return utf16ToUtf8(raw, true, valid);
+        }
+        return {};
+    }
+
+    // UTF-8 text (already checked to be code page 932 text) in the text's encoding.
+    std::string encode(std::string_view utf8) const {
+        switch (encoding) {
+        case Encoding::Cp932: return utf8ToCp932(utf8).value_or(std::string());
+        case Encoding::Utf8: return std::string(utf8);
+        case Encoding::Utf16LE: return utf8ToUtf16(utf8, false);
+        case Encoding::Utf16BE: return utf8ToUtf16(utf8, true);
+        }
+        return {};
+    }
+
+    // First byte of the line after the one that holds `pos`.
+    std::size_t nextLine(std::size_t pos) const {
+        if (unit() == 1) {
+            const void* lf = std::memchr(bytes.data() + pos, '\n', bodyEnd - pos);
+            return lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data()) + 1 : bodyEnd;
+        }
+        while (pos < bodyEnd && asciiAt(pos) != '\n') pos += 2;
+        return pos < bodyEnd ? pos + 2 : bodyEnd;
+    }
+
+    std::size_t skipBlanks(std::size_t pos, std::size_t end) const;
+    ProfileText::SectionPlace findSection(std::string_view name) const;
+};
+
+namespace {
+
+struct Line {
+    std::size_t start = 0;  // first byte of the line
+    std::size_t end = 0;    // where its line end (LF) starts, or the body end
+    std::size_t next = 0;   // first byte of the following line
+    LineKind kind = LineKind::Blank;
+    std::size_t nameBegin = 0, nameEnd = 0;    // section or key name, blanks trimmed
+    std::size_t valueBegin = 0, valueEnd = 0;  // value, blanks and quotes removed
+};
+
+bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Finds the line starting at `pos` (< bodyEnd) and sorts it. A line is a
+// section header when its first non-blank character is "[" and a "]" follows
+// (the name runs to the first "]"), a comment when it is ";", a key when it
+// holds "="; everything else is no key at all.
+Line readLine(const TextAccess& t, std::size_t pos) {
+    const std::size_t u = t.unit();
+    Line line;
+    line.start = pos;
+    line.next = t.nextLine(pos);
+    line.end = line.next;
+    if (line.end > pos && t.asciiAt(line.end - u) == '\n') line.end -= u;
+
+    std::size_t b = line.start, e = line.end;
+    while (b < e && isBlank(t.asciiAt(b))) b += u;
+    while (e > b && isBlank(t.asciiAt(e - u))) e -= u;  // blanks are never trail bytes
+    if (b == e) return line;
+
+    const int first = t.asciiAt(b);
+    if (first == ';') {
+        line.kind = LineKind::Comment;
+        return line;
+    }
+    if (first == '[') {
+        std::size_t p = b + u;
+        while (p < e && t.asciiAt(p) != ']') p += t.charLength(p, e);
+        if (p < e) {
+            line.kind = LineKind::Section;
+            std::size_t nb = b + u, ne = p;
+            while (nb < ne && isBlank(t.asciiAt(nb))) nb += u;
+            while (ne > nb && isBlank(t.asciiAt(ne - u))) ne -= u;
+            line.nameBegin = nb, line.nameEnd = ne;
+            return line;
+        }
+        // Without its "]" the line is no section header.
+    }
+    std::size_t eq = b;
+    while (eq < e && t.asciiAt(eq) != '=') eq += t.charLength(eq, e);
+    if (eq >= e) {
+        line.kind = LineKind::Other;
+        return line;
+    }
+    line.kind = LineKind::Key;
+    std::size_t ne = eq;
+    while (ne > b && isBlank(t.asciiAt(ne - u))) ne -= u;
+    line.nameBegin = b, line.nameEnd = ne;
+    std::size_t vb = eq + u;
+    while (vb < e && isBlank(t.asciiAt(vb))) vb += u;
+    if (e - vb >= 2 * u) {
+        int q = t.asciiAt(vb);
+        if ((q == '"' || q == '\'') && t.asciiAt(e - u) == q) vb += u, e -= u;
+    }
+    line.valueBegin = vb, line.valueEnd = std::max(vb, e);
+    return line;
+}
+
+// ---------------------------------------------------------------- names
+
+// Letter case folding for name matching: ASCII, Latin-1, Greek, Cyrillic,
+// Roman numerals, circled and full-width Latin letters (the letters code page
+// 932 holds in two cases), as Windows ignores their case too. No character
+// outside ASCII folds into ASCII.
+char32_t foldCase(char32_t c) {
+    if (c >= U'A' && c <= U'Z') return c + 0x20;
+    if (c < 0xC0) return c;
+    if (c <= 0xDE && c != 0xD7) return c + 0x20;
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 0x20;
+    if (c >= 0x410 && c <= 0x42F) return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+    if (c >= 0x2160 && c <= 0x216F) return c + 0x10;
+    if (c >= 0x24B6 && c <= 0x24CF) return c + 0x1A;
+    if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;
+    return c;
+}
+
+// A name looked for, folded once. A plain-ASCII name is compared with the
+// file's bytes directly: only a name of the same ASCII characters can match it.
+struct WantedName {
+    std::u32string folded;
+    bool ascii = true;
+
+    explicit WantedName(std::string_view utf8) {
+        folded.reserve(utf8.size());
+        for (std::size_t pos = 0; pos < utf8.size();) {
+            char32_t c;
+            pos += decodeUtf8(utf8, pos, c);
+            ascii &= c < 0x80;
+            folded += foldCase(c);
+        }
+    }
+};
+
+bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
+    const std::size_t bytes = end - begin;
+    const std::size_t n = want.folded.size();
+    if (want.ascii) {
+        const std::size_t u = t.unit();
+        if (bytes != n * u) return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const int c = t.asciiAt(begin + i * u);
+            if (c < 0 || foldCase(static_cast<char32_t>(c)) != want.folded[i]) return false;
+        }
+        return true;
+    }
+    // A name never takes fewer bytes in the file than it has characters, and
+    // never more than four per character: skip the decoding when it cannot match.
+    if (bytes < n || bytes > 4 * n) return false;
+    std::string utf8 = t.decode(begin, end);
+    std::size_t i = 0;
+    for (std::size_t pos = 0; pos < utf8.size(); ++i) {
+        char32_t c;
+        pos += decodeUtf8(utf8, pos, c);
+        if (i >= n || foldCase(c) != want.folded[i]) return false;
+    }
+    return i == n;
+}
+
+// Cuts a name at a NUL (it ends a C string) and trims its blanks.
+std::string_view cleanName(std::string_view name) {
+    name = name.substr(0, name.find('\0'));
+    while (!name.empty() && isBlank(name.front())) name.remove_prefix(1);
+    while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+    return name;
+}
+
+// A name that can be in the text: not empty, and code page 932 can hold it
+// (a name it cannot hold was never written by the A function).
+std::optional<WantedName> wanted(std::string_view name) {
+    name = cleanName(name);
+    if (name.empty() || firstUnencodable(name)) return std::nullopt;
+    return WantedName(name);
+}
+
+// Where a section and a key stand in the text, for an edit.
+struct Location {
+    bool sectionFound = false;
+    std::optional<Line> key;
+    std::size_t insertAt = 0;     // after the section's last non-blank line
+    bool insertNeedsEol = false;  // that line is the last one and has no line end
+};
+
+// The first section named `section` and the first key named `key` in it.
+// Later sections of the same name are not looked at, as Windows does.
+Location locate(const TextAccess& t, const WantedName& section, const WantedName& key) {
+    Location loc;
+    bool inSection = false;
+    for (std::size_t pos = t.bodyStart; pos < t.bodyEnd;) {
+        Line line = readLine(t, pos);
+        pos = line.next;
+        if (line.kind == LineKind::Section) {
+            if (inSection) break;
+            inSection = nameMatches(t, line.nameBegin, line.nameEnd, section);
+            loc.sectionFound = inSection;
+        } else if (inSection && line.kind == LineKind::Key &&
+                   nameMatches(t, line.nameBegin, line.nameEnd, key)) {
+            loc.key = line;
+            return loc;
+        }
+        if (inSection && line.kind != LineKind::Blank) {
+            loc.insertAt = line.next;
+            loc.insertNeedsEol = line.end == line.next;
+        }
+    }
+    return loc;
+}
+
+// Cuts `utf8` (no longer holding invalid sequences) to what a buffer of
+// `limit` code page 932 bytes takes whole, ending at a NUL. Returns the bytes used.
+std::size_t cutToWidth(std::string& utf8, std::size_t limit) {
+    std::size_t used = 0, pos = 0;
+    while (pos < utf8.size()) {
+        char32_t c;
+        std::size_t n = decodeUtf8(utf8, pos, c);
+        if (c == 0) break;
+        std::size_t w = c < 0x80 ? 1 : cp932Width(c);
+        if (w == 0) w = 1;  // the A function would return "?"
+        if (used + w > limit) break;
+        used += w;
+        pos += n;
+    }
+    utf8.resize(pos);
+    return used;
+}
+
+// The bytes the decoded `utf8` takes in code page 932, "?" counting as one.
+std::size_t cp932Bytes(std::string_view utf8) {
+    std::size_t used = 0;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t c;
+        pos += decodeUtf8(utf8, pos, c);
+        used += c < 0x80 ? 1 : std::max<std::size_t>(1, cp932Width(c));
+    }
+    return used;
+}
+
+}  // namespace
+
+std::size_t TextAccess::skipBlanks(std::size_t pos, std::size_t end) const {
+    while (pos < end && isBlank(asciiAt(pos))) pos += unit();
+    return pos;
+}
+
+// Only lines whose first non-blank character is "[" can open a section, so
+// every other line is passed over after that character.
+ProfileText::SectionPlace TextAccess::findSection(std::string_view name) const {
+    const auto want = wanted(name);
+    if (!want) return {};
+    for (std::size_t pos = bodyStart; pos < bodyEnd;) {
+        const std::size_t next = nextLine(pos);
+        const std::size_t first = skipBlanks(pos, next);
+        if (first < next && asciiAt(first) == '[') {
+            const Line line = readLine(*this, pos);
+            if (line.kind == LineKind::Section && nameMatches(*this, line.nameBegin, line.nameEnd, *want))
+                return {line.next};
+        }
+        pos = next;
+    }
+    return {};
+}
+
+ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
+    std::string_view b = bytes_;
+    if (b.starts_with("\xEF\xBB\xBF")) {
+        encoding_ = Encoding::Utf8;
+        bodyStart_ = 3;
+    } else if (b.starts_with("\xFF\xFE")) {
+        encoding_ = Encoding::Utf16LE;
+        bodyStart_ = 2;
+    } else if (b.starts_with("\xFE\xFF")) {
+        encoding_ = Encoding::Utf16BE;
+        bodyStart_ = 2;
+    }
+    bodyEnd_ = b.size();
+    if (TextAccess(*this).unit() == 2 && (bodyEnd_ - bodyStart_) % 2) --bodyEnd_;
+}
+
+ProfileText::SectionPlace ProfileText::findSection(std::string_view section) const {
+    return TextAccess(*this).findSection(section);
+}
+
+std::size_t ProfileText::get(std::string_view section, std::string_view key, std::string_view defaultValue,
+                             std::string& value, std::size_t bufferSize) const {
+    // An unusable key gives the default without a look at the text.
+    const SectionPlace place = wanted(key) ? findSection(section) : SectionPlace{};
+    return get(place, key, defaultValue, value, bufferSize);
+}
+
+std::size_t ProfileText::get(SectionPlace section, std::string_view key, std::string_view defaultValue,
+                             std::string& value, std::size_t bufferSize) const {
+    value.clear();
+    if (bufferSize == 0) return 0;
+    const std::size_t limit = bufferSize - 1;
+
+    const auto useDefault = [&] {
+        std::string_view d = defaultValue.substr(0, defaultValue.find('\0'));
+        while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
+        value = sanitizeUtf8(d);
+        return cutToWidth(value, limit);
+    };
+
+    const auto want = wanted(key);
+    if (!want || section.body == std::string::npos) return useDefault();
+
+    // The first key of that name before the next section header. A line is
+    // parsed only when it could hold the key: for a plain-ASCII name, when it
+    // starts with the name's characters.
+    const TextAccess t(*this);
+    const std::size_t u = t.unit();
+    std::optional<Line> found;
+    for (std::size_t pos = section.body; pos < t.bodyEnd;) {
+        const std::size_t next = t.nextLine(pos);
+        const std::size_t first = t.skipBlanks(pos, next);
+        const int c = first < next ? t.asciiAt(first) : -1;
+        bool candidate = c == '[';
+        if (!candidate && want->ascii && c >= 0 && c != ';') {
+            const std::size_t n = want->folded.size();
+            candidate = next - first >= n * u;
+            for (std::size_t i = 0; candidate && i < n; ++i) {
+                const int ch = t.asciiAt(first + i * u);
+                candidate = ch >= 0 && foldCase(static_cast<char32_t>(ch)) == want->folded[i];
+            }
+        } else if (!candidate) {
+            candidate = !want->ascii && first < next && c != ';';
+        }
+        if (candidate) {
+            const Line line = readLine(t, pos);
+            if (line.kind == LineKind::Section) break;
+            if (line.kind == LineKind::Key && nameMatches(t, line.nameBegin, line.nameEnd, *want)) {
+                found = line;
+                break;
+            }
+        }
+        pos = next;
+    }
+    if (!found) return useDefault();
+
+    const std::size_t b = found->valueBegin, e = found->valueEnd;
+    if (encoding_ == Encoding::Cp932) {
+        // The bytes are the A function's own: cut them at a character
+        // boundary, so a two-byte character that does not fit is dropped whole.
+        std::size_t p = b;
+        while (p < e && bytes_[p] != '\0') {
+            const std::size_t n = t.charLength(p, e);
+            if (p + n - b > limit) break;
+            p += n;
+        }
+        value = t.decode(b, p);
+        return p - b;
+    }
+    // Decode no more than the cut can keep: a character takes at most four
+    // bytes here and at least one code page 932 byte.
+    std::size_t span = e - b;
+    if (limit < span / 4) span = (4 * limit + 4) / u * u;
+    value = t.decode(b, b + span);
+    return cutToWidth(value, limit);
+}
+
+int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg) {
+    const std::string_view sectionName = cleanName(sectionArg);
+    const std::string_view keyName = cleanName(keyArg);
+    const std::string_view value = valueArg.substr(0, valueArg.find('\0'));
+    if (sectionName.empty() || keyName.empty()) return EINVAL;
+    if (firstUnencodable(sectionName) || firstUnencodable(keyName) || firstUnencodable(value)) return EILSEQ;
+
+    try {
+        const TextAccess t(*this);
+        const Location loc = locate(t, WantedName(sectionName), WantedName(keyName));
+        const std::string_view bytes = bytes_;
+        const std::string eol = t.encode("\r\n");
+        std::string out;
+        out.reserve(bytes.size() + 4 * (sectionName.size() + keyName.size() + value.size()) + 32);
+        if (loc.key) {
+            // Replace the line where it stands, keeping the key as the file spells it.
+            out.append(bytes.substr(0, loc.key->start));
+            out.append(bytes.substr(loc.key->nameBegin, loc.key->nameEnd - loc.key->nameBegin));
+            out += t.encode("=");
+            out += t.encode(value);
+            out += eol;
+            out.append(bytes.substr(loc.key->next));
+        } else {
+            std::string line = std::string(keyName) + "=" + std::string(value) + "\r\n";
+            std::size_t at = loc.insertAt;
+            bool needsEol = loc.insertNeedsEol;
+            if (!loc.sectionFound) {
+                line = "[" + std::string(sectionName) + "]\r\n" + line;
+                at = bodyEnd_;
+                needsEol = at > bodyStart_ && t.asciiAt(at - t.unit()) != '\n';
+            }
+            out.append(bytes.substr(0, at));
+            if (needsEol) out += eol;
+            out += t.encode(line);
+            out.append(bytes.substr(at));
+        }
+        // A last odd byte of a UTF-16 text stays after the body.
+        bodyEnd_ = bodyEnd_ + out.size() - bytes_.size();
+        bytes_ = std::move(out);
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
+    return 0;
+}
+
+void ProfileText::forEachLine(const std::function<void(const ProfileLine&)>& visit) const {
+    const TextAccess t(*this);
+    ProfileLine out;
+    std::string section;
+    std::size_t sectionLine = 0;
+    std::size_t number = 0;
+    for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
+        const Line line = readLine(t, pos);
+        pos = line.next;
+        out = ProfileLine{};
+        out.kind = line.kind;
+        out.number = ++number;
+        if (line.kind == LineKind::Section) {
+            section = t.decode(line.nameBegin, line.nameEnd, &out.nameValid);
+            sectionLine = number;
+        }
+        out.section = section;
+        out.sectionLine = sectionLine;
+        if (line.kind == LineKind::Key) {
+            out.key = t.decode(line.nameBegin, line.nameEnd, &out.nameValid);
+            out.value = t.decode(line.valueBegin, line.valueEnd, &out.valueValid);
+            out.valueCp932Bytes = encoding_ == Encoding::Cp932 ? line.valueEnd - line.valueBegin
+                                                               : cp932Bytes(out.value);
+        }
+        visit(out);
+    }
+}
+
+}  // namespace profile

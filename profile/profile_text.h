@@ -1,0 +1,106 @@
+#pragma once
+
+// A profile file's text held in memory: parsed the way the Windows profile
+// service parses it, looked up and edited without touching the disk. The
+// profile service (profile_service.h) reads and writes files through it, and
+// a caller that needs many keys reads the file once and asks this copy.
+//
+// Names, values and defaults are UTF-8. The text is code page 932 unless it
+// starts with a UTF-8 or UTF-16 byte-order mark; lines are parsed in their
+// own encoding and only what a call needs is decoded.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace profile {
+
+inline constexpr std::size_t kDefaultBufferSize = 256;
+
+enum class Encoding { Cp932, Utf8, Utf16LE, Utf16BE };
+
+enum class LineKind {
+    Blank,    // nothing but blanks
+    Comment,  // first non-blank character ";"
+    Section,  // "[" name "]", anything after the "]" ignored
+    Key,      // name "=" value
+    Other,    // none of these: never read, kept as it is by edits
+};
+
+// One line of the text as the walk reports it.
+struct ProfileLine {
+    LineKind kind = LineKind::Blank;
+    std::size_t number = 0;        // 1-based
+    std::string section;           // the section the line belongs to (a header: its own name)
+    std::size_t sectionLine = 0;   // that section's header line; 0 before the first header
+    std::string key;               // a key line's name
+    std::string value;             // a key line's whole value (not cut; a NUL is kept)
+    std::size_t valueCp932Bytes = 0;  // bytes the value takes in code page 932 ("?" for a
+                                      // character it cannot hold counts as one)
+    bool nameValid = true;         // the line's own name (a header's or a key's) was all
+                                   // valid bytes in the text's encoding
+    bool valueValid = true;        // the value's bytes were all valid in the text's encoding
+};
+
+class ProfileText {
+public:
+    // The bytes of a profile file; its encoding is told by its byte-order mark.
+    explicit ProfileText(std::string bytes = {});
+
+    const std::string& bytes() const { return bytes_; }
+    Encoding encoding() const { return encoding_; }
+
+    // The value of `key` in `section`, as GetPrivateProfileStringA gives it.
+    //
+    // Section and key names match without regard to letter case; blanks around
+    // names and values are ignored; a value enclosed in a matching pair of
+    // quotes ("..." or '...') is read without them. The first occurrence of a
+    // section, and of a key within it, counts. When the section or key is
+    // missing, or a name is empty, the result is `defaultValue` without
+    // trailing blanks.
+    //
+    // The result is cut to bufferSize - 1 bytes as code page 932 would hold
+    // it: a two-byte character that does not fit whole is dropped whole. For
+    // a UTF-8 or UTF-16 text the cut counts each character as the bytes code
+    // page 932 needs for it (one for a character it cannot hold, as "?"
+    // would take), yet the character itself is returned. The value ends at a
+    // NUL character, as a C string does. Bytes not valid in the text's
+    // encoding read as U+FFFD.
+    //
+    // Returns the length of the result in those code page 932 bytes (0 when
+    // bufferSize is 0 or 1).
+    std::size_t get(std::string_view section, std::string_view key, std::string_view defaultValue,
+                    std::string& value, std::size_t bufferSize = kDefaultBufferSize) const;
+
+    // Where a section's lines start, found once for several look-ups in it.
+    struct SectionPlace {
+        std::size_t body = std::string::npos;  // npos: no such section
+    };
+    SectionPlace findSection(std::string_view section) const;
+    // get() in a section found before; the same results.
+    std::size_t get(SectionPlace section, std::string_view key, std::string_view defaultValue,
+                    std::string& value, std::size_t bufferSize = kDefaultBufferSize) const;
+
+    // Writes key=value into `section` as WritePrivateProfileStringA does: an
+    // existing key's value is replaced where it stands, keeping the key's
+    // spelling; a new key goes after the last non-blank line of its section,
+    // a new section at the end. Written lines end in CR LF; every other line
+    // stays byte for byte. Names and value end at a NUL; names are trimmed.
+    // Returns 0, or EINVAL (an empty name), EILSEQ (text code page 932
+    // cannot hold; nothing changes), ENOMEM.
+    int set(std::string_view section, std::string_view key, std::string_view value);
+
+    // Every line in file order.
+    void forEachLine(const std::function<void(const ProfileLine&)>& visit) const;
+
+private:
+    std::string bytes_;
+    Encoding encoding_ = Encoding::Cp932;
+    std::size_t bodyStart_ = 0;  // after the byte-order mark
+    std::size_t bodyEnd_ = 0;    // a last odd byte of a UTF-16 text is left out
+
+    friend struct TextAccess;
+};
+
+}  // namespace profile

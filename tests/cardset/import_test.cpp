@@ -1,0 +1,210 @@
+#include "card_export.h"
+#include "card_import.h"
+#include "card_set.h"
+#include "card_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+
+namespace {
+
+using testsupport::readBytes;
+
+// Two cards as the editor saves them: Japanese text, a comma, a quote and a
+// tab in values, levels left out.
+std::vector<CardRow> editorCards()
+{
+    CardRow a{"000", {"3", "4", "1", 2, {}}};
+    a.card.Levels[0] = {"20", "10", "N/30P/1", "たいあたり, \"強\"", "Blast"};
+    a.card.Levels[1] = {"30", "", "", "", ""};
+    CardRow b{"カード1", {"5", "", "", 0, {}}};
+    b.card.Levels[3] = {"80", "1\t2", "AM/120E/3", "ひっかく", "ふぶき"};
+    return {a, b};
+}
+
+void save(const CardFolder& folder, const std::vector<CardRow>& rows)
+{
+    for (const CardRow& row : rows)
+        ASSERT_FALSE(writeCard(cardFilePath(folder.path(), row.id), row.card));
+}
+
+std::string exported(const CardFolder& folder)
+{
+    std::vector<CardFile> files;
+    EXPECT_FALSE(findCardFiles(folder.path(), files));
+    return cardsCsv(readCardSet(files).rows);
+}
+
+// Every file of the folder with its bytes.
+std::map<std::string, std::string> snapshot(const CardFolder& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const std::string& name : folder.names())
+        files[name] = folder.read(name);
+    return files;
+}
+
+// Puts the file's modification time an hour back and returns it.
+std::int64_t ageFile(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    const timespec times[2] = {{st.st_atime - 3600, 0}, {st.st_mtime - 3600, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    return st.st_mtime - 3600;
+}
+
+std::int64_t mtimeOf(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mtime;
+}
+
+std::vector<std::string> described(const ImportPlan& plan)
+{
+    std::vector<std::string> out;
+    for (const ImportProblem& p : plan.problems)
+        out.push_back(describe(p));
+    return out;
+}
+
+const std::string kHeader =
+    "ID,rare,maxlv,minlv,super,Lv1.HP,Lv1.P,Lv1.1,Lv1.S,Lv1.2,Lv2.HP,Lv2.P,Lv2.1,Lv2.S,Lv2.2,"
+    "Lv3.HP,Lv3.P,Lv3.1,Lv3.S,Lv3.2,Lv4.HP,Lv4.P,Lv4.1,Lv4.S,Lv4.2\r\n";
+// A table row: the first `given` fields as written, the rest of the 25 empty.
+std::string row(const std::string& fields, std::size_t given)
+{
+    return fields + std::string(kCardColumnCount - given, ',') + "\r\n";
+}
+
+}  // namespace
+
+TEST(CardImport, ExportThenImportRewritesNothing)
+{
+    CardFolder folder;
+    save(folder, editorCards());
+    const auto age = ageFile(folder.file("000.ini"));
+
+    // Typed in the spreadsheet, 〜 is saved as the bytes that read back as ～.
+    std::string csv = exported(folder);
+    csv.replace(csv.find("ひっかく"), std::string("ひっかく").size(), "ひっかく〜");
+    CardRow typed = editorCards()[1];
+    typed.card.Levels[3].NomalWaza += "〜";
+    save(folder, {typed});
+    const auto before = snapshot(folder);
+
+    const ImportPlan plan = planImport(csv, folder.path());
+    EXPECT_TRUE(plan.problems.empty()) << described(plan).front();
+    EXPECT_EQ(plan.count(CardChange::Unchanged), 2u);
+    std::size_t written = 99;
+    EXPECT_FALSE(carryOut(plan, written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(snapshot(folder), before);
+    EXPECT_EQ(mtimeOf(folder.file("000.ini")), age);
+}
+
+TEST(CardImport, SpreadsheetCsvWritesWhatSaveWrites)
+{
+    // CR LF, quoted fields with commas and quotes, with and without a byte-order mark.
+    const std::string rows = row("000,3,4,1,2,20,10,\"たいあたり, \"\"強\"\"\",N/30P/1,Blast,30", 11)
+                             + row("\"001\",,,,,5", 6)
+                             + row("", 1);  // a row a spreadsheet left empty
+    for (const std::string bom : {"\xEF\xBB\xBF", ""}) {
+        CardFolder folder, expected;
+        CardRow plain{"001", {}};
+        plain.card.Levels[0].MaxHP = "5";
+        save(expected, {editorCards()[0], plain});
+        const ImportPlan plan = planImport(bom + kHeader + rows, folder.path());
+        ASSERT_TRUE(plan.problems.empty()) << described(plan).front();
+        EXPECT_EQ(plan.count(CardChange::New), 2u);
+        std::size_t written = 0;
+        ASSERT_FALSE(carryOut(plan, written));
+        EXPECT_EQ(written, 2u);
+        EXPECT_EQ(snapshot(folder), snapshot(expected));
+    }
+}
+
+TEST(CardImport, OneBadRowStopsEverythingAndEveryProblemIsListed)
+{
+    CardFolder folder;
+    save(folder, editorCards());
+    const auto before = snapshot(folder);
+    const std::string csv = kHeader
+                            + row("000,9,4,1,2,20,10,Strike,N/30P/1,Blast,30", 11)  // fine, changed
+                            + row("002,1,,,,5,,\"two\r\nlines\"", 8)                 // a line break
+                            + row("003,,,,7", 5)                                     // super
+                            + row("a/b", 1)                                          // ID
+                            + row("000", 1)                                          // the same ID again
+                            + row("004,\xff", 2)                                     // not UTF-8
+                            + "005,,,,,\r\n"                                         // a short row
+                            + row("006,," + std::string(256, 'x'), 3)                // over the read limit
+                            + row("007,,,,,5,,\xE2\x98\x83", 8);                     // not in Shift-JIS
+    const ImportPlan plan = planImport(csv, folder.path());
+    const auto problems = described(plan);
+    ASSERT_EQ(problems.size(), 8u) << ::testing::PrintToString(problems);
+    EXPECT_TRUE(problems[0].starts_with("行3、列「Lv1.1」：レベル1の通常技に")) << problems[0];
+    EXPECT_TRUE(problems[1].starts_with("行4、列「super」：スーパーの値「7」")) << problems[1];
+    EXPECT_TRUE(problems[2].starts_with("行5、列「ID」")) << problems[2];
+    EXPECT_EQ(problems[3], "行6、列「ID」：同じIDが行2にもあります。");
+    EXPECT_TRUE(problems[4].starts_with("行7、列「rare」：星にUTF-8")) << problems[4];
+    EXPECT_TRUE(problems[5].starts_with("行8：")) << problems[5];
+    EXPECT_TRUE(problems[6].starts_with("行9、列「maxlv」：最大LVが256バイト")) << problems[6];
+    EXPECT_TRUE(problems[7].starts_with("行10、列「Lv1.1」：レベル1の通常技の文字「☃」")) << problems[7];
+
+    std::size_t written = 0;
+    EXPECT_TRUE(carryOut(plan, written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(snapshot(folder), before);
+}
+
+TEST(CardImport, OnlyChangedCardsAreWrittenAndReadOnlyOnesRefused)
+{
+    CardFolder folder;
+    save(folder, editorCards());
+    const auto age000 = ageFile(folder.file("000.ini"));
+    ageFile(folder.file("カード1.ini"));
+    std::string csv = exported(folder);
+    const std::string old = "\r\nカード1,5,";
+    csv.replace(csv.find(old), old.size(), "\r\nカード1,6,");
+    csv += row("002,1,,,,5", 6);
+
+    ImportPlan plan = planImport(csv, folder.path());
+    ASSERT_TRUE(plan.problems.empty()) << described(plan).front();
+    EXPECT_EQ(plan.count(CardChange::New), 1u);
+    EXPECT_EQ(plan.count(CardChange::Changed), 1u);
+    EXPECT_EQ(plan.count(CardChange::Unchanged), 1u);
+
+    // A read-only card is refused as Save refuses it, before anything is written.
+    ::chmod(folder.file("カード1.ini").c_str(), 0444);
+    const ImportPlan refused = planImport(csv, folder.path());
+    ASSERT_EQ(refused.problems.size(), 1u);
+    EXPECT_TRUE(describe(refused.problems[0]).starts_with("行3、列「ID」")) << describe(refused.problems[0]);
+    ::chmod(folder.file("カード1.ini").c_str(), 0644);
+
+    std::size_t written = 0;
+    ASSERT_FALSE(carryOut(plan, written));
+    EXPECT_EQ(written, 2u);
+    EXPECT_EQ(mtimeOf(folder.file("000.ini")), age000);
+    Card changed;
+    ASSERT_FALSE(readCard(folder.file("カード1.ini"), changed));
+    EXPECT_EQ(changed.Rarity, "6");
+    EXPECT_TRUE(folder.names().contains("002.ini"));
+}
+
+TEST(CardImport, TableProblemsAreNamed)
+{
+    CardFolder folder;
+    const auto firstProblem = [&](const std::string& csv) {
+        const ImportPlan plan = planImport(csv, folder.path());
+        return plan.problems.empty() ? std::string() : describe(plan.problems.front());
+    };
+    EXPECT_EQ(firstProblem(""), "見出しの行がありません。");
+    EXPECT_TRUE(firstProblem("ID,rare\r\n").starts_with("行1：列「maxlv」、「minlv」")) << firstProblem("ID,rare\r\n");
+    EXPECT_TRUE(firstProblem("ID,HP\r\n").starts_with("行1：2番目の列名「HP」")) << firstProblem("ID,HP\r\n");
+    EXPECT_TRUE(firstProblem(kHeader + "000,\"3\r\n").starts_with("行2、列「rare」：")) << firstProblem(kHeader + "000,\"3\r\n");
+    EXPECT_TRUE(folder.names().empty());
+}

@@ -1,0 +1,167 @@
+// The profile text in memory: the walk over its lines, look-ups that agree
+// with it, and reading a file once without blocking or overreaching.
+#include "code_page.h"
+#include "file_io.h"
+#include "profile_text.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+#include <vector>
+
+using namespace profile;
+using testsupport::TempFolder;
+using testsupport::writeBytes;
+
+namespace {
+
+std::vector<ProfileLine> walk(const ProfileText& text)
+{
+    std::vector<ProfileLine> lines;
+    text.forEachLine([&](const ProfileLine& line) { lines.push_back(line); });
+    return lines;
+}
+
+TEST(ProfileTextWalk, TellsEveryLineItsKindPlaceAndWholeValue)
+{
+    const std::string longValue(300, 'v');
+    const ProfileText text(*utf8ToCp932("k=before\r\n; note\r\n\r\n [ カード ] x\r\n 名前 = \"スーパー\" \r\n"
+                                        "garbage\r\nlong=" + longValue + "\r\n[b]\nz=") + "\x82\xA0");
+    const auto lines = walk(text);
+    ASSERT_EQ(lines.size(), 9u);
+    const LineKind kinds[] = {LineKind::Key, LineKind::Comment, LineKind::Blank, LineKind::Section, LineKind::Key,
+                              LineKind::Other, LineKind::Key, LineKind::Section, LineKind::Key};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].kind, kinds[i]) << i;
+        EXPECT_EQ(lines[i].number, i + 1);
+    }
+    EXPECT_EQ(lines[0].sectionLine, 0u);  // before any section
+    EXPECT_EQ(lines[0].value, "before");
+    EXPECT_EQ(lines[3].section, "カード");
+    EXPECT_EQ(lines[4].section, "カード");
+    EXPECT_EQ(lines[4].sectionLine, 4u);
+    EXPECT_EQ(lines[4].key, "名前");
+    EXPECT_EQ(lines[4].value, "スーパー");
+    EXPECT_EQ(lines[4].valueCp932Bytes, 8u);
+    EXPECT_EQ(lines[6].value, longValue);  // not cut
+    EXPECT_EQ(lines[6].valueCp932Bytes, 300u);
+    EXPECT_EQ(lines[8].section, "b");
+    EXPECT_EQ(lines[8].value, "あ");  // a last line without a line end
+}
+
+TEST(ProfileTextWalk, TellsBytesNotValidInTheEncoding)
+{
+    auto lines = walk(ProfileText("[a\x80]\r\nk\xFF=ok\r\nj=x\x80y\r\nfine=\xEF\xBF\xBD\r\n"));
+    EXPECT_FALSE(lines[0].nameValid);
+    EXPECT_FALSE(lines[1].nameValid);
+    EXPECT_TRUE(lines[1].valueValid);
+    EXPECT_TRUE(lines[2].nameValid);
+    EXPECT_FALSE(lines[2].valueValid);
+    EXPECT_EQ(lines[2].value, "x\uFFFDy");
+    EXPECT_EQ(lines[2].valueCp932Bytes, 3u);
+
+    // A UTF-8 file: a real U+FFFD is valid, a stray byte is not. é counts as
+    // one byte ("?"), カ as two.
+    lines = walk(ProfileText("\xEF\xBB\xBF[a]\nk=\xEF\xBF\xBD\nj=\xC3\nv=éカ\n"));
+    EXPECT_TRUE(lines[1].valueValid);
+    EXPECT_FALSE(lines[2].valueValid);
+    EXPECT_EQ(lines[3].valueCp932Bytes, 3u);
+
+    // UTF-16 with a lone surrogate.
+    lines = walk(ProfileText("\xFF\xFE" + utf8ToUtf16("[a]\nk=v", false) + std::string("\x00\xD8", 2)));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_FALSE(lines[1].valueValid);
+}
+
+// The look-up takes shortcuts (lines skipped after their first character,
+// ASCII names compared as bytes); on any text it must find what the walk
+// shows: the first key of that name in the first section of that name.
+TEST(ProfileTextLookup, AgreesWithTheWalkOnArbitraryText)
+{
+    const auto fold = [](std::string s) {
+        for (char& c : s)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::mt19937 rng(2024);
+    const char* pieces[] = {"[", "]", "=", ";", " ", "\t", "\r\n", "\n", "a", "A", "b", "k", "K", "x",
+                            "\x83\x5D", "\x82\xA0", "\x82\x9F", "\"", "\x80"};
+    const std::string boms[] = {"", "\xEF\xBB\xBF", "\xFF\xFE"};
+    const std::string sections[] = {"a", "A", "b", "a]", "ぁ"};
+    const std::string keys[] = {"k", "K", "[b", "x", "a b", "ぁ"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string body;
+        for (int i = 0, n = int(rng() % 40); i < n; ++i)
+            body += pieces[rng() % std::size(pieces)];
+        const std::string& bom = boms[round % 3];
+        const ProfileText text(bom + (bom == "\xFF\xFE" ? utf8ToUtf16(cp932ToUtf8(body), false) : body));
+        const auto lines = walk(text);
+        for (const std::string& section : sections) {
+            std::size_t header = 0;
+            for (const ProfileLine& line : lines)
+                if (!header && line.kind == LineKind::Section && fold(line.section) == fold(section))
+                    header = line.number;
+            for (const std::string& key : keys) {
+                std::string expected;
+                for (const ProfileLine& line : lines)
+                    if (header && line.sectionLine == header && line.kind == LineKind::Key
+                        && fold(line.key) == fold(key)) {
+                        expected = line.value.substr(0, line.value.find('\0'));
+                        break;
+                    }
+                std::string value;
+                text.get(section, key, "", value);
+                ASSERT_EQ(value, expected) << "round " << round << " [" << section << "] " << key;
+                std::string again;
+                text.get(text.findSection(section), key, "", again);
+                ASSERT_EQ(again, value);
+            }
+        }
+    }
+}
+
+TEST(ProfileTextEdit, SetThenGetInMemory)
+{
+    ProfileText text("[a]\r\nk=1\r\n");
+    EXPECT_EQ(text.set("a", "k", "カ"), 0);
+    EXPECT_EQ(text.set("b", "j", "2"), 0);
+    EXPECT_EQ(text.bytes(), "[a]\r\nk=\x83\x4A\r\n[b]\r\nj=2\r\n");
+    std::string value;
+    EXPECT_EQ(text.get("A", "K", "", value), 2u);
+    EXPECT_EQ(value, "カ");
+    EXPECT_EQ(text.set("a", "k", "\xF3\xA0\x80\x81"), EILSEQ);  // a tag character would vanish
+    EXPECT_EQ(text.set("", "k", "v"), EINVAL);
+    EXPECT_EQ(text.bytes(), "[a]\r\nk=\x83\x4A\r\n[b]\r\nj=2\r\n");
+}
+
+TEST(ReadFileOnce, OnlyRegularFilesWithinTheLimit)
+{
+    TempFolder dir;
+    std::string bytes = "stale";
+    dir.write("card.ini", "[a]\r\nk=1\r\n");
+    EXPECT_EQ(readFileOnce(dir.file("card.ini"), bytes), 0);
+    EXPECT_EQ(bytes, "[a]\r\nk=1\r\n");
+    EXPECT_EQ(readFileOnce(dir.file("card.ini"), bytes, 9), EFBIG);
+    EXPECT_EQ(bytes, "");
+    EXPECT_EQ(readFileOnce(dir.file("card.ini"), bytes, 10), 0);
+
+    EXPECT_EQ(readFileOnce(dir.file("none.ini"), bytes), ENOENT);
+    EXPECT_EQ(readFileOnce(dir.path(), bytes), EISDIR);
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0644), 0);
+    EXPECT_EQ(readFileOnce(dir.file("fifo.ini"), bytes), EINVAL);  // would block if opened for a blocking read
+
+    // A sparse file just over the limit is refused before anything is read.
+    const int fd = ::open(dir.file("huge.ini").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(kMaxProfileFileBytes) + 1), 0);
+    ::close(fd);
+    EXPECT_EQ(readFileOnce(dir.file("huge.ini"), bytes), EFBIG);
+    EXPECT_LT(bytes.capacity(), 1024u);
+}
+
+}  // namespace
