@@ -18,6 +18,6 @@ tools/setup.sh program
 options=()
 [ -e build/CMakeCache.txt ] || options=(-DVELMAR_TESTS=OFF -DVELMAR_BENCHMARKS=OFF)
 cmake -S . -B build "${options[@]}" >/dev/null
-tools/build.sh build --target velmar
+tools/build.sh build --target velmar velmar-cards
 tools/install.sh build
 exec "$VELMAR_HOME/velmar" "$@"

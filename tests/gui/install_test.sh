@@ -22,7 +22,7 @@ trap cleanup EXIT
 echo "building the program in $build"
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TESTS=OFF -DVELMAR_BENCHMARKS=OFF \
       -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" >/dev/null &&
-  "$source_dir/tools/build.sh" "$build" --target velmar || { echo "FAILED: the build"; exit 1; }
+  "$source_dir/tools/build.sh" "$build" --target velmar velmar-cards || { echo "FAILED: the build"; exit 1; }
 
 # Cards an earlier version saved in the build folder; one of them has a
 # namesake in the card folder already.
@@ -57,6 +57,8 @@ check "the installed program saves into the card folder" \
   has_bytes "$VELMAR_HOME/010.ini" '[head]\r\nrare=5\r\nmaxlv=\r\nminlv=\r\nsuper=0\r\n'
 stop_editor
 check "nothing was saved in the build folder" test ! -e "$build/010.ini"
+check "velmar-cards, installed beside it, lists that card folder by default" \
+  grep -q '^010 ' <<<"$("$VELMAR_HOME/velmar-cards" list)"
 
 # Installing again (a rebuild with run.sh) leaves the cards as they are.
 output=$("$source_dir/tools/install.sh" "$build" 2>&1)
