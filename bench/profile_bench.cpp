@@ -7,12 +7,15 @@
 
 #include "bench_support.h"
 #include "code_page.h"
+#include "file_io.h"
 #include "ini_access.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -70,9 +73,9 @@ void BM_SetINIData_Card(benchmark::State& state)
 }
 BENCHMARK(BM_SetINIData_Card);
 
-// The profile-store part of Load and Save without the window: the 24 reads of
-// readCard, and writeCard with its 24 writes, chmod, fsync of the card,
-// rename and fsync of the folder.
+// The profile-store part of Load and Save without the window: readCard (one
+// read, 24 look-ups in memory), and writeCard (the card composed in memory,
+// one write, fsync of the card, rename and fsync of the folder).
 void BM_readCard(benchmark::State& state)
 {
     Card card;
@@ -177,6 +180,98 @@ BENCHMARK(BM_SetINIData_Size)
     ->Range(64 << 10, 1 << 20)
     ->Complexity(benchmark::oN)
     ->UseRealTime();
+
+// ------------------------------------------------------------------ Load reads once
+//
+// Load opens the card once and looks its 24 keys up in memory. Its cost is
+// set against the least any Load can do: one open, read and close of the
+// same file (target: readCard at most twice that). A card after 10,000 junk
+// sections (target: under 5 ms) shows that lines outside the wanted section
+// cost little; a 10 MB profile file (target: one GetINIData at most five
+// times the plain read) that the look-up runs at memory speed.
+
+// open + read + close, the floor under any Load of that file.
+void readPlain(const std::string& path, std::string& buffer)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        std::abort();
+    struct stat st {};
+    ::fstat(fd, &st);
+    buffer.resize(std::size_t(st.st_size));
+    if (::read(fd, buffer.data(), buffer.size()) != ssize_t(buffer.size()))
+        std::abort();
+    ::close(fd);
+}
+
+void BM_OpenReadClose_Card(benchmark::State& state)
+{
+    std::string buffer;
+    for (auto _ : state) {
+        readPlain(cardFile().path, buffer);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+}
+BENCHMARK(BM_OpenReadClose_Card);
+
+// The full card after `junk` sections of three keys each that Load never asks for.
+struct JunkCard {
+    bench::ScratchFolder folder;
+    std::string path = folder.file("000.ini");
+    explicit JunkCard(int junk)
+    {
+        std::string text;
+        for (int n = 0; n < junk; ++n)
+            text += "[junk" + std::to_string(n) + "]\r\nname=x\r\nHP=1\r\n2=y\r\n";
+        bench::writeBytes(path, text + bench::readBytes(cardFile().path));
+    }
+};
+
+void BM_readCard_AfterJunkSections(benchmark::State& state)
+{
+    JunkCard file(int(state.range(0)));
+    Card card;
+    for (auto _ : state) {
+        if (readCard(file.path, card) || card.Levels[3].ExtWaza.empty()) {
+            state.SkipWithError("read failed");
+            break;
+        }
+    }
+    state.counters["file_bytes"] = double(bench::fileSize(file.path));
+}
+BENCHMARK(BM_readCard_AfterJunkSections)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+LargeFile& tenMegabytes()
+{
+    static LargeFile file(10 << 20);
+    return file;
+}
+
+void BM_TenMB_OpenReadClose(benchmark::State& state)
+{
+    std::string buffer;
+    for (auto _ : state) {
+        readPlain(tenMegabytes().path, buffer);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(buffer.size()));
+}
+BENCHMARK(BM_TenMB_OpenReadClose)->Unit(benchmark::kMillisecond);
+
+void BM_TenMB_GetINIData(benchmark::State& state)
+{
+    INIAccess ini;
+    ini.FileName = tenMegabytes().path;
+    ini.Section = "Last";
+    std::string value;
+    for (auto _ : state) {
+        value = ini.GetINIData("target");
+        benchmark::DoNotOptimize(value);
+    }
+    if (value.empty())
+        state.SkipWithError("key not found");
+}
+BENCHMARK(BM_TenMB_GetINIData)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

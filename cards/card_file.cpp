@@ -6,6 +6,7 @@
 #include "profile_service.h"
 #include "profile_text.h"
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -212,27 +213,31 @@ CardProblem readCard(const std::string& path, Card& card)
     }
 
     try {
-        const profile::ProfileText text(std::move(bytes));
-        std::string value;
-        // GetINIData's reading: a 256-byte buffer, an empty default.
-        const auto get = [&](profile::ProfileText::SectionPlace section, const char* key) {
-            text.get(section, key, "", value);
-            return value;
+        // GetINIData's reading of each key (a 256-byte buffer, an empty
+        // default), all in one pass over the text.
+        using Lookup = profile::ProfileText::Lookup;
+        std::array<Lookup, 24> lookups{
+            Lookup{"head", "rare"}, {"head", "maxlv"}, {"head", "minlv"}, {"head", "super"},
+            {"Lv1", "HP"}, {"Lv1", "P"}, {"Lv1", "S"}, {"Lv1", "1"}, {"Lv1", "2"},
+            {"Lv2", "HP"}, {"Lv2", "P"}, {"Lv2", "S"}, {"Lv2", "1"}, {"Lv2", "2"},
+            {"Lv3", "HP"}, {"Lv3", "P"}, {"Lv3", "S"}, {"Lv3", "1"}, {"Lv3", "2"},
+            {"Lv4", "HP"}, {"Lv4", "P"}, {"Lv4", "S"}, {"Lv4", "1"}, {"Lv4", "2"},
         };
+        profile::ProfileText(std::move(bytes)).getAll(lookups);
+
+        auto value = lookups.begin();
+        const auto next = [&] { return std::move((value++)->value); };
         Card loaded;
-        const auto head = text.findSection("head");
-        loaded.Rarity = get(head, "rare");
-        loaded.MaxLv = get(head, "maxlv");
-        loaded.MinLv = get(head, "minlv");
-        loaded.SuperMode = superModeFrom(get(head, "super"));
-        for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
-            const auto level = text.findSection("Lv" + std::to_string(n));
-            LevelRecord& r = loaded.Levels[n - 1];
-            r.MaxHP = get(level, "HP");
-            r.Power = get(level, "P");
-            r.ExtWazaSpec = get(level, "S");
-            r.NomalWaza = get(level, "1");
-            r.ExtWaza = get(level, "2");
+        loaded.Rarity = next();
+        loaded.MaxLv = next();
+        loaded.MinLv = next();
+        loaded.SuperMode = superModeFrom(next());
+        for (LevelRecord& r : loaded.Levels) {
+            r.MaxHP = next();
+            r.Power = next();
+            r.ExtWazaSpec = next();
+            r.NomalWaza = next();
+            r.ExtWaza = next();
         }
         card = std::move(loaded);
     } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 
 #include "code_page.h"
 #include "ini_access.h"
+#include "profile_text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -55,6 +57,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         std::ofstream file(scratchFile(), std::ios::binary | std::ios::trunc);
         file.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+
+    // The walk takes any text; many look-ups at once give what one at a time give.
+    const profile::ProfileText text(bytes);
+    text.forEachLine([](const profile::ProfileLine&) {});
+    {
+        FuzzedDataProvider names(data, size > 64 ? 64 : size);
+        std::vector<std::string> strings;
+        for (int i = 0; i < 8; ++i)
+            strings.push_back(names.ConsumeRandomLengthString(8));
+        std::vector<profile::ProfileText::Lookup> all;
+        for (int i = 0; i < 8; i += 2)
+            all.push_back({strings[i], strings[i + 1], "d"});
+        text.getAll(all);
+        for (const auto& lookup : all) {
+            std::string one;
+            text.get(lookup.section, lookup.key, "d", one);
+            if (one != lookup.value)
+                std::abort();
+        }
     }
 
     INIAccess ini;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <vector>
 
 namespace profile {
 
@@ -37,7 +38,8 @@ struct TextAccess {
     // 932 a lead byte takes its trail byte along, so a trail byte that looks
     // like "[" or "]" is never taken for one.
     std::size_t charLength(std::size_t pos, std::size_t end) const {
-        if (encoding == Encoding::Cp932) return cp932CharLength(bytes.substr(0, end), pos);
+        if (encoding == Encoding::Cp932)
+            return static_cast<unsigned char>(bytes[pos]) < 0x80 ? 1 : cp932CharLength(bytes.substr(0, end), pos);
         return unit();
     }
 
@@ -73,8 +75,7 @@ struct TextAccess {
         return pos < bodyEnd ? pos + 2 : bodyEnd;
     }
 
-    std::size_t skipBlanks(std::size_t pos, std::size_t end) const;
-    ProfileText::SectionPlace findSection(std::string_view name) const;
+    std::size_t nextHeaderCandidate(std::size_t pos) const;
 };
 
 namespace {
@@ -151,8 +152,8 @@ Line readLine(const TextAccess& t, std::size_t pos) {
 // Roman numerals, circled and full-width Latin letters (the letters code page
 // 932 holds in two cases), as Windows ignores their case too. No character
 // outside ASCII folds into ASCII.
-char32_t foldCase(char32_t c) {
-    if (c >= U'A' && c <= U'Z') return c + 0x20;
+inline char32_t foldCase(char32_t c) {
+    if (c < 0x80) return c - U'A' < 26u ? c + 0x20 : c;
     if (c < 0xC0) return c;
     if (c <= 0xDE && c != 0xD7) return c + 0x20;
     if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 0x20;
@@ -165,36 +166,50 @@ char32_t foldCase(char32_t c) {
 }
 
 // A name looked for, folded once. A plain-ASCII name is compared with the
-// file's bytes directly: only a name of the same ASCII characters can match it.
+// file's bytes directly: only a name of the same ASCII characters can match
+// it, and no conversion is needed.
 struct WantedName {
-    std::u32string folded;
+    WantedName() = default;
     bool ascii = true;
+    std::string_view text;   // as given (blanks trimmed); must outlive the look-up
+    std::u32string folded;   // when not ascii
 
-    explicit WantedName(std::string_view utf8) {
+    explicit WantedName(std::string_view utf8) : text(utf8) {
+        for (char b : utf8) ascii &= static_cast<unsigned char>(b) < 0x80;
+        if (ascii) return;
         folded.reserve(utf8.size());
         for (std::size_t pos = 0; pos < utf8.size();) {
             char32_t c;
             pos += decodeUtf8(utf8, pos, c);
-            ascii &= c < 0x80;
             folded += foldCase(c);
         }
+    }
+    std::size_t asciiAt(std::size_t i) const { return foldCase(static_cast<unsigned char>(text[i])); }
+    bool operator==(const WantedName& other) const {
+        if (ascii != other.ascii) return false;
+        if (!ascii) return folded == other.folded;
+        if (text.size() != other.text.size()) return false;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (asciiAt(i) != other.asciiAt(i)) return false;
+        return true;
     }
 };
 
 bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
     const std::size_t bytes = end - begin;
-    const std::size_t n = want.folded.size();
     if (want.ascii) {
+        const std::size_t n = want.text.size();
         const std::size_t u = t.unit();
         if (bytes != n * u) return false;
         for (std::size_t i = 0; i < n; ++i) {
             const int c = t.asciiAt(begin + i * u);
-            if (c < 0 || foldCase(static_cast<char32_t>(c)) != want.folded[i]) return false;
+            if (c < 0 || foldCase(static_cast<char32_t>(c)) != want.asciiAt(i)) return false;
         }
         return true;
     }
     // A name never takes fewer bytes in the file than it has characters, and
     // never more than four per character: skip the decoding when it cannot match.
+    const std::size_t n = want.folded.size();
     if (bytes < n || bytes > 4 * n) return false;
     std::string utf8 = t.decode(begin, end);
     std::size_t i = 0;
@@ -218,8 +233,10 @@ std::string_view cleanName(std::string_view name) {
 // (a name it cannot hold was never written by the A function).
 std::optional<WantedName> wanted(std::string_view name) {
     name = cleanName(name);
-    if (name.empty() || firstUnencodable(name)) return std::nullopt;
-    return WantedName(name);
+    if (name.empty()) return std::nullopt;
+    WantedName want(name);
+    if (!want.ascii && firstUnencodable(name)) return std::nullopt;
+    return want;
 }
 
 // Where a section and a key stand in the text, for an edit.
@@ -286,27 +303,31 @@ std::size_t cp932Bytes(std::string_view utf8) {
 
 }  // namespace
 
-std::size_t TextAccess::skipBlanks(std::size_t pos, std::size_t end) const {
-    while (pos < end && isBlank(asciiAt(pos))) pos += unit();
-    return pos;
-}
-
-// Only lines whose first non-blank character is "[" can open a section, so
-// every other line is passed over after that character.
-ProfileText::SectionPlace TextAccess::findSection(std::string_view name) const {
-    const auto want = wanted(name);
-    if (!want) return {};
-    for (std::size_t pos = bodyStart; pos < bodyEnd;) {
-        const std::size_t next = nextLine(pos);
-        const std::size_t first = skipBlanks(pos, next);
-        if (first < next && asciiAt(first) == '[') {
-            const Line line = readLine(*this, pos);
-            if (line.kind == LineKind::Section && nameMatches(*this, line.nameBegin, line.nameEnd, *want))
-                return {line.next};
+// The start of the first line at or after `pos` (a line start) whose first
+// non-blank character is "[", or bodyEnd. Only such a line can open a
+// section, so the lines between are passed over in one search for "[".
+// In code page 932 a "[" preceded on its line by blanks alone is never a
+// trail byte: blanks are no lead bytes.
+std::size_t TextAccess::nextHeaderCandidate(std::size_t pos) const {
+    if (unit() == 1) {
+        const char* data = bytes.data();
+        while (pos < bodyEnd) {
+            const void* found = std::memchr(data + pos, '[', bodyEnd - pos);
+            if (!found) return bodyEnd;
+            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+            std::size_t b = at;
+            while (b > bodyStart && isBlank(static_cast<unsigned char>(data[b - 1]))) --b;
+            if (b == bodyStart || data[b - 1] == '\n') return b;
+            pos = at + 1;
         }
-        pos = next;
+        return bodyEnd;
     }
-    return {};
+    for (; pos < bodyEnd; pos = nextLine(pos)) {
+        std::size_t first = pos;
+        while (first < bodyEnd && isBlank(asciiAt(first))) first += 2;
+        if (first < bodyEnd && asciiAt(first) == '[') return pos;
+    }
+    return bodyEnd;
 }
 
 ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
@@ -325,85 +346,137 @@ ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
     if (TextAccess(*this).unit() == 2 && (bodyEnd_ - bodyStart_) % 2) --bodyEnd_;
 }
 
-ProfileText::SectionPlace ProfileText::findSection(std::string_view section) const {
-    return TextAccess(*this).findSection(section);
-}
-
 std::size_t ProfileText::get(std::string_view section, std::string_view key, std::string_view defaultValue,
                              std::string& value, std::size_t bufferSize) const {
-    // An unusable key gives the default without a look at the text.
-    const SectionPlace place = wanted(key) ? findSection(section) : SectionPlace{};
-    return get(place, key, defaultValue, value, bufferSize);
+    Lookup lookup{section, key, defaultValue, {}, 0};
+    getAll({&lookup, 1}, bufferSize);
+    value = std::move(lookup.value);
+    return lookup.length;
 }
 
-std::size_t ProfileText::get(SectionPlace section, std::string_view key, std::string_view defaultValue,
-                             std::string& value, std::size_t bufferSize) const {
-    value.clear();
-    if (bufferSize == 0) return 0;
-    const std::size_t limit = bufferSize - 1;
-
-    const auto useDefault = [&] {
-        std::string_view d = defaultValue.substr(0, defaultValue.find('\0'));
-        while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
-        value = sanitizeUtf8(d);
-        return cutToWidth(value, limit);
-    };
-
-    const auto want = wanted(key);
-    if (!want || section.body == std::string::npos) return useDefault();
-
-    // The first key of that name before the next section header. A line is
-    // parsed only when it could hold the key: for a plain-ASCII name, when it
-    // starts with the name's characters.
+void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const {
     const TextAccess t(*this);
-    const std::size_t u = t.unit();
-    std::optional<Line> found;
-    for (std::size_t pos = section.body; pos < t.bodyEnd;) {
-        const std::size_t next = t.nextLine(pos);
-        const std::size_t first = t.skipBlanks(pos, next);
-        const int c = first < next ? t.asciiAt(first) : -1;
-        bool candidate = c == '[';
-        if (!candidate && want->ascii && c >= 0 && c != ';') {
-            const std::size_t n = want->folded.size();
-            candidate = next - first >= n * u;
-            for (std::size_t i = 0; candidate && i < n; ++i) {
-                const int ch = t.asciiAt(first + i * u);
-                candidate = ch >= 0 && foldCase(static_cast<char32_t>(ch)) == want->folded[i];
-            }
-        } else if (!candidate) {
-            candidate = !want->ascii && first < next && c != ';';
-        }
-        if (candidate) {
-            const Line line = readLine(t, pos);
-            if (line.kind == LineKind::Section) break;
-            if (line.kind == LineKind::Key && nameMatches(t, line.nameBegin, line.nameEnd, *want)) {
-                found = line;
-                break;
-            }
-        }
-        pos = next;
-    }
-    if (!found) return useDefault();
+    const std::size_t limit = bufferSize == 0 ? 0 : bufferSize - 1;
 
-    const std::size_t b = found->valueBegin, e = found->valueEnd;
-    if (encoding_ == Encoding::Cp932) {
-        // The bytes are the A function's own: cut them at a character
-        // boundary, so a two-byte character that does not fit is dropped whole.
-        std::size_t p = b;
-        while (p < e && bytes_[p] != '\0') {
-            const std::size_t n = t.charLength(p, e);
-            if (p + n - b > limit) break;
-            p += n;
+    // The sections asked for, each once. Only the first section of a name
+    // counts, and in it the first key of a name.
+    constexpr std::size_t none = std::string::npos;
+    struct Wanted {
+        WantedName name;
+        bool seen = false;
+    };
+    struct Pending {
+        WantedName key;
+        std::size_t section = none;  // none: the default without a look
+        std::size_t begin = none, end = 0;  // the value found
+    };
+    std::vector<Wanted> sections;
+    std::vector<Pending> pending(lookups.size());
+    std::size_t open = 0;  // look-ups that can still be found
+    for (std::size_t i = 0; i < lookups.size() && bufferSize > 0; ++i) {
+        auto key = wanted(lookups[i].key);
+        if (!key) continue;
+        std::size_t s = none;
+        if (i > 0 && lookups[i].section == lookups[i - 1].section) {
+            s = pending[i - 1].section;  // look-ups usually come section by section
+        } else if (auto section = wanted(lookups[i].section)) {
+            s = 0;
+            while (s < sections.size() && !(sections[s].name == *section)) ++s;
+            if (s == sections.size()) sections.push_back({std::move(*section), false});
         }
-        value = t.decode(b, p);
-        return p - b;
+        if (s == none) continue;
+        pending[i].key = std::move(*key);
+        pending[i].section = s;
+        ++open;
     }
-    // Decode no more than the cut can keep: a character takes at most four
-    // bytes here and at least one code page 932 byte.
-    std::size_t span = e - b;
-    if (limit < span / 4) span = (4 * limit + 4) / u * u;
-    value = t.decode(b, b + span);
-    return cutToWidth(value, limit);
+
+    std::size_t live = none;  // the section whose lines are being read
+    std::size_t unseen = sections.size();
+    for (std::size_t pos = t.bodyStart; pos < t.bodyEnd && open > 0 && (live != none || unseen > 0);) {
+        if (live == none) {
+            pos = t.nextHeaderCandidate(pos);
+            if (pos >= t.bodyEnd) break;
+        }
+        const Line line = readLine(t, pos);
+        pos = line.next;
+        if (line.kind == LineKind::Section) {
+            live = none;
+            for (std::size_t s = 0; s < sections.size(); ++s)
+                if (!sections[s].seen && nameMatches(t, line.nameBegin, line.nameEnd, sections[s].name)) {
+                    sections[s].seen = true;
+                    --unseen;
+                    live = s;
+                    break;
+                }
+        } else if (live != none && line.kind == LineKind::Key) {
+            for (Pending& p : pending)
+                if (p.section == live && p.begin == none && nameMatches(t, line.nameBegin, line.nameEnd, p.key)) {
+                    p.begin = line.valueBegin;
+                    p.end = line.valueEnd;
+                    --open;
+                }
+        }
+    }
+
+    // The values, cut as the A function cuts them.
+    std::vector<std::size_t> cp932Values;  // look-ups whose bytes are still to convert
+    for (std::size_t i = 0; i < lookups.size(); ++i) {
+        Lookup& l = lookups[i];
+        l.value.clear();
+        l.length = 0;
+        if (bufferSize == 0) continue;
+        if (pending[i].begin == none && l.defaultValue.empty()) continue;
+        if (pending[i].begin == none) {
+            std::string_view d = l.defaultValue.substr(0, l.defaultValue.find('\0'));
+            while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
+            l.value = sanitizeUtf8(d);
+            l.length = cutToWidth(l.value, limit);
+            continue;
+        }
+        const std::size_t b = pending[i].begin, e = pending[i].end;
+        if (encoding_ == Encoding::Cp932) {
+            // The bytes are the A function's own: cut them at a character
+            // boundary, so a two-byte character that does not fit is dropped whole.
+            std::size_t p = b;
+            while (p < e && bytes_[p] != '\0') {
+                const std::size_t n = t.charLength(p, e);
+                if (p + n - b > limit) break;
+                p += n;
+            }
+            l.length = p - b;
+            bool ascii = true;
+            for (std::size_t q = b; q < p; ++q) ascii &= static_cast<unsigned char>(bytes_[q]) < 0x80;
+            if (ascii) {
+                l.value.assign(bytes_, b, p - b);  // ASCII is itself in code page 932
+            } else {
+                pending[i].end = p;
+                cp932Values.push_back(i);
+            }
+            continue;
+        }
+        // Decode no more than the cut can keep: a character takes at most
+        // four bytes here and at least one code page 932 byte.
+        std::size_t span = e - b;
+        if (limit < span / 4) span = (4 * limit + 4) / t.unit() * t.unit();
+        l.value = t.decode(b, b + span);
+        l.length = cutToWidth(l.value, limit);
+    }
+    if (cp932Values.empty()) return;
+
+    // Code page 932 values are converted together, NUL between them (a value
+    // holds none: the cut stops at one): one conversion, not one per value.
+    std::string joined;
+    for (std::size_t i : cp932Values) {
+        joined.append(bytes_, pending[i].begin, pending[i].end - pending[i].begin);
+        joined += '\0';
+    }
+    const std::string utf8 = cp932ToUtf8(joined);
+    std::size_t from = 0;
+    for (std::size_t i : cp932Values) {
+        const std::size_t nul = utf8.find('\0', from);
+        lookups[i].value.assign(utf8, from, nul - from);
+        from = nul + 1;
+    }
 }
 
 int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg) {
@@ -429,11 +502,12 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
             out += eol;
             out.append(bytes.substr(loc.key->next));
         } else {
-            std::string line = std::string(keyName) + "=" + std::string(value) + "\r\n";
+            std::string line;
+            if (!loc.sectionFound) line.append("[").append(sectionName).append("]\r\n");
+            line.append(keyName).append("=").append(value).append("\r\n");
             std::size_t at = loc.insertAt;
             bool needsEol = loc.insertNeedsEol;
             if (!loc.sectionFound) {
-                line = "[" + std::string(sectionName) + "]\r\n" + line;
                 at = bodyEnd_;
                 needsEol = at > bodyStart_ && t.asciiAt(at - t.unit()) != '\n';
             }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -73,14 +74,16 @@ public:
     std::size_t get(std::string_view section, std::string_view key, std::string_view defaultValue,
                     std::string& value, std::size_t bufferSize = kDefaultBufferSize) const;
 
-    // Where a section's lines start, found once for several look-ups in it.
-    struct SectionPlace {
-        std::size_t body = std::string::npos;  // npos: no such section
+    // Many look-ups in one pass over the text: each value is what get() gives
+    // for its section, key and default.
+    struct Lookup {
+        std::string_view section = {};
+        std::string_view key = {};
+        std::string_view defaultValue = {};
+        std::string value = {};  // the result
+        std::size_t length = 0;  // get()'s return value
     };
-    SectionPlace findSection(std::string_view section) const;
-    // get() in a section found before; the same results.
-    std::size_t get(SectionPlace section, std::string_view key, std::string_view defaultValue,
-                    std::string& value, std::size_t bufferSize = kDefaultBufferSize) const;
+    void getAll(std::span<Lookup> lookups, std::size_t bufferSize = kDefaultBufferSize) const;
 
     // Writes key=value into `section` as WritePrivateProfileStringA does: an
     // existing key's value is replaced where it stands, keeping the key's
