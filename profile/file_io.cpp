@@ -72,7 +72,21 @@ std::string randomLetters() {
     return letters;
 }
 
+// Earlier versions' key writer named its temporary files ".NAME.tmpPID.N".
+bool isEarlierTemporaryName(std::string_view name) {
+    const auto digitsAtEnd = [&name] {
+        std::size_t n = 0;
+        while (n < name.size() && name[name.size() - 1 - n] >= '0' && name[name.size() - 1 - n] <= '9') ++n;
+        name.remove_suffix(n);
+        return n > 0;
+    };
+    if (!name.starts_with('.') || !digitsAtEnd() || !name.ends_with('.')) return false;
+    name.remove_suffix(1);
+    return digitsAtEnd() && name.ends_with(".tmp") && name.size() > 5;
+}
+
 bool isTemporaryName(std::string_view name) {
+    if (isEarlierTemporaryName(name)) return true;
     if (!name.starts_with(kTemporaryPrefix) || name.size() != kTemporaryPrefix.size() + kRandomLetters)
         return false;
     name.remove_prefix(kTemporaryPrefix.size());

@@ -171,6 +171,8 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns) {
     makeFile(prefix + "Ab3xYz", 11);   // a killed run's
     makeFile(prefix + "Qq9Rr8", 2);    // another process's, still writing
     makeFile(prefix + "Ab3xYz.keep", 60);  // not of this scheme
+    makeFile(".card.ini.tmp4242.7", 11);   // an earlier version's killed run
+    makeFile("card.ini.tmp4242.7", 60);    // no leading dot: someone's own file
     makeFile("notes" + prefix + "Ab3xYz", 60);
     ASSERT_EQ(::mkdir(dir.file(prefix + "Dir123").c_str(), 0755), 0);
     age(prefix + "Dir123", 60);  // only files are removed
@@ -179,7 +181,7 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns) {
     EXPECT_EQ(dir.names().count(prefix + "Ab3xYz"), 1u);  // a failed write cleans nothing
 
     ASSERT_TRUE(replaceFile(dir.file("card.ini"), "[a]\r\n", true).ok());
-    EXPECT_EQ(dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep",
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep", "card.ini.tmp4242.7",
                                                   "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
 }
 
