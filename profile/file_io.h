@@ -46,8 +46,9 @@ struct ReplaceResult {
 // file gets the mode the umask allows.
 //
 // After a successful replace, temporary files of this scheme (and of earlier
-// versions' ".NAME.tmpPID.N") that are more than ten minutes old (left by a run that was killed) are removed from the
-// folder; a fresh one may belong to a write in progress and is left alone.
+// versions' ".NAME.tmpPID.N") that are more than ten minutes old (left by a
+// run that was killed) are removed from the folder; a fresh one may belong to
+// a write in progress and is left alone.
 // `path` itself is replaced, a symbolic link included.
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable);
 
