@@ -145,7 +145,8 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
                 }
                 bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
             }
-            const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+            const std::size_t wanted = bytes.size() - got;
+            const ssize_t n = ::read(fd.get(), bytes.data() + got, wanted);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
                 const int err = errno;
@@ -154,6 +155,9 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
             }
             if (n == 0) break;
             got += static_cast<std::size_t>(n);
+            // A short read that brings all fstat promised is the end of a
+            // regular file: no further read is needed to see it.
+            if (static_cast<std::size_t>(n) < wanted && got >= size) break;
         }
         bytes.resize(got);
     } catch (const std::bad_alloc&) {
