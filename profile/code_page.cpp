@@ -41,9 +41,33 @@ Converter& toCp932() {
     return c;
 }
 
+// To the C library's own wide characters (UCS-4 in the machine's byte
+// order): one conversion step, where code page 932 to UTF-8 takes two (iconv
+// goes through UCS-4 anyway); the UTF-8 is written here.
 Converter& fromCp932() {
-    thread_local Converter c("UTF-8", "CP932");
+    thread_local Converter c("WCHAR_T", "CP932");
     return c;
+}
+
+// Writes `c` as UTF-8 at `out` (room for four bytes); returns the end.
+inline char* putUtf8(char* out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacementChar;
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c >= 0x10000) {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
 }
 
 bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
@@ -182,28 +206,32 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid) {
     bool ascii = true;
     for (char b : bytes) ascii &= static_cast<unsigned char>(b) < 0x80;
     if (ascii) return std::string(bytes);
-    // One input byte never needs more than three bytes of UTF-8 (U+FFFD or
-    // a half-width katakana), so the output is sized once.
-    std::string result(bytes.size() * 3, '\0');
+    // One input byte never gives more than three bytes of UTF-8 (U+FFFD or
+    // a half-width katakana; a character beyond U+FFFF would take two), so
+    // the output is sized once, with room for the last character's four.
+    std::string result(bytes.size() * 3 + 1, '\0');
+    char* utf8 = result.data();
     const char* in = bytes.data();
     std::size_t inLeft = bytes.size();
-    char* out = result.data();
-    std::size_t outLeft = result.size();
     Converter& conv = fromCp932();
+    static_assert(sizeof(wchar_t) == sizeof(char32_t));
     while (inLeft > 0) {
-        if (conv.run(in, inLeft, out, outLeft) == 0) break;
+        wchar_t wide[128];
+        char* out = reinterpret_cast<char*>(wide);
+        std::size_t outLeft = sizeof wide;
+        const int err = conv.run(in, inLeft, out, outLeft);
+        for (const wchar_t* w = wide; w < reinterpret_cast<const wchar_t*>(out); ++w)
+            utf8 = putUtf8(utf8, static_cast<char32_t>(*w));
+        if (err == 0 || err == E2BIG) continue;
         // Stopped at a byte that starts no valid character: emit U+FFFD for
         // the character Windows would see there (one or two bytes).
-        std::size_t pos = static_cast<std::size_t>(in - bytes.data());
-        std::size_t skip = cp932CharLength(bytes, pos);
+        const std::size_t skip = cp932CharLength(bytes, static_cast<std::size_t>(in - bytes.data()));
         if (allValid) *allValid = false;
-        if (outLeft < 3) break;  // cannot happen with the sizing above
-        *out++ = '\xEF', *out++ = '\xBF', *out++ = '\xBD';
-        outLeft -= 3;
+        utf8 = putUtf8(utf8, kReplacementChar);
         in += skip;
         inLeft -= skip;
     }
-    result.resize(result.size() - outLeft);
+    result.resize(static_cast<std::size_t>(utf8 - result.data()));
     return result;
 }
 
