@@ -16,22 +16,20 @@ struct TextAccess {
     std::string_view bytes;
     Encoding encoding;
     std::size_t bodyStart, bodyEnd;
+    bool wide;  // UTF-16: two bytes a unit; told once, not at every byte
 
     explicit TextAccess(const ProfileText& t)
-        : bytes(t.bytes_), encoding(t.encoding_), bodyStart(t.bodyStart_), bodyEnd(t.bodyEnd_) {}
+        : bytes(t.bytes_), encoding(t.encoding_), bodyStart(t.bodyStart_), bodyEnd(t.bodyEnd_),
+          wide(t.encoding_ == Encoding::Utf16LE || t.encoding_ == Encoding::Utf16BE) {}
 
-    std::size_t unit() const {
-        return encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE ? 2 : 1;
-    }
+    std::size_t unit() const { return wide ? 2 : 1; }
 
     // The ASCII character at byte offset `pos`, or -1 for anything else.
     int asciiAt(std::size_t pos) const {
         auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-        switch (encoding) {
-        case Encoding::Utf16LE: return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
-        case Encoding::Utf16BE: return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
-        default: return b(pos) < 0x80 ? b(pos) : -1;
-        }
+        if (!wide) return b(pos) < 0x80 ? b(pos) : -1;
+        if (encoding == Encoding::Utf16LE) return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
+        return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
     }
 
     // Bytes of the character at `pos`, not reaching past `end`. In code page
@@ -174,7 +172,11 @@ struct WantedName {
     std::string_view text;   // as given (blanks trimmed); must outlive the look-up
     std::u32string folded;   // when not ascii
 
-    explicit WantedName(std::string_view utf8) : text(utf8) {
+    explicit WantedName(std::string_view utf8) { assign(utf8); }
+    void assign(std::string_view utf8) {
+        text = utf8;
+        ascii = true;
+        folded.clear();
         for (char b : utf8) ascii &= static_cast<unsigned char>(b) < 0x80;
         if (ascii) return;
         folded.reserve(utf8.size());
@@ -195,20 +197,12 @@ struct WantedName {
     }
 };
 
-bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
-    const std::size_t bytes = end - begin;
-    if (want.ascii) {
-        const std::size_t n = want.text.size();
-        const std::size_t u = t.unit();
-        if (bytes != n * u) return false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const int c = t.asciiAt(begin + i * u);
-            if (c < 0 || foldCase(static_cast<char32_t>(c)) != want.asciiAt(i)) return false;
-        }
-        return true;
-    }
+// The slow path of nameMatches: a name with characters beyond ASCII is
+// compared decoded, each character folded.
+bool decodedNameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
     // A name never takes fewer bytes in the file than it has characters, and
     // never more than four per character: skip the decoding when it cannot match.
+    const std::size_t bytes = end - begin;
     const std::size_t n = want.folded.size();
     if (bytes < n || bytes > 4 * n) return false;
     std::string utf8 = t.decode(begin, end);
@@ -221,6 +215,27 @@ bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const 
     return i == n;
 }
 
+inline bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
+    if (!want.ascii) return decodedNameMatches(t, begin, end, want);
+    const std::size_t n = want.text.size();
+    if (end - begin != n * t.unit()) return false;
+    // A byte beyond ASCII folds to itself and so never equals an ASCII letter.
+    const auto fold = [](unsigned char c) { return unsigned(c - 'A') < 26u ? c + 0x20 : int(c); };
+    if (!t.wide) {
+        const char* name = t.bytes.data() + begin;
+        for (std::size_t i = 0; i < n; ++i)
+            if (fold(static_cast<unsigned char>(name[i])) != fold(static_cast<unsigned char>(want.text[i])))
+                return false;
+        return true;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const int c = t.asciiAt(begin + 2 * i);
+        if (c < 0 || fold(static_cast<unsigned char>(c)) != fold(static_cast<unsigned char>(want.text[i])))
+            return false;
+    }
+    return true;
+}
+
 // Cuts a name at a NUL (it ends a C string) and trims its blanks.
 std::string_view cleanName(std::string_view name) {
     name = name.substr(0, name.find('\0'));
@@ -230,13 +245,14 @@ std::string_view cleanName(std::string_view name) {
 }
 
 // A name that can be in the text: not empty, and code page 932 can hold it
-// (a name it cannot hold was never written by the A function).
-std::optional<WantedName> wanted(std::string_view name) {
+// (a name it cannot hold was never written by the A function). Fills `want`
+// in place (a plain-ASCII name is a view, nothing is copied) and tells
+// whether the name can be found.
+bool wanted(std::string_view name, WantedName& want) {
     name = cleanName(name);
-    if (name.empty()) return std::nullopt;
-    WantedName want(name);
-    if (!want.ascii && firstUnencodable(name)) return std::nullopt;
-    return want;
+    if (name.empty()) return false;
+    want.assign(name);
+    return want.ascii || !firstUnencodable(name);
 }
 
 // Where a section and a key stand in the text, for an edit.
@@ -358,35 +374,44 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     const TextAccess t(*this);
     const std::size_t limit = bufferSize == 0 ? 0 : bufferSize - 1;
 
-    // The sections asked for, each once. Only the first section of a name
-    // counts, and in it the first key of a name.
+    // The sections asked for, each once, each with the list of its look-ups.
+    // Only the first section of a name counts, and in it the first key of a name.
     constexpr std::size_t none = std::string::npos;
     struct Wanted {
         WantedName name;
         bool seen = false;
+        std::size_t first = none, last = none;  // its look-ups, linked through Pending::next
     };
     struct Pending {
         WantedName key;
-        std::size_t section = none;  // none: the default without a look
+        std::size_t next = none;            // the next look-up in the same section
         std::size_t begin = none, end = 0;  // the value found
     };
     std::vector<Wanted> sections;
+    sections.reserve(lookups.size());
     std::vector<Pending> pending(lookups.size());
     std::size_t open = 0;  // look-ups that can still be found
+    std::string_view lastSection;
+    std::size_t lastIndex = none;  // the section lastSection resolved to (none: not a name to look for)
+    WantedName section;
     for (std::size_t i = 0; i < lookups.size() && bufferSize > 0; ++i) {
-        auto key = wanted(lookups[i].key);
-        if (!key) continue;
+        if (!wanted(lookups[i].key, pending[i].key)) continue;
         std::size_t s = none;
-        if (i > 0 && lookups[i].section == lookups[i - 1].section) {
-            s = pending[i - 1].section;  // look-ups usually come section by section
-        } else if (auto section = wanted(lookups[i].section)) {
+        if (lastIndex != none && lookups[i].section == lastSection) {
+            s = lastIndex;  // look-ups usually come section by section
+        } else if (wanted(lookups[i].section, section)) {
             s = 0;
-            while (s < sections.size() && !(sections[s].name == *section)) ++s;
-            if (s == sections.size()) sections.push_back({std::move(*section), false});
+            while (s < sections.size() && !(sections[s].name == section)) ++s;
+            if (s == sections.size()) sections.push_back({std::move(section)});
+            lastSection = lookups[i].section;
+            lastIndex = s;
         }
         if (s == none) continue;
-        pending[i].key = std::move(*key);
-        pending[i].section = s;
+        if (sections[s].last == none)
+            sections[s].first = i;
+        else
+            pending[sections[s].last].next = i;
+        sections[s].last = i;
         ++open;
     }
 
@@ -409,17 +434,26 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
                     break;
                 }
         } else if (live != none && line.kind == LineKind::Key) {
-            for (Pending& p : pending)
-                if (p.section == live && p.begin == none && nameMatches(t, line.nameBegin, line.nameEnd, p.key)) {
+            // A look-up found leaves its section's list: only the first key of a name counts.
+            std::size_t* link = &sections[live].first;
+            while (*link != none) {
+                Pending& p = pending[*link];
+                if (nameMatches(t, line.nameBegin, line.nameEnd, p.key)) {
                     p.begin = line.valueBegin;
                     p.end = line.valueEnd;
                     --open;
+                    *link = p.next;
+                } else {
+                    link = &p.next;
                 }
+            }
         }
     }
 
     // The values, cut as the A function cuts them.
     std::vector<std::size_t> cp932Values;  // look-ups whose bytes are still to convert
+    cp932Values.reserve(lookups.size());
+    std::size_t joinedBytes = 0;
     for (std::size_t i = 0; i < lookups.size(); ++i) {
         Lookup& l = lookups[i];
         l.value.clear();
@@ -436,21 +470,30 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         const std::size_t b = pending[i].begin, e = pending[i].end;
         if (encoding_ == Encoding::Cp932) {
             // The bytes are the A function's own: cut them at a character
-            // boundary, so a two-byte character that does not fit is dropped whole.
+            // boundary, so a two-byte character that does not fit is dropped
+            // whole, and at a NUL.
+            const std::size_t stop = e - b > limit ? b + limit : e;
             std::size_t p = b;
-            while (p < e && bytes_[p] != '\0') {
+            bool ascii = true;
+            while (p < stop) {
+                const auto c = static_cast<unsigned char>(bytes_[p]);
+                if (c == 0) break;
+                if (c < 0x80) {
+                    ++p;
+                    continue;
+                }
                 const std::size_t n = t.charLength(p, e);
-                if (p + n - b > limit) break;
+                if (p + n > stop) break;
+                ascii = false;
                 p += n;
             }
             l.length = p - b;
-            bool ascii = true;
-            for (std::size_t q = b; q < p; ++q) ascii &= static_cast<unsigned char>(bytes_[q]) < 0x80;
             if (ascii) {
                 l.value.assign(bytes_, b, p - b);  // ASCII is itself in code page 932
             } else {
                 pending[i].end = p;
                 cp932Values.push_back(i);
+                joinedBytes += p - b + 1;
             }
             continue;
         }
@@ -466,6 +509,7 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     // Code page 932 values are converted together, NUL between them (a value
     // holds none: the cut stops at one): one conversion, not one per value.
     std::string joined;
+    joined.reserve(joinedBytes);
     for (std::size_t i : cp932Values) {
         joined.append(bytes_, pending[i].begin, pending[i].end - pending[i].begin);
         joined += '\0';

@@ -128,6 +128,13 @@ TEST(ProfileTextLookup, AgreesWithTheWalkOnArbitraryText)
         for (std::size_t i = 0; i < all.size(); ++i)
             ASSERT_EQ(all[i].value, expectations[i]) << "round " << round << " look-up " << i;
     }
+
+    // A look-up that can find nothing (a blank key) does not hide the next
+    // one of the same section.
+    std::vector<ProfileText::Lookup> some{{"a", " ", "-"}, {"a", "k", "-"}};
+    ProfileText("[a]\r\nk=1\r\n").getAll(some);
+    EXPECT_EQ(some[0].value, "-");
+    EXPECT_EQ(some[1].value, "1");
 }
 
 TEST(ProfileTextEdit, SetThenGetInMemory)
