@@ -33,7 +33,30 @@ echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 section "profile store: GetINIData / SetINIData (5 repetitions, median is the figure)"
 "$bin/profile_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-    --benchmark_filter='_Card|readCard|writeCard' || status=2
+    --benchmark_filter='GetINIData_Card|SetINIData_Card|writeCard' || status=2
+section "profile store: Load's one read against open + read + close, junk sections, 10 MB (5 repetitions)"
+load_out=$build/load_bench.txt
+"$bin/profile_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_filter='BM_readCard$|OpenReadClose|AfterJunkSections|TenMB' | tee "$load_out" ||
+  status=2
+# The median wall-clock times in ns, set against their targets.
+awk '
+  $1 ~ /_median$/ { t = $2; u = $3; t *= (u == "ms" ? 1e6 : u == "us" ? 1e3 : 1); m[$1] = t }
+  function check(what, ok) { printf "%s: %s\n", what, ok ? "met" : "MISSED"; if (!ok) missed = 1 }
+  END {
+    load = m["BM_readCard_median"]; floor = m["BM_OpenReadClose_Card_median"]
+    junk = m["BM_readCard_AfterJunkSections/10000_median"]
+    big = m["BM_TenMB_GetINIData_median"]; plain = m["BM_TenMB_OpenReadClose_median"]
+    if (!load || !floor || !junk || !big || !plain) { print "a Load benchmark gave no median"; exit 2 }
+    check(sprintf("readCard / open+read+close: %.2f (target <= 2)", load / floor), load <= 2 * floor)
+    check(sprintf("readCard after 10,000 junk sections: %.2f ms (target < 5 ms)", junk / 1e6), junk < 5e6)
+    check(sprintf("GetINIData on 10 MB / reading the file: %.2f (target <= 5)", big / plain), big <= 5 * plain)
+    exit missed }' "$load_out"
+case $? in
+  0) ;;
+  1) [ $status -eq 0 ] && status=1 ;;
+  *) status=2 ;;
+esac
 section "profile store: cost against file size (fit over 64 KB .. 1 MB)"
 "$bin/profile_bench" --benchmark_filter='_Size' || status=2
 
@@ -82,6 +105,8 @@ fi
 
 section "targets"
 echo "Load (BM_cmdLoad_Click) < 0.5 ms; Save (BM_cmdSave_Click, fsync included) < 3 ms;"
+echo "BM_readCard <= 2 x BM_OpenReadClose_Card; BM_readCard_AfterJunkSections/10000 < 5 ms;"
+echo "BM_TenMB_GetINIData <= 5 x BM_TenMB_OpenReadClose;"
 echo "start-up instructions ratio <= 1.15; GetINIData/SetINIData linear in file size (BigO oN, low RMS);"
 echo "velmar-cards list, export and check of 10,000 cards (BM_command_*) < 1 s."
 exit $status
