@@ -1,5 +1,6 @@
 #include "card_file.h"
 #include "card_folder.h"
+#include "child_process.h"
 #include "ini_access.h"
 
 #include <gtest/gtest.h>
@@ -21,17 +22,7 @@ Card twoLevelCard()
     return card;
 }
 
-// Runs `body` in a child process and returns its exit code.
-template <class Body>
-int inChild(Body body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
+using testsupport::inChild;
 
 using testsupport::modeOf;
 

@@ -3,6 +3,7 @@
 // program folder, a file-size limit, a folder this user cannot write.
 #include "card_file.h"
 #include "card_folder.h"
+#include "child_process.h"
 #include "code_page.h"
 #include "file_io.h"
 #include "ini_access.h"
@@ -22,17 +23,7 @@
 
 namespace {
 
-// Runs `body` in a child process and returns its exit code (100 + signal when killed).
-template <class Body>
-int inChild(Body body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
+using testsupport::inChild;
 
 // A child process running `loop` until the object goes, also when a test fails early.
 class Background {
