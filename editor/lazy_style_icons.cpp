@@ -1,8 +1,8 @@
 #include "lazy_style_icons.h"
 
+#include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QStyleOption>
 #include <QWidget>
@@ -28,10 +28,6 @@ public:
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {
         return icon().pixmap(size, 1.0, mode, state);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
-    {
-        return icon().pixmap(size / scale, scale, mode, state);
     }
     QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {
