@@ -1,6 +1,7 @@
 #include "application_setup.h"
 
 #include "japanese_font.h"
+#include "lazy_style_icons.h"
 #include "velmar_icon.h"
 
 #include <QApplication>
@@ -36,5 +37,6 @@ public:
 void setUpApplication(QApplication& app)
 {
     preferJapaneseFont(app);
+    QApplication::setStyle(new LazyStyleIcons(QApplication::style()));
     app.installEventFilter(new IconAfterFirstExpose);
 }

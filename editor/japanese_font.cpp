@@ -1,5 +1,7 @@
 #include "japanese_font.h"
 
+#include "advance_table.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
@@ -34,12 +36,30 @@ void condenseToFit(QComboBox* box)
     // Styles draw the entry one pixel inside the edit field on either side.
     const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box)
                          .width() - 2;
+    // The widest entry, from the font's advance table; measured for real,
+    // every entry's glyphs would be loaded only to be compared.
     QString widest;
     int natural = 0;
+    const AdvanceTable table(box->font());
     for (int i = 0; i < box->count(); ++i) {
-        if (const int width = box->fontMetrics().horizontalAdvance(box->itemText(i)); width > natural) {
-            natural = width;
+        const std::optional<qreal> width = table.width(box->itemText(i));
+        if (!width) {  // a character from another font, or no table: measure them all
+            widest.clear();
+            break;
+        }
+        if (qRound(*width) > natural) {
+            natural = qRound(*width);
             widest = box->itemText(i);
+        }
+    }
+    // Shaped, a text may come out wider than its advances add up to.
+    if (widest.isEmpty() || natural <= room) {
+        natural = 0;
+        for (int i = 0; i < box->count(); ++i) {
+            if (const int width = box->fontMetrics().horizontalAdvance(box->itemText(i)); width > natural) {
+                natural = width;
+                widest = box->itemText(i);
+            }
         }
     }
     if (natural <= room)

@@ -7,6 +7,7 @@
 #include "font_fallback.h"
 #include "form_layout.h"
 #include "japanese_font.h"
+#include "list_on_open_combo_box.h"
 #include "profile_service.h"
 
 #include <QButtonGroup>
@@ -84,7 +85,7 @@ QWidget* frmVelmar::createControl(const form_layout::Control& c, QWidget* contai
     case form_layout::Kind::Frame:
         return new ClassicFrame(qs(c.text), container);
     case form_layout::Kind::ComboBox:
-        return new QComboBox(container);
+        return new ListOnOpenComboBox(container);
     case form_layout::Kind::Option: {
         auto* option = new QRadioButton(qs(c.text), container);
         const int index = int(optLv->buttons().size());
