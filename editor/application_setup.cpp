@@ -15,6 +15,8 @@ namespace {
 // so the icon follows the window's first picture instead of holding it up.
 class IconAfterFirstExpose : public QObject {
 public:
+    using QObject::QObject;
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Expose) {
@@ -38,5 +40,6 @@ void setUpApplication(QApplication& app)
 {
     preferJapaneseFont(app);
     QApplication::setStyle(new LazyStyleIcons(QApplication::style()));
-    app.installEventFilter(new IconAfterFirstExpose);
+    // Owned by the application, so it goes with it when no window is ever shown.
+    app.installEventFilter(new IconAfterFirstExpose(&app));
 }
