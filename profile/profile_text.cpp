@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <vector>
@@ -95,7 +96,7 @@ bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 // holds "="; everything else is no key at all. Compiled once for texts of
 // one-byte units and once for UTF-16, so no byte read asks which it is.
 template <bool Wide>
-Line readLineAs(const TextAccess& t, std::size_t pos) {
+[[gnu::always_inline]] inline Line readLineAs(const TextAccess& t, std::size_t pos) {
     constexpr std::size_t u = Wide ? 2 : 1;
     // In a one-byte text a byte beyond ASCII never equals the ASCII
     // characters the line is searched for, so the byte itself will do.
@@ -135,7 +136,13 @@ Line readLineAs(const TextAccess& t, std::size_t pos) {
         // Without its "]" the line is no section header.
     }
     std::size_t eq = b;
-    while (eq < e && at(eq) != '=') eq += charLength(eq, e);
+    if constexpr (Wide) {
+        while (eq < e && at(eq) != '=') eq += u;
+    } else {
+        // "=" is below every trail byte of code page 932 and every byte UTF-8
+        // continues a character with, so its first byte is the first "=".
+        while (eq < e && t.bytes[eq] != '=') ++eq;
+    }
     if (eq >= e) {
         line.kind = LineKind::Other;
         return line;
@@ -154,7 +161,7 @@ Line readLineAs(const TextAccess& t, std::size_t pos) {
     return line;
 }
 
-inline Line readLine(const TextAccess& t, std::size_t pos) {
+[[gnu::always_inline]] inline Line readLine(const TextAccess& t, std::size_t pos) {
     return t.wide ? readLineAs<true>(t, pos) : readLineAs<false>(t, pos);
 }
 
@@ -236,14 +243,15 @@ bool decodedNameMatches(const TextAccess& t, std::size_t begin, std::size_t end,
 inline bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
     if (!want.ascii) return decodedNameMatches(t, begin, end, want);
     const std::size_t n = want.text.size();
-    if (end - begin != n * t.unit()) return false;
+    if (end - begin != (t.wide ? 2 * n : n)) return false;
     // A byte beyond ASCII folds to itself and so never equals an ASCII letter.
     const auto fold = [](unsigned char c) { return unsigned(c - 'A') < 26u ? c + 0x20 : int(c); };
     if (!t.wide) {
         const char* name = t.bytes.data() + begin;
-        for (std::size_t i = 0; i < n; ++i)
-            if (fold(static_cast<unsigned char>(name[i])) != fold(static_cast<unsigned char>(want.text[i])))
-                return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto a = static_cast<unsigned char>(name[i]), b = static_cast<unsigned char>(want.text[i]);
+            if (a != b && fold(a) != fold(b)) return false;
+        }
         return true;
     }
     for (std::size_t i = 0; i < n; ++i) {
@@ -273,8 +281,9 @@ bool wanted(std::string_view name, WantedName& want) {
     bool ascii = true;
     for (; e < name.size(); ++e) {
         const auto c = static_cast<unsigned char>(p[e]);
+        if (c - 1u < 0x7Fu) continue;  // ASCII, not NUL
         if (c == 0) break;
-        ascii &= c < 0x80;
+        ascii = false;
     }
     std::size_t b = 0;
     while (b < e && isBlank(p[b])) ++b;
@@ -407,27 +416,31 @@ namespace {
 template <class T, std::size_t N>
 class ScratchList {
 public:
-    explicit ScratchList(std::size_t capacity) {
-        if (capacity > N) heap_.reserve(capacity);
+    explicit ScratchList(std::size_t capacity)
+        : heap_(capacity > N ? std::make_unique<unsigned char[]>(capacity * sizeof(T)) : nullptr),
+          data_(reinterpret_cast<T*>(heap_ ? heap_.get() : storage_)) {
+        static_assert(alignof(T) <= alignof(std::max_align_t));
     }
     ~ScratchList() {
-        for (std::size_t i = 0; i < size_; ++i) local()[i].~T();
+        for (std::size_t i = 0; i < size_; ++i) data_[i].~T();
     }
     ScratchList(const ScratchList&) = delete;
     ScratchList& operator=(const ScratchList&) = delete;
 
+    // No more than `capacity` in all.
     T& push_back(T value) {
-        if (heap_.capacity() > 0) return heap_.emplace_back(std::move(value));
-        return *new (local() + size_++) T(std::move(value));
+        T* made = new (data_ + size_) T(std::move(value));
+        ++size_;
+        return *made;
     }
-    std::size_t size() const { return heap_.capacity() > 0 ? heap_.size() : size_; }
-    T& operator[](std::size_t i) { return heap_.capacity() > 0 ? heap_[i] : local()[i]; }
+    std::size_t size() const { return size_; }
+    T& operator[](std::size_t i) { return data_[i]; }
 
 private:
-    T* local() { return std::launder(reinterpret_cast<T*>(storage_)); }
     alignas(T) unsigned char storage_[N * sizeof(T)];
+    std::unique_ptr<unsigned char[]> heap_;
+    T* data_;
     std::size_t size_ = 0;
-    std::vector<T> heap_;
 };
 
 }  // namespace
@@ -543,11 +556,11 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             bool ascii = true;
             while (p < stop) {
                 const auto c = static_cast<unsigned char>(text[p]);
-                if (c == 0) break;
-                if (c < 0x80) {
+                if (c - 1u < 0x7Fu) {  // ASCII, not NUL
                     ++p;
                     continue;
                 }
+                if (c == 0) break;
                 const std::size_t n = cp932CharLength(text, p);
                 if (p + n > stop) break;
                 ascii = false;
