@@ -51,6 +51,12 @@ Converter& fromCp932() {
 
 // Writes `c` as UTF-8 at `out` (room for four bytes); returns the end.
 inline char* putUtf8(char* out, char32_t c) {
+    if (c - 0x800 < 0xD800 - 0x800 || c - 0xE000 < 0x10000 - 0xE000) {  // most Japanese text
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        return out;
+    }
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacementChar;
     if (c < 0x80) {
         *out++ = static_cast<char>(c);

@@ -274,7 +274,7 @@ std::string_view cleanName(std::string_view name) {
 // (a name it cannot hold was never written by the A function). Fills `want`
 // in place (a plain-ASCII name is a view, nothing is copied) and tells
 // whether the name can be found.
-bool wanted(std::string_view name, WantedName& want) {
+[[gnu::always_inline]] inline bool wanted(std::string_view name, WantedName& want) {
     // cleanName and the ASCII test in one pass over the name.
     const char* p = name.data();
     std::size_t e = 0;
@@ -553,6 +553,7 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             const std::size_t stop = e - b > limit ? b + limit : e;
             const std::string_view text(bytes_.data(), e);
             std::size_t p = b;
+            while (p < stop && static_cast<unsigned char>(text[p]) - 1u < 0x7Fu) ++p;  // ASCII, not NUL
             bool ascii = true;
             while (p < stop) {
                 const auto c = static_cast<unsigned char>(text[p]);
