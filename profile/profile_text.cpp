@@ -100,7 +100,8 @@ template <bool Wide>
     constexpr std::size_t u = Wide ? 2 : 1;
     // In a one-byte text a byte beyond ASCII never equals the ASCII
     // characters the line is searched for, so the byte itself will do.
-    const auto at = [&t](std::size_t p) { return Wide ? t.asciiAt(p) : static_cast<unsigned char>(t.bytes[p]); };
+    const char* const d = t.bytes.data();
+    const auto at = [&t, d](std::size_t p) { return Wide ? t.asciiAt(p) : static_cast<unsigned char>(d[p]); };
     const bool cp932 = t.encoding == Encoding::Cp932;
     const auto charLength = [&](std::size_t p, std::size_t end) -> std::size_t {
         if (Wide) return 2;
@@ -141,7 +142,7 @@ template <bool Wide>
     } else {
         // "=" is below every trail byte of code page 932 and every byte UTF-8
         // continues a character with, so its first byte is the first "=".
-        while (eq < e && t.bytes[eq] != '=') ++eq;
+        while (eq < e && d[eq] != '=') ++eq;
     }
     if (eq >= e) {
         line.kind = LineKind::Other;
@@ -428,13 +429,15 @@ public:
     ScratchList& operator=(const ScratchList&) = delete;
 
     // No more than `capacity` in all.
-    T& push_back(T value) {
-        T* made = new (data_ + size_) T(std::move(value));
+    template <class... Args>
+    T& emplace_back(Args&&... args) {
+        T* made = new (data_ + size_) T{std::forward<Args>(args)...};
         ++size_;
         return *made;
     }
     std::size_t size() const { return size_; }
     T& operator[](std::size_t i) { return data_[i]; }
+    T* data() { return data_; }  // the same throughout the list's life
 
 private:
     alignas(T) unsigned char storage_[N * sizeof(T)];
@@ -466,13 +469,15 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     constexpr std::size_t kOnStack = 32;
     ScratchList<Wanted, kOnStack> sections(lookups.size());
     ScratchList<Pending, kOnStack> pending(lookups.size());
-    for (std::size_t i = 0; i < lookups.size(); ++i) pending.push_back({});
+    for (std::size_t i = 0; i < lookups.size(); ++i) pending.emplace_back();
+    Pending* const pend = pending.data();  // held here, not reloaded at every use
+    Wanted* const secs = sections.data();
     std::size_t open = 0;  // look-ups that can still be found
     std::string_view lastSection;
     std::size_t lastIndex = none;  // the section lastSection resolved to (none: not a name to look for)
     WantedName section;
     for (std::size_t i = 0; i < lookups.size() && bufferSize > 0; ++i) {
-        if (!wanted(lookups[i].key, pending[i].key)) continue;
+        if (!wanted(lookups[i].key, pend[i].key)) continue;
         std::size_t s = none;
         const std::string_view name = lookups[i].section;
         // Look-ups usually come section by section, often naming it with the same characters.
@@ -481,17 +486,17 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             s = lastIndex;
         } else if (wanted(name, section)) {
             s = 0;
-            while (s < sections.size() && !(sections[s].name == section)) ++s;
-            if (s == sections.size()) sections.push_back({std::move(section)});
+            while (s < sections.size() && !(secs[s].name == section)) ++s;
+            if (s == sections.size()) sections.emplace_back(std::move(section));
             lastSection = name;
             lastIndex = s;
         }
         if (s == none) continue;
-        if (sections[s].last == none)
-            sections[s].first = i;
+        if (secs[s].last == none)
+            secs[s].first = i;
         else
-            pending[sections[s].last].next = i;
-        sections[s].last = i;
+            pend[secs[s].last].next = i;
+        secs[s].last = i;
         ++open;
     }
 
@@ -507,17 +512,17 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         if (line.kind == LineKind::Section) {
             live = none;
             for (std::size_t s = 0; s < sections.size(); ++s)
-                if (!sections[s].seen && nameMatches(t, line.nameBegin, line.nameEnd, sections[s].name)) {
-                    sections[s].seen = true;
+                if (!secs[s].seen && nameMatches(t, line.nameBegin, line.nameEnd, secs[s].name)) {
+                    secs[s].seen = true;
                     --unseen;
                     live = s;
                     break;
                 }
         } else if (live != none && line.kind == LineKind::Key) {
             // A look-up found leaves its section's list: only the first key of a name counts.
-            std::size_t* link = &sections[live].first;
+            std::size_t* link = &secs[live].first;
             while (*link != none) {
-                Pending& p = pending[*link];
+                Pending& p = pend[*link];
                 if (nameMatches(t, line.nameBegin, line.nameEnd, p.key)) {
                     p.begin = line.valueBegin;
                     p.end = line.valueEnd;
@@ -537,15 +542,15 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         l.value.clear();
         l.length = 0;
         if (bufferSize == 0) continue;
-        if (pending[i].begin == none && l.defaultValue.empty()) continue;
-        if (pending[i].begin == none) {
+        if (pend[i].begin == none && l.defaultValue.empty()) continue;
+        if (pend[i].begin == none) {
             std::string_view d = l.defaultValue.substr(0, l.defaultValue.find('\0'));
             while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
             l.value = sanitizeUtf8(d);
             l.length = cutToWidth(l.value, limit);
             continue;
         }
-        const std::size_t b = pending[i].begin, e = pending[i].end;
+        const std::size_t b = pend[i].begin, e = pend[i].end;
         if (encoding_ == Encoding::Cp932) {
             // The bytes are the A function's own: cut them at a character
             // boundary, so a two-byte character that does not fit is dropped
@@ -571,8 +576,8 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             if (ascii) {
                 l.value.assign(bytes_, b, p - b);  // ASCII is itself in code page 932
             } else {
-                pending[i].end = p;
-                pending[i].convert = true;
+                pend[i].end = p;
+                pend[i].convert = true;
                 joinedBytes += p - b + 1;
             }
             continue;
@@ -602,16 +607,16 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     }
     char* put = joined;
     for (std::size_t i = 0; i < lookups.size(); ++i) {
-        if (!pending[i].convert) continue;
-        const std::size_t n = pending[i].end - pending[i].begin;
-        std::memcpy(put, bytes_.data() + pending[i].begin, n);
+        if (!pend[i].convert) continue;
+        const std::size_t n = pend[i].end - pend[i].begin;
+        std::memcpy(put, bytes_.data() + pend[i].begin, n);
         put += n;
         *put++ = '\0';
     }
     const char* const utf8End = cp932ToUtf8(std::string_view(joined, joinedBytes), utf8);
     const char* from = utf8;
     for (std::size_t i = 0; i < lookups.size(); ++i) {
-        if (!pending[i].convert) continue;
+        if (!pend[i].convert) continue;
         const char* nul = static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
         lookups[i].value.assign(from, nul);
         from = nul + 1;
