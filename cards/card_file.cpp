@@ -227,10 +227,9 @@ CardProblem readCard(const std::string& path, Card& card)
         };
         profile::ProfileText(std::move(bytes)).getAll(lookups);
 
-        // Nothing can fail from here on: the values change places with the
-        // card's old ones, which leave with the look-ups.
+        // Nothing can fail from here on: the values move into the card.
         auto value = lookups.begin();
-        const auto take = [&](std::string& field) { field.swap((value++)->value); };
+        const auto take = [&](std::string& field) { field = std::move((value++)->value); };
         take(card.Rarity);
         take(card.MaxLv);
         take(card.MinLv);
