@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <forward_list>
 #include <memory>
 #include <new>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace profile {
@@ -185,32 +187,38 @@ inline char32_t foldCase(char32_t c) {
     return c;
 }
 
+// The folded characters of names beyond ASCII. Each name's stay where they
+// are while more are added, so the names can view them.
+using FoldedNames = std::forward_list<std::u32string>;
+
+bool isAscii(std::string_view utf8) {
+    bool plain = true;
+    for (char b : utf8) plain &= static_cast<unsigned char>(b) < 0x80;
+    return plain;
+}
+
 // A name looked for, folded once. A plain-ASCII name is compared with the
 // file's bytes directly: only a name of the same ASCII characters can match
-// it, and no conversion is needed.
+// it, and no conversion is needed. A few words, made and dropped for nothing.
 struct WantedName {
-    WantedName() = default;
     bool ascii = true;
-    std::string_view text;   // as given (blanks trimmed); must outlive the look-up
-    std::vector<char32_t> folded;  // when not ascii (empty costs nothing to make and drop)
+    std::string_view text;        // as given (blanks trimmed); must outlive the look-up
+    std::u32string_view folded;   // when not ascii; held by a FoldedNames
 
-    explicit WantedName(std::string_view utf8) { assign(utf8); }
-    void assign(std::string_view utf8) {
-        bool plain = true;
-        for (char b : utf8) plain &= static_cast<unsigned char>(b) < 0x80;
-        assign(utf8, plain);
-    }
-    void assign(std::string_view utf8, bool plain) {
+    void assign(std::string_view utf8, bool plain, FoldedNames& store) {
         text = utf8;
         ascii = plain;
-        folded.clear();
-        if (ascii) return;
-        folded.reserve(utf8.size());
+        folded = plain ? std::u32string_view() : fold(utf8, store);
+    }
+    [[gnu::noinline]] static std::u32string_view fold(std::string_view utf8, FoldedNames& store) {
+        std::u32string& chars = store.emplace_front();
+        chars.reserve(utf8.size());
         for (std::size_t pos = 0; pos < utf8.size();) {
             char32_t c;
             pos += decodeUtf8(utf8, pos, c);
-            folded.push_back(foldCase(c));
+            chars += foldCase(c);
         }
+        return chars;
     }
     std::size_t asciiAt(std::size_t i) const { return foldCase(static_cast<unsigned char>(text[i])); }
     bool operator==(const WantedName& other) const {
@@ -275,7 +283,7 @@ std::string_view cleanName(std::string_view name) {
 // (a name it cannot hold was never written by the A function). Fills `want`
 // in place (a plain-ASCII name is a view, nothing is copied) and tells
 // whether the name can be found.
-[[gnu::always_inline]] inline bool wanted(std::string_view name, WantedName& want) {
+[[gnu::always_inline]] inline bool wanted(std::string_view name, WantedName& want, FoldedNames& store) {
     // cleanName and the ASCII test in one pass over the name.
     const char* p = name.data();
     std::size_t e = 0;
@@ -291,7 +299,7 @@ std::string_view cleanName(std::string_view name) {
     while (e > b && isBlank(p[e - 1])) --e;
     if (b == e) return false;
     name = std::string_view(p + b, e - b);
-    want.assign(name, ascii);
+    want.assign(name, ascii, store);
     return ascii || !firstUnencodable(name);
 }
 
@@ -423,7 +431,8 @@ public:
         static_assert(alignof(T) <= alignof(std::max_align_t));
     }
     ~ScratchList() {
-        for (std::size_t i = 0; i < size_; ++i) data_[i].~T();
+        if constexpr (!std::is_trivially_destructible_v<T>)
+            for (std::size_t i = 0; i < size_; ++i) data_[i].~T();
     }
     ScratchList(const ScratchList&) = delete;
     ScratchList& operator=(const ScratchList&) = delete;
@@ -476,15 +485,16 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     std::string_view lastSection;
     std::size_t lastIndex = none;  // the section lastSection resolved to (none: not a name to look for)
     WantedName section;
+    FoldedNames folds;
     for (std::size_t i = 0; i < lookups.size() && bufferSize > 0; ++i) {
-        if (!wanted(lookups[i].key, pend[i].key)) continue;
+        if (!wanted(lookups[i].key, pend[i].key, folds)) continue;
         std::size_t s = none;
         const std::string_view name = lookups[i].section;
         // Look-ups usually come section by section, often naming it with the same characters.
         if (lastIndex != none && name.size() == lastSection.size() &&
             (name.data() == lastSection.data() || name == lastSection)) {
             s = lastIndex;
-        } else if (wanted(name, section)) {
+        } else if (wanted(name, section, folds)) {
             s = 0;
             while (s < sections.size() && !(secs[s].name == section)) ++s;
             if (s == sections.size()) sections.emplace_back(std::move(section));
@@ -632,7 +642,11 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
 
     try {
         const TextAccess t(*this);
-        const Location loc = locate(t, WantedName(sectionName), WantedName(keyName));
+        FoldedNames folds;
+        WantedName section, key;
+        section.assign(sectionName, isAscii(sectionName), folds);
+        key.assign(keyName, isAscii(keyName), folds);
+        const Location loc = locate(t, section, key);
         const std::string_view bytes = bytes_;
         const std::string eol = t.encode("\r\n");
         std::string out;
