@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <sys/stat.h>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -215,31 +216,31 @@ CardProblem readCard(const std::string& path, Card& card)
     try {
         // GetINIData's reading of each key (a 256-byte buffer, an empty
         // default), all in one pass over the text.
+        using namespace std::string_view_literals;
         using Lookup = profile::ProfileText::Lookup;
         std::array<Lookup, 24> lookups{
-            Lookup{"head", "rare"}, {"head", "maxlv"}, {"head", "minlv"}, {"head", "super"},
-            {"Lv1", "HP"}, {"Lv1", "P"}, {"Lv1", "S"}, {"Lv1", "1"}, {"Lv1", "2"},
-            {"Lv2", "HP"}, {"Lv2", "P"}, {"Lv2", "S"}, {"Lv2", "1"}, {"Lv2", "2"},
-            {"Lv3", "HP"}, {"Lv3", "P"}, {"Lv3", "S"}, {"Lv3", "1"}, {"Lv3", "2"},
-            {"Lv4", "HP"}, {"Lv4", "P"}, {"Lv4", "S"}, {"Lv4", "1"}, {"Lv4", "2"},
+            Lookup{"head"sv, "rare"sv}, {"head"sv, "maxlv"sv}, {"head"sv, "minlv"sv}, {"head"sv, "super"sv},
+            {"Lv1"sv, "HP"sv}, {"Lv1"sv, "P"sv}, {"Lv1"sv, "S"sv}, {"Lv1"sv, "1"sv}, {"Lv1"sv, "2"sv},
+            {"Lv2"sv, "HP"sv}, {"Lv2"sv, "P"sv}, {"Lv2"sv, "S"sv}, {"Lv2"sv, "1"sv}, {"Lv2"sv, "2"sv},
+            {"Lv3"sv, "HP"sv}, {"Lv3"sv, "P"sv}, {"Lv3"sv, "S"sv}, {"Lv3"sv, "1"sv}, {"Lv3"sv, "2"sv},
+            {"Lv4"sv, "HP"sv}, {"Lv4"sv, "P"sv}, {"Lv4"sv, "S"sv}, {"Lv4"sv, "1"sv}, {"Lv4"sv, "2"sv},
         };
         profile::ProfileText(std::move(bytes)).getAll(lookups);
 
+        // Nothing can fail from here on: the values move into the card.
         auto value = lookups.begin();
-        const auto next = [&] { return std::move((value++)->value); };
-        Card loaded;
-        loaded.Rarity = next();
-        loaded.MaxLv = next();
-        loaded.MinLv = next();
-        loaded.SuperMode = superModeFrom(next());
-        for (LevelRecord& r : loaded.Levels) {
-            r.MaxHP = next();
-            r.Power = next();
-            r.ExtWazaSpec = next();
-            r.NomalWaza = next();
-            r.ExtWaza = next();
+        const auto take = [&](std::string& field) { field = std::move((value++)->value); };
+        take(card.Rarity);
+        take(card.MaxLv);
+        take(card.MinLv);
+        card.SuperMode = superModeFrom((value++)->value);
+        for (LevelRecord& r : card.Levels) {
+            take(r.MaxHP);
+            take(r.Power);
+            take(r.ExtWazaSpec);
+            take(r.NomalWaza);
+            take(r.ExtWaza);
         }
-        card = std::move(loaded);
     } catch (const std::bad_alloc&) {
         return cannotRead(path, "メモリが足りません。");
     }

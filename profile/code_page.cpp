@@ -51,6 +51,12 @@ Converter& fromCp932() {
 
 // Writes `c` as UTF-8 at `out` (room for four bytes); returns the end.
 inline char* putUtf8(char* out, char32_t c) {
+    if (c - 0x800 < 0xD800 - 0x800 || c - 0xE000 < 0x10000 - 0xE000) {  // most Japanese text
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        return out;
+    }
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacementChar;
     if (c < 0x80) {
         *out++ = static_cast<char>(c);
@@ -69,9 +75,6 @@ inline char* putUtf8(char* out, char32_t c) {
     }
     return out;
 }
-
-bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool isTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
 // Position of the first invalid UTF-8 sequence, or npos.
 std::size_t firstInvalidUtf8(std::string_view s) {
@@ -193,24 +196,24 @@ std::span<const LookAlike> cp932LookAlikes() {
     return kLookAlikes;
 }
 
-std::size_t cp932CharLength(std::string_view bytes, std::size_t pos) {
-    if (pos + 1 < bytes.size() && isLeadByte(static_cast<unsigned char>(bytes[pos])) &&
-        isTrailByte(static_cast<unsigned char>(bytes[pos + 1])))
-        return 2;
-    return 1;
-}
-
 std::string cp932ToUtf8(std::string_view bytes, bool* allValid) {
-    if (allValid) *allValid = true;
     // Plain ASCII is itself in code page 932: no conversion needed.
     bool ascii = true;
     for (char b : bytes) ascii &= static_cast<unsigned char>(b) < 0x80;
-    if (ascii) return std::string(bytes);
+    if (ascii) {
+        if (allValid) *allValid = true;
+        return std::string(bytes);
+    }
+    std::string result(cp932ToUtf8Room(bytes.size()), '\0');
+    result.resize(static_cast<std::size_t>(cp932ToUtf8(bytes, result.data(), allValid) - result.data()));
+    return result;
+}
+
+char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid) {
+    if (allValid) *allValid = true;
     // One input byte never gives more than three bytes of UTF-8 (U+FFFD or
     // a half-width katakana; a character beyond U+FFFF would take two), so
-    // the output is sized once, with room for the last character's four.
-    std::string result(bytes.size() * 3 + 1, '\0');
-    char* utf8 = result.data();
+    // the room is fixed, with room for the last character's four.
     const char* in = bytes.data();
     std::size_t inLeft = bytes.size();
     Converter& conv = fromCp932();
@@ -231,8 +234,7 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid) {
         in += skip;
         inLeft -= skip;
     }
-    result.resize(static_cast<std::size_t>(utf8 - result.data()));
-    return result;
+    return utf8;
 }
 
 std::size_t cp932Width(char32_t c) {

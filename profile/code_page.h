@@ -48,12 +48,23 @@ std::span<const LookAlike> cp932LookAlikes();
 // `allValid`, when given, tells whether no byte needed that.
 std::string cp932ToUtf8(std::string_view bytes, bool* allValid = nullptr);
 
+// The same conversion written to `out`, which has room for
+// cp932ToUtf8Room(bytes.size()) bytes; returns the end of what was written.
+// For a caller converting into a buffer it already has.
+char* cp932ToUtf8(std::string_view bytes, char* out, bool* allValid = nullptr);
+inline constexpr std::size_t cp932ToUtf8Room(std::size_t bytes) { return bytes * 3 + 1; }
+
 // Length in bytes of the code page 932 character starting at bytes[pos]:
 // 2 for a lead byte followed by a trail byte, 1 otherwise (also for a lead
 // byte at the end). This is how Windows steps through ANSI text, so the ASCII
 // structure characters of a profile line ("[", "]", "=", ";") are only seen
 // at character boundaries, never inside a two-byte character.
-std::size_t cp932CharLength(std::string_view bytes, std::size_t pos);
+inline std::size_t cp932CharLength(std::string_view bytes, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(bytes[pos]);
+    if (lead < 0x81 || (lead > 0x9F && lead < 0xE0) || lead > 0xFC || pos + 1 >= bytes.size()) return 1;
+    const auto trail = static_cast<unsigned char>(bytes[pos + 1]);
+    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC) ? 2 : 1;
+}
 
 // Bytes code page 932 needs for `c`: 1 or 2, or 0 when it cannot hold it.
 std::size_t cp932Width(char32_t c);

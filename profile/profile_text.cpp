@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <forward_list>
+#include <memory>
 #include <new>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace profile {
@@ -92,56 +95,77 @@ bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 // Finds the line starting at `pos` (< bodyEnd) and sorts it. A line is a
 // section header when its first non-blank character is "[" and a "]" follows
 // (the name runs to the first "]"), a comment when it is ";", a key when it
-// holds "="; everything else is no key at all.
-Line readLine(const TextAccess& t, std::size_t pos) {
-    const std::size_t u = t.unit();
+// holds "="; everything else is no key at all. Compiled once for texts of
+// one-byte units and once for UTF-16, so no byte read asks which it is.
+template <bool Wide>
+[[gnu::always_inline]] inline Line readLineAs(const TextAccess& t, std::size_t pos) {
+    constexpr std::size_t u = Wide ? 2 : 1;
+    // In a one-byte text a byte beyond ASCII never equals the ASCII
+    // characters the line is searched for, so the byte itself will do.
+    const char* const d = t.bytes.data();
+    const auto at = [&t, d](std::size_t p) { return Wide ? t.asciiAt(p) : static_cast<unsigned char>(d[p]); };
+    const bool cp932 = t.encoding == Encoding::Cp932;
+    const auto charLength = [&](std::size_t p, std::size_t end) -> std::size_t {
+        if (Wide) return 2;
+        return static_cast<unsigned char>(t.bytes[p]) < 0x80 || !cp932 ? 1 : cp932CharLength(t.bytes.substr(0, end), p);
+    };
     Line line;
     line.start = pos;
     line.next = t.nextLine(pos);
     line.end = line.next;
-    if (line.end > pos && t.asciiAt(line.end - u) == '\n') line.end -= u;
+    if (line.end > pos && at(line.end - u) == '\n') line.end -= u;
 
     std::size_t b = line.start, e = line.end;
-    while (b < e && isBlank(t.asciiAt(b))) b += u;
-    while (e > b && isBlank(t.asciiAt(e - u))) e -= u;  // blanks are never trail bytes
+    while (b < e && isBlank(at(b))) b += u;
+    while (e > b && isBlank(at(e - u))) e -= u;  // blanks are never trail bytes
     if (b == e) return line;
 
-    const int first = t.asciiAt(b);
+    const int first = at(b);
     if (first == ';') {
         line.kind = LineKind::Comment;
         return line;
     }
     if (first == '[') {
         std::size_t p = b + u;
-        while (p < e && t.asciiAt(p) != ']') p += t.charLength(p, e);
+        while (p < e && at(p) != ']') p += charLength(p, e);
         if (p < e) {
             line.kind = LineKind::Section;
             std::size_t nb = b + u, ne = p;
-            while (nb < ne && isBlank(t.asciiAt(nb))) nb += u;
-            while (ne > nb && isBlank(t.asciiAt(ne - u))) ne -= u;
+            while (nb < ne && isBlank(at(nb))) nb += u;
+            while (ne > nb && isBlank(at(ne - u))) ne -= u;
             line.nameBegin = nb, line.nameEnd = ne;
             return line;
         }
         // Without its "]" the line is no section header.
     }
     std::size_t eq = b;
-    while (eq < e && t.asciiAt(eq) != '=') eq += t.charLength(eq, e);
+    if constexpr (Wide) {
+        while (eq < e && at(eq) != '=') eq += u;
+    } else {
+        // "=" is below every trail byte of code page 932 and every byte UTF-8
+        // continues a character with, so its first byte is the first "=".
+        while (eq < e && d[eq] != '=') ++eq;
+    }
     if (eq >= e) {
         line.kind = LineKind::Other;
         return line;
     }
     line.kind = LineKind::Key;
     std::size_t ne = eq;
-    while (ne > b && isBlank(t.asciiAt(ne - u))) ne -= u;
+    while (ne > b && isBlank(at(ne - u))) ne -= u;
     line.nameBegin = b, line.nameEnd = ne;
     std::size_t vb = eq + u;
-    while (vb < e && isBlank(t.asciiAt(vb))) vb += u;
+    while (vb < e && isBlank(at(vb))) vb += u;
     if (e - vb >= 2 * u) {
-        int q = t.asciiAt(vb);
-        if ((q == '"' || q == '\'') && t.asciiAt(e - u) == q) vb += u, e -= u;
+        int q = at(vb);
+        if ((q == '"' || q == '\'') && at(e - u) == q) vb += u, e -= u;
     }
     line.valueBegin = vb, line.valueEnd = std::max(vb, e);
     return line;
+}
+
+[[gnu::always_inline]] inline Line readLine(const TextAccess& t, std::size_t pos) {
+    return t.wide ? readLineAs<true>(t, pos) : readLineAs<false>(t, pos);
 }
 
 // ---------------------------------------------------------------- names
@@ -163,28 +187,38 @@ inline char32_t foldCase(char32_t c) {
     return c;
 }
 
+// The folded characters of names beyond ASCII. Each name's stay where they
+// are while more are added, so the names can view them.
+using FoldedNames = std::forward_list<std::u32string>;
+
+bool isAscii(std::string_view utf8) {
+    bool plain = true;
+    for (char b : utf8) plain &= static_cast<unsigned char>(b) < 0x80;
+    return plain;
+}
+
 // A name looked for, folded once. A plain-ASCII name is compared with the
 // file's bytes directly: only a name of the same ASCII characters can match
-// it, and no conversion is needed.
+// it, and no conversion is needed. A few words, made and dropped for nothing.
 struct WantedName {
-    WantedName() = default;
     bool ascii = true;
-    std::string_view text;   // as given (blanks trimmed); must outlive the look-up
-    std::u32string folded;   // when not ascii
+    std::string_view text;        // as given (blanks trimmed); must outlive the look-up
+    std::u32string_view folded;   // when not ascii; held by a FoldedNames
 
-    explicit WantedName(std::string_view utf8) { assign(utf8); }
-    void assign(std::string_view utf8) {
+    void assign(std::string_view utf8, bool plain, FoldedNames& store) {
         text = utf8;
-        ascii = true;
-        folded.clear();
-        for (char b : utf8) ascii &= static_cast<unsigned char>(b) < 0x80;
-        if (ascii) return;
-        folded.reserve(utf8.size());
+        ascii = plain;
+        folded = plain ? std::u32string_view() : fold(utf8, store);
+    }
+    [[gnu::noinline]] static std::u32string_view fold(std::string_view utf8, FoldedNames& store) {
+        std::u32string& chars = store.emplace_front();
+        chars.reserve(utf8.size());
         for (std::size_t pos = 0; pos < utf8.size();) {
             char32_t c;
             pos += decodeUtf8(utf8, pos, c);
-            folded += foldCase(c);
+            chars += foldCase(c);
         }
+        return chars;
     }
     std::size_t asciiAt(std::size_t i) const { return foldCase(static_cast<unsigned char>(text[i])); }
     bool operator==(const WantedName& other) const {
@@ -218,14 +252,15 @@ bool decodedNameMatches(const TextAccess& t, std::size_t begin, std::size_t end,
 inline bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
     if (!want.ascii) return decodedNameMatches(t, begin, end, want);
     const std::size_t n = want.text.size();
-    if (end - begin != n * t.unit()) return false;
+    if (end - begin != (t.wide ? 2 * n : n)) return false;
     // A byte beyond ASCII folds to itself and so never equals an ASCII letter.
     const auto fold = [](unsigned char c) { return unsigned(c - 'A') < 26u ? c + 0x20 : int(c); };
     if (!t.wide) {
         const char* name = t.bytes.data() + begin;
-        for (std::size_t i = 0; i < n; ++i)
-            if (fold(static_cast<unsigned char>(name[i])) != fold(static_cast<unsigned char>(want.text[i])))
-                return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto a = static_cast<unsigned char>(name[i]), b = static_cast<unsigned char>(want.text[i]);
+            if (a != b && fold(a) != fold(b)) return false;
+        }
         return true;
     }
     for (std::size_t i = 0; i < n; ++i) {
@@ -248,11 +283,24 @@ std::string_view cleanName(std::string_view name) {
 // (a name it cannot hold was never written by the A function). Fills `want`
 // in place (a plain-ASCII name is a view, nothing is copied) and tells
 // whether the name can be found.
-bool wanted(std::string_view name, WantedName& want) {
-    name = cleanName(name);
-    if (name.empty()) return false;
-    want.assign(name);
-    return want.ascii || !firstUnencodable(name);
+[[gnu::always_inline]] inline bool wanted(std::string_view name, WantedName& want, FoldedNames& store) {
+    // cleanName and the ASCII test in one pass over the name.
+    const char* p = name.data();
+    std::size_t e = 0;
+    bool ascii = true;
+    for (; e < name.size(); ++e) {
+        const auto c = static_cast<unsigned char>(p[e]);
+        if (c - 1u < 0x7Fu) continue;  // ASCII, not NUL
+        if (c == 0) break;
+        ascii = false;
+    }
+    std::size_t b = 0;
+    while (b < e && isBlank(p[b])) ++b;
+    while (e > b && isBlank(p[e - 1])) --e;
+    if (b == e) return false;
+    name = std::string_view(p + b, e - b);
+    want.assign(name, ascii, store);
+    return ascii || !firstUnencodable(name);
 }
 
 // Where a section and a key stand in the text, for an edit.
@@ -370,6 +418,45 @@ std::size_t ProfileText::get(std::string_view section, std::string_view key, std
     return lookup.length;
 }
 
+namespace {
+
+// A list of at most `capacity` elements that lives on the stack when that is
+// at most N, so a call with a few look-ups allocates nothing for it.
+template <class T, std::size_t N>
+class ScratchList {
+public:
+    explicit ScratchList(std::size_t capacity)
+        : heap_(capacity > N ? std::make_unique<unsigned char[]>(capacity * sizeof(T)) : nullptr),
+          data_(reinterpret_cast<T*>(heap_ ? heap_.get() : storage_)) {
+        static_assert(alignof(T) <= alignof(std::max_align_t));
+    }
+    ~ScratchList() {
+        if constexpr (!std::is_trivially_destructible_v<T>)
+            for (std::size_t i = 0; i < size_; ++i) data_[i].~T();
+    }
+    ScratchList(const ScratchList&) = delete;
+    ScratchList& operator=(const ScratchList&) = delete;
+
+    // No more than `capacity` in all.
+    template <class... Args>
+    T& emplace_back(Args&&... args) {
+        T* made = new (data_ + size_) T{std::forward<Args>(args)...};
+        ++size_;
+        return *made;
+    }
+    std::size_t size() const { return size_; }
+    T& operator[](std::size_t i) { return data_[i]; }
+    T* data() { return data_; }  // the same throughout the list's life
+
+private:
+    alignas(T) unsigned char storage_[N * sizeof(T)];
+    std::unique_ptr<unsigned char[]> heap_;
+    T* data_;
+    std::size_t size_ = 0;
+};
+
+}  // namespace
+
 void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const {
     const TextAccess t(*this);
     const std::size_t limit = bufferSize == 0 ? 0 : bufferSize - 1;
@@ -386,32 +473,40 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         WantedName key;
         std::size_t next = none;            // the next look-up in the same section
         std::size_t begin = none, end = 0;  // the value found
+        bool convert = false;               // code page 932 bytes still to convert
     };
-    std::vector<Wanted> sections;
-    sections.reserve(lookups.size());
-    std::vector<Pending> pending(lookups.size());
+    constexpr std::size_t kOnStack = 32;
+    ScratchList<Wanted, kOnStack> sections(lookups.size());
+    ScratchList<Pending, kOnStack> pending(lookups.size());
+    for (std::size_t i = 0; i < lookups.size(); ++i) pending.emplace_back();
+    Pending* const pend = pending.data();  // held here, not reloaded at every use
+    Wanted* const secs = sections.data();
     std::size_t open = 0;  // look-ups that can still be found
     std::string_view lastSection;
     std::size_t lastIndex = none;  // the section lastSection resolved to (none: not a name to look for)
     WantedName section;
+    FoldedNames folds;
     for (std::size_t i = 0; i < lookups.size() && bufferSize > 0; ++i) {
-        if (!wanted(lookups[i].key, pending[i].key)) continue;
+        if (!wanted(lookups[i].key, pend[i].key, folds)) continue;
         std::size_t s = none;
-        if (lastIndex != none && lookups[i].section == lastSection) {
-            s = lastIndex;  // look-ups usually come section by section
-        } else if (wanted(lookups[i].section, section)) {
+        const std::string_view name = lookups[i].section;
+        // Look-ups usually come section by section, often naming it with the same characters.
+        if (lastIndex != none && name.size() == lastSection.size() &&
+            (name.data() == lastSection.data() || name == lastSection)) {
+            s = lastIndex;
+        } else if (wanted(name, section, folds)) {
             s = 0;
-            while (s < sections.size() && !(sections[s].name == section)) ++s;
-            if (s == sections.size()) sections.push_back({std::move(section)});
-            lastSection = lookups[i].section;
+            while (s < sections.size() && !(secs[s].name == section)) ++s;
+            if (s == sections.size()) sections.emplace_back(std::move(section));
+            lastSection = name;
             lastIndex = s;
         }
         if (s == none) continue;
-        if (sections[s].last == none)
-            sections[s].first = i;
+        if (secs[s].last == none)
+            secs[s].first = i;
         else
-            pending[sections[s].last].next = i;
-        sections[s].last = i;
+            pend[secs[s].last].next = i;
+        secs[s].last = i;
         ++open;
     }
 
@@ -427,17 +522,17 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         if (line.kind == LineKind::Section) {
             live = none;
             for (std::size_t s = 0; s < sections.size(); ++s)
-                if (!sections[s].seen && nameMatches(t, line.nameBegin, line.nameEnd, sections[s].name)) {
-                    sections[s].seen = true;
+                if (!secs[s].seen && nameMatches(t, line.nameBegin, line.nameEnd, secs[s].name)) {
+                    secs[s].seen = true;
                     --unseen;
                     live = s;
                     break;
                 }
         } else if (live != none && line.kind == LineKind::Key) {
             // A look-up found leaves its section's list: only the first key of a name counts.
-            std::size_t* link = &sections[live].first;
+            std::size_t* link = &secs[live].first;
             while (*link != none) {
-                Pending& p = pending[*link];
+                Pending& p = pend[*link];
                 if (nameMatches(t, line.nameBegin, line.nameEnd, p.key)) {
                     p.begin = line.valueBegin;
                     p.end = line.valueEnd;
@@ -451,38 +546,38 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     }
 
     // The values, cut as the A function cuts them.
-    std::vector<std::size_t> cp932Values;  // look-ups whose bytes are still to convert
-    cp932Values.reserve(lookups.size());
-    std::size_t joinedBytes = 0;
+    std::size_t joinedBytes = 0;  // code page 932 bytes still to convert, a NUL after each
     for (std::size_t i = 0; i < lookups.size(); ++i) {
         Lookup& l = lookups[i];
         l.value.clear();
         l.length = 0;
         if (bufferSize == 0) continue;
-        if (pending[i].begin == none && l.defaultValue.empty()) continue;
-        if (pending[i].begin == none) {
+        if (pend[i].begin == none && l.defaultValue.empty()) continue;
+        if (pend[i].begin == none) {
             std::string_view d = l.defaultValue.substr(0, l.defaultValue.find('\0'));
             while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
             l.value = sanitizeUtf8(d);
             l.length = cutToWidth(l.value, limit);
             continue;
         }
-        const std::size_t b = pending[i].begin, e = pending[i].end;
+        const std::size_t b = pend[i].begin, e = pend[i].end;
         if (encoding_ == Encoding::Cp932) {
             // The bytes are the A function's own: cut them at a character
             // boundary, so a two-byte character that does not fit is dropped
             // whole, and at a NUL.
             const std::size_t stop = e - b > limit ? b + limit : e;
+            const std::string_view text(bytes_.data(), e);
             std::size_t p = b;
+            while (p < stop && static_cast<unsigned char>(text[p]) - 1u < 0x7Fu) ++p;  // ASCII, not NUL
             bool ascii = true;
             while (p < stop) {
-                const auto c = static_cast<unsigned char>(bytes_[p]);
-                if (c == 0) break;
-                if (c < 0x80) {
+                const auto c = static_cast<unsigned char>(text[p]);
+                if (c - 1u < 0x7Fu) {  // ASCII, not NUL
                     ++p;
                     continue;
                 }
-                const std::size_t n = t.charLength(p, e);
+                if (c == 0) break;
+                const std::size_t n = cp932CharLength(text, p);
                 if (p + n > stop) break;
                 ascii = false;
                 p += n;
@@ -491,8 +586,8 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             if (ascii) {
                 l.value.assign(bytes_, b, p - b);  // ASCII is itself in code page 932
             } else {
-                pending[i].end = p;
-                cp932Values.push_back(i);
+                pend[i].end = p;
+                pend[i].convert = true;
                 joinedBytes += p - b + 1;
             }
             continue;
@@ -504,21 +599,36 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         l.value = t.decode(b, b + span);
         l.length = cutToWidth(l.value, limit);
     }
-    if (cp932Values.empty()) return;
+    if (joinedBytes == 0) return;
 
     // Code page 932 values are converted together, NUL between them (a value
     // holds none: the cut stops at one): one conversion, not one per value.
-    std::string joined;
-    joined.reserve(joinedBytes);
-    for (std::size_t i : cp932Values) {
-        joined.append(bytes_, pending[i].begin, pending[i].end - pending[i].begin);
-        joined += '\0';
+    // A card's few values fit in buffers on the stack.
+    constexpr std::size_t kStackBytes = 512;
+    char joinedLocal[kStackBytes], utf8Local[cp932ToUtf8Room(kStackBytes)];
+    std::string joinedHeap, utf8Heap;
+    char* joined = joinedLocal;
+    char* utf8 = utf8Local;
+    if (joinedBytes > kStackBytes) {
+        joinedHeap.resize(joinedBytes);
+        utf8Heap.resize(cp932ToUtf8Room(joinedBytes));
+        joined = joinedHeap.data();
+        utf8 = utf8Heap.data();
     }
-    const std::string utf8 = cp932ToUtf8(joined);
-    std::size_t from = 0;
-    for (std::size_t i : cp932Values) {
-        const std::size_t nul = utf8.find('\0', from);
-        lookups[i].value.assign(utf8, from, nul - from);
+    char* put = joined;
+    for (std::size_t i = 0; i < lookups.size(); ++i) {
+        if (!pend[i].convert) continue;
+        const std::size_t n = pend[i].end - pend[i].begin;
+        std::memcpy(put, bytes_.data() + pend[i].begin, n);
+        put += n;
+        *put++ = '\0';
+    }
+    const char* const utf8End = cp932ToUtf8(std::string_view(joined, joinedBytes), utf8);
+    const char* from = utf8;
+    for (std::size_t i = 0; i < lookups.size(); ++i) {
+        if (!pend[i].convert) continue;
+        const char* nul = static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
+        lookups[i].value.assign(from, nul);
         from = nul + 1;
     }
 }
@@ -532,7 +642,11 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
 
     try {
         const TextAccess t(*this);
-        const Location loc = locate(t, WantedName(sectionName), WantedName(keyName));
+        FoldedNames folds;
+        WantedName section, key;
+        section.assign(sectionName, isAscii(sectionName), folds);
+        key.assign(keyName, isAscii(keyName), folds);
+        const Location loc = locate(t, section, key);
         const std::string_view bytes = bytes_;
         const std::string eol = t.encode("\r\n");
         std::string out;

@@ -135,6 +135,17 @@ TEST(ProfileTextLookup, AgreesWithTheWalkOnArbitraryText)
     ProfileText("[a]\r\nk=1\r\n").getAll(some);
     EXPECT_EQ(some[0].value, "-");
     EXPECT_EQ(some[1].value, "1");
+
+    // The same key asked for many times, in any letter case, each gets the
+    // value; more look-ups than getAll keeps on the stack.
+    std::vector<ProfileText::Lookup> many;
+    for (int i = 0; i < 20; ++i) {
+        many.push_back({i % 2 ? "A" : "a", i % 3 ? "k" : "K", "-"});
+        many.push_back({"b", "x", "-"});
+    }
+    ProfileText("[a]\r\nk=1\r\n[b]\r\nx=2\r\nk=3\r\n").getAll(many);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        EXPECT_EQ(many[i].value, i % 2 ? "2" : "1") << "look-up " << i;
 }
 
 TEST(ProfileTextEdit, SetThenGetInMemory)
