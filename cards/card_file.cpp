@@ -217,18 +217,20 @@ CardProblem readCard(const std::string& path, Card& card)
         // GetINIData's reading of each key (a 256-byte buffer, an empty
         // default), all in one pass over the text.
         using namespace std::string_view_literals;
+        // The names are sorted out once, for every card read after.
         using Lookup = profile::ProfileText::Lookup;
-        std::array<Lookup, 24> lookups{
+        static const profile::ProfileText::PreparedLookups cardKeys(std::array<Lookup, 24>{
             Lookup{"head"sv, "rare"sv}, {"head"sv, "maxlv"sv}, {"head"sv, "minlv"sv}, {"head"sv, "super"sv},
             {"Lv1"sv, "HP"sv}, {"Lv1"sv, "P"sv}, {"Lv1"sv, "S"sv}, {"Lv1"sv, "1"sv}, {"Lv1"sv, "2"sv},
             {"Lv2"sv, "HP"sv}, {"Lv2"sv, "P"sv}, {"Lv2"sv, "S"sv}, {"Lv2"sv, "1"sv}, {"Lv2"sv, "2"sv},
             {"Lv3"sv, "HP"sv}, {"Lv3"sv, "P"sv}, {"Lv3"sv, "S"sv}, {"Lv3"sv, "1"sv}, {"Lv3"sv, "2"sv},
             {"Lv4"sv, "HP"sv}, {"Lv4"sv, "P"sv}, {"Lv4"sv, "S"sv}, {"Lv4"sv, "1"sv}, {"Lv4"sv, "2"sv},
-        };
-        profile::ProfileText(std::move(bytes)).getAll(lookups);
+        });
+        std::array<profile::ProfileText::Found, 24> found;
+        profile::ProfileText(std::move(bytes)).getAll(cardKeys, found);
 
         // Nothing can fail from here on: the values move into the card.
-        auto value = lookups.begin();
+        auto value = found.begin();
         const auto take = [&](std::string& field) { field = std::move((value++)->value); };
         take(card.Rarity);
         take(card.MaxLv);

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <forward_list>
 #include <memory>
 #include <new>
 #include <optional>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -457,119 +459,207 @@ private:
 
 }  // namespace
 
-void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const {
-    const TextAccess t(*this);
-    const std::size_t limit = bufferSize == 0 ? 0 : bufferSize - 1;
+namespace {
 
-    // The sections asked for, each once, each with the list of its look-ups.
-    // Only the first section of a name counts, and in it the first key of a name.
-    constexpr std::size_t none = std::string::npos;
-    struct Wanted {
-        WantedName name;
-        bool seen = false;
-        std::size_t first = none, last = none;  // its look-ups, linked through Pending::next
-    };
-    struct Pending {
-        WantedName key;
-        std::size_t next = none;            // the next look-up in the same section
-        std::size_t begin = none, end = 0;  // the value found
-        bool convert = false;               // code page 932 bytes still to convert
-    };
-    constexpr std::size_t kOnStack = 32;
-    ScratchList<Wanted, kOnStack> sections(lookups.size());
-    ScratchList<Pending, kOnStack> pending(lookups.size());
-    for (std::size_t i = 0; i < lookups.size(); ++i) pending.emplace_back();
-    Pending* const pend = pending.data();  // held here, not reloaded at every use
-    Wanted* const secs = sections.data();
-    std::size_t open = 0;  // look-ups that can still be found
+// The look-ups sorted out before any text is read: which can be found, in
+// which section, and which ask again for a key asked before. Made at every
+// getAll, or once for PreparedLookups.
+constexpr std::size_t kNone = std::string::npos;
+struct PlanSection {
+    WantedName name;
+    std::size_t first = kNone;  // its first key, linked through PlanKey::next
+};
+struct PlanKey {
+    WantedName key;
+    std::string_view defaultValue;
+    std::size_t section = kNone;  // none: it can find nothing, its default is its value
+    std::size_t next = kNone;     // the next key asked of the same section
+    std::size_t sameAs = kNone;   // an earlier look-up of the same section and key: its value is this one's
+};
+
+// Fills `keys` and `sections` (empty) for `n` look-ups, `at(i)` giving the
+// i-th's section, key and default. Returns how many keys are to be found: the
+// keys of one section are told apart once here, so a key line of the text
+// matches at most one of them.
+template <class At, class Keys, class Sections>
+std::size_t makePlan(std::size_t n, At at, Keys& keys, Sections& sections, FoldedNames& folds) {
+    std::size_t open = 0;
     std::string_view lastSection;
-    std::size_t lastIndex = none;  // the section lastSection resolved to (none: not a name to look for)
+    std::size_t lastIndex = kNone;  // the section lastSection resolved to (none: not a name to look for)
     WantedName section;
-    FoldedNames folds;
-    for (std::size_t i = 0; i < lookups.size() && bufferSize > 0; ++i) {
-        if (!wanted(lookups[i].key, pend[i].key, folds)) continue;
-        std::size_t s = none;
-        const std::string_view name = lookups[i].section;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto [sectionName, keyName, defaultValue] = at(i);
+        PlanKey& k = keys.emplace_back();
+        k.defaultValue = defaultValue;
+        if (!wanted(keyName, k.key, folds)) continue;
+        std::size_t s = kNone;
         // Look-ups usually come section by section, often naming it with the same characters.
-        if (lastIndex != none && name.size() == lastSection.size() &&
-            (name.data() == lastSection.data() || name == lastSection)) {
+        if (lastIndex != kNone && sectionName.size() == lastSection.size() &&
+            (sectionName.data() == lastSection.data() || sectionName == lastSection)) {
             s = lastIndex;
-        } else if (wanted(name, section, folds)) {
+        } else if (wanted(sectionName, section, folds)) {
             s = 0;
-            while (s < sections.size() && !(secs[s].name == section)) ++s;
-            if (s == sections.size()) sections.emplace_back(std::move(section));
-            lastSection = name;
+            while (s < sections.size() && !(sections[s].name == section)) ++s;
+            if (s == sections.size()) sections.emplace_back(section);
+            lastSection = sectionName;
             lastIndex = s;
         }
-        if (s == none) continue;
-        if (secs[s].last == none)
-            secs[s].first = i;
-        else
-            pend[secs[s].last].next = i;
-        secs[s].last = i;
-        ++open;
+        if (s == kNone) continue;
+        k.section = s;
+        std::size_t* link = &sections[s].first;
+        while (*link != kNone && !(keys[*link].key == k.key)) link = &keys[*link].next;
+        if (*link != kNone) {
+            k.sameAs = *link;
+        } else {
+            *link = i;
+            ++open;
+        }
     }
+    return open;
+}
 
-    std::size_t live = none;  // the section whose lines are being read
-    std::size_t unseen = sections.size();
-    for (std::size_t pos = t.bodyStart; pos < t.bodyEnd && open > 0 && (live != none || unseen > 0);) {
-        if (live == none) {
+}  // namespace
+
+struct ProfileText::PreparedLookups::Plan {
+    std::forward_list<std::string> names;  // the names and defaults the plan views; nodes never move
+    FoldedNames folds;
+    std::vector<PlanKey> keys;
+    std::vector<PlanSection> sections;
+    std::size_t open = 0;
+};
+
+ProfileText::PreparedLookups::PreparedLookups(std::span<const Lookup> lookups) : plan_(std::make_unique<Plan>()) {
+    Plan& p = *plan_;
+    p.keys.reserve(lookups.size());
+    p.sections.reserve(lookups.size());
+    const auto keep = [&p](std::string_view s) { return std::string_view(p.names.emplace_front(s)); };
+    p.open = makePlan(
+        lookups.size(),
+        [&](std::size_t i) {
+            const Lookup& l = lookups[i];
+            return std::tuple{keep(l.section), keep(l.key), keep(l.defaultValue)};
+        },
+        p.keys, p.sections, p.folds);
+}
+
+ProfileText::PreparedLookups::~PreparedLookups() = default;
+
+std::size_t ProfileText::PreparedLookups::size() const { return plan_->keys.size(); }
+
+namespace {
+
+// One pass over the text for a plan's look-ups; `out(i)` is the i-th's
+// result (value and length members).
+template <class Out>
+void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys, std::size_t n,
+             const PlanSection* secs, std::size_t sectionCount, std::size_t open, std::size_t bufferSize,
+             std::size_t results, Out out) {
+    results = std::min(results, n);
+    if (bufferSize == 0 || n == 0) {
+        for (std::size_t i = 0; i < results; ++i) {
+            out(i).value.clear();
+            out(i).length = 0;
+        }
+        return;
+    }
+    const std::size_t limit = bufferSize - 1;
+
+    // What this pass finds; the plan stays as it is for the next text.
+    struct KeyState {
+        std::size_t next;                   // the next key of its section still to be found
+        std::size_t begin = kNone, end = 0;  // the value found
+        bool convert = false;               // code page 932 bytes still to convert
+    };
+    struct SectionState {
+        std::size_t first;  // its keys still to be found
+        bool seen = false;  // only the first section of a name counts
+    };
+    constexpr std::size_t kOnStack = 32;
+    ScratchList<KeyState, kOnStack> keyStates(n);
+    ScratchList<SectionState, kOnStack> sectionStates(sectionCount);
+    for (std::size_t i = 0; i < n; ++i) keyStates.emplace_back(keys[i].next);
+    for (std::size_t s = 0; s < sectionCount; ++s) sectionStates.emplace_back(secs[s].first);
+    KeyState* const ks = keyStates.data();  // held here, not reloaded at every use
+    SectionState* const ss = sectionStates.data();
+
+    std::size_t live = kNone;  // the section whose lines are being read
+    std::size_t unseen = sectionCount;
+    for (std::size_t pos = t.bodyStart; pos < t.bodyEnd && open > 0 && (live != kNone || unseen > 0);) {
+        if (live == kNone) {
             pos = t.nextHeaderCandidate(pos);
             if (pos >= t.bodyEnd) break;
         }
         const Line line = readLine(t, pos);
         pos = line.next;
         if (line.kind == LineKind::Section) {
-            live = none;
-            for (std::size_t s = 0; s < sections.size(); ++s)
-                if (!secs[s].seen && nameMatches(t, line.nameBegin, line.nameEnd, secs[s].name)) {
-                    secs[s].seen = true;
+            live = kNone;
+            for (std::size_t s = 0; s < sectionCount; ++s)
+                if (!ss[s].seen && nameMatches(t, line.nameBegin, line.nameEnd, secs[s].name)) {
+                    ss[s].seen = true;
                     --unseen;
                     live = s;
                     break;
                 }
-        } else if (live != none && line.kind == LineKind::Key) {
-            // A look-up found leaves its section's list: only the first key of a name counts.
-            std::size_t* link = &secs[live].first;
-            while (*link != none) {
-                Pending& p = pend[*link];
-                if (nameMatches(t, line.nameBegin, line.nameEnd, p.key)) {
-                    p.begin = line.valueBegin;
-                    p.end = line.valueEnd;
+        } else if (live != kNone && line.kind == LineKind::Key) {
+            // A key found leaves its section's list: only the first key of a
+            // name counts. The keys of a list differ, so one at most matches.
+            std::size_t* link = &ss[live].first;
+            while (*link != kNone) {
+                const std::size_t k = *link;
+                if (nameMatches(t, line.nameBegin, line.nameEnd, keys[k].key)) {
+                    ks[k].begin = line.valueBegin;
+                    ks[k].end = line.valueEnd;
                     --open;
-                    *link = p.next;
-                } else {
-                    link = &p.next;
+                    *link = ks[k].next;
+                    break;
                 }
+                link = &ks[k].next;
             }
         }
     }
 
     // The values, cut as the A function cuts them.
     std::size_t joinedBytes = 0;  // code page 932 bytes still to convert, a NUL after each
-    for (std::size_t i = 0; i < lookups.size(); ++i) {
-        Lookup& l = lookups[i];
+    for (std::size_t i = 0; i < results; ++i) {
+        auto& l = out(i);
         l.value.clear();
         l.length = 0;
-        if (bufferSize == 0) continue;
-        if (pend[i].begin == none && l.defaultValue.empty()) continue;
-        if (pend[i].begin == none) {
-            std::string_view d = l.defaultValue.substr(0, l.defaultValue.find('\0'));
+        if (keys[i].sameAs != kNone) {
+            ks[i].begin = ks[keys[i].sameAs].begin;
+            ks[i].end = ks[keys[i].sameAs].end;
+        }
+        if (ks[i].begin == kNone) {
+            const std::string_view defaultValue = keys[i].defaultValue;
+            if (defaultValue.empty()) continue;
+            std::string_view d = defaultValue.substr(0, defaultValue.find('\0'));
             while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
             l.value = sanitizeUtf8(d);
             l.length = cutToWidth(l.value, limit);
             continue;
         }
-        const std::size_t b = pend[i].begin, e = pend[i].end;
-        if (encoding_ == Encoding::Cp932) {
+        const std::size_t b = ks[i].begin, e = ks[i].end;
+        if (t.encoding == Encoding::Cp932) {
             // The bytes are the A function's own: cut them at a character
             // boundary, so a two-byte character that does not fit is dropped
             // whole, and at a NUL.
             const std::size_t stop = e - b > limit ? b + limit : e;
-            const std::string_view text(bytes_.data(), e);
+            const std::string_view text(bytes.data(), e);
             std::size_t p = b;
-            while (p < stop && static_cast<unsigned char>(text[p]) - 1u < 0x7Fu) ++p;  // ASCII, not NUL
             bool ascii = true;
+            if (stop == e) {
+                // Nothing to cut but at a NUL: a NUL is never a trail byte.
+                // Eight bytes at a time, told apart only when one is a NUL.
+                constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+                std::uint64_t high = 0;
+                for (std::uint64_t v; p + 8 <= e; p += 8) {
+                    std::memcpy(&v, text.data() + p, 8);
+                    if ((v - ones) & ~v & highs) break;  // a NUL among them
+                    high |= v;
+                }
+                for (; p < e && text[p] != '\0'; ++p) high |= static_cast<unsigned char>(text[p]);
+                ascii = (high & highs) == 0;
+            }
+            while (p < stop && static_cast<unsigned char>(text[p]) - 1u < 0x7Fu) ++p;  // ASCII, not NUL
             while (p < stop) {
                 const auto c = static_cast<unsigned char>(text[p]);
                 if (c - 1u < 0x7Fu) {  // ASCII, not NUL
@@ -577,17 +667,17 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
                     continue;
                 }
                 if (c == 0) break;
-                const std::size_t n = cp932CharLength(text, p);
-                if (p + n > stop) break;
+                const std::size_t len = cp932CharLength(text, p);
+                if (p + len > stop) break;
                 ascii = false;
-                p += n;
+                p += len;
             }
             l.length = p - b;
             if (ascii) {
-                l.value.assign(bytes_, b, p - b);  // ASCII is itself in code page 932
+                l.value.assign(bytes, b, p - b);  // ASCII is itself in code page 932
             } else {
-                pend[i].end = p;
-                pend[i].convert = true;
+                ks[i].end = p;
+                ks[i].convert = true;
                 joinedBytes += p - b + 1;
             }
             continue;
@@ -616,21 +706,45 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         utf8 = utf8Heap.data();
     }
     char* put = joined;
-    for (std::size_t i = 0; i < lookups.size(); ++i) {
-        if (!pend[i].convert) continue;
-        const std::size_t n = pend[i].end - pend[i].begin;
-        std::memcpy(put, bytes_.data() + pend[i].begin, n);
-        put += n;
+    for (std::size_t i = 0; i < results; ++i) {
+        if (!ks[i].convert) continue;
+        const std::size_t len = ks[i].end - ks[i].begin;
+        std::memcpy(put, bytes.data() + ks[i].begin, len);
+        put += len;
         *put++ = '\0';
     }
     const char* const utf8End = cp932ToUtf8(std::string_view(joined, joinedBytes), utf8);
     const char* from = utf8;
-    for (std::size_t i = 0; i < lookups.size(); ++i) {
-        if (!pend[i].convert) continue;
+    for (std::size_t i = 0; i < results; ++i) {
+        if (!ks[i].convert) continue;
         const char* nul = static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
-        lookups[i].value.assign(from, nul);
+        out(i).value.assign(from, nul);
         from = nul + 1;
     }
+}
+
+}  // namespace
+
+void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const {
+    constexpr std::size_t kOnStack = 32;
+    ScratchList<PlanKey, kOnStack> keys(lookups.size());
+    ScratchList<PlanSection, kOnStack> sections(lookups.size());
+    FoldedNames folds;
+    const std::size_t open = makePlan(
+            lookups.size(),
+            [lookups](std::size_t i) {
+                const Lookup& l = lookups[i];
+                return std::tuple{l.section, l.key, l.defaultValue};
+            },
+            keys, sections, folds);
+    runPlan(TextAccess(*this), bytes_, keys.data(), keys.size(), sections.data(), sections.size(), open, bufferSize,
+            lookups.size(), [lookups](std::size_t i) -> Lookup& { return lookups[i]; });
+}
+
+void ProfileText::getAll(const PreparedLookups& lookups, std::span<Found> found, std::size_t bufferSize) const {
+    const PreparedLookups::Plan& p = *lookups.plan_;
+    runPlan(TextAccess(*this), bytes_, p.keys.data(), p.keys.size(), p.sections.data(), p.sections.size(),
+            p.open, bufferSize, found.size(), [found](std::size_t i) -> Found& { return found[i]; });
 }
 
 int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg) {

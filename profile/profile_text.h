@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -84,6 +85,31 @@ public:
         std::size_t length = 0;  // get()'s return value
     };
     void getAll(std::span<Lookup> lookups, std::size_t bufferSize = kDefaultBufferSize) const;
+
+    // The same look-ups asked of many texts: their names are checked, folded
+    // and grouped by section once, when made, not at every call. Holds its
+    // own copy of the names and defaults.
+    class PreparedLookups {
+    public:
+        explicit PreparedLookups(std::span<const Lookup> lookups);
+        ~PreparedLookups();
+        PreparedLookups(const PreparedLookups&) = delete;
+        PreparedLookups& operator=(const PreparedLookups&) = delete;
+        std::size_t size() const;
+
+    private:
+        friend class ProfileText;
+        struct Plan;
+        std::unique_ptr<Plan> plan_;
+    };
+    struct Found {
+        std::string value;       // what get() gives
+        std::size_t length = 0;  // get()'s return value
+    };
+    // What getAll gives for the prepared look-ups, in their order; `found`
+    // holds one per look-up (with fewer, the first ones are given).
+    void getAll(const PreparedLookups& lookups, std::span<Found> found,
+                std::size_t bufferSize = kDefaultBufferSize) const;
 
     // Writes key=value into `section` as WritePrivateProfileStringA does: an
     // existing key's value is replaced where it stands, keeping the key's

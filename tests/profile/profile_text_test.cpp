@@ -94,6 +94,13 @@ TEST(ProfileTextLookup, AgreesWithTheWalkOnArbitraryText)
     const std::string boms[] = {"", "\xEF\xBB\xBF", "\xFF\xFE"};
     const std::string sections[] = {"a", "A", "b", "a]", "ぁ"};
     const std::string keys[] = {"k", "K", "[b", "x", "a b", "ぁ"};
+    // The same look-ups prepared once give on every text what they give fresh.
+    std::vector<ProfileText::Lookup> asked;
+    for (const std::string& section : sections)
+        for (const std::string& key : keys)
+            asked.push_back({section, key, "-"});
+    const ProfileText::PreparedLookups prepared(asked);
+    asked.clear();  // the prepared look-ups keep their own copy of the names
     for (int round = 0; round < 3000; ++round) {
         std::string body;
         for (int i = 0, n = int(rng() % 40); i < n; ++i)
@@ -125,8 +132,13 @@ TEST(ProfileTextLookup, AgreesWithTheWalkOnArbitraryText)
         }
         // All of them in one pass give the same.
         text.getAll(all);
-        for (std::size_t i = 0; i < all.size(); ++i)
+        std::vector<ProfileText::Found> found(prepared.size());
+        text.getAll(prepared, found);
+        for (std::size_t i = 0; i < all.size(); ++i) {
             ASSERT_EQ(all[i].value, expectations[i]) << "round " << round << " look-up " << i;
+            ASSERT_EQ(found[i].value, expectations[i]) << "round " << round << " prepared look-up " << i;
+            ASSERT_EQ(found[i].length, all[i].length) << "round " << round << " prepared look-up " << i;
+        }
     }
 
     // A look-up that can find nothing (a blank key) does not hide the next
