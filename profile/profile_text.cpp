@@ -446,6 +446,12 @@ public:
         ++size_;
         return *made;
     }
+    // All `capacity` elements, to be set by the caller: for plain data only.
+    T* takeAll(std::size_t capacity) {
+        static_assert(std::is_trivially_destructible_v<T>);
+        size_ = capacity;
+        return data_;
+    }
     std::size_t size() const { return size_; }
     T& operator[](std::size_t i) { return data_[i]; }
     T* data() { return data_; }  // the same throughout the list's life
@@ -476,6 +482,18 @@ struct PlanKey {
     std::size_t next = kNone;     // the next key asked of the same section
     std::size_t sameAs = kNone;   // an earlier look-up of the same section and key: its value is this one's
 };
+
+// What one pass finds; it starts from the plan's lists, which stay as they are for the next text.
+struct KeyState {
+    std::size_t next = kNone;            // the next key of its section still to be found
+    std::size_t begin = kNone, end = 0;  // the value found
+    bool convert = false;                // code page 932 bytes still to convert
+};
+struct SectionState {
+    std::size_t first = kNone;  // its keys still to be found
+    bool seen = false;          // only the first section of a name counts
+};
+constexpr std::size_t kOnStack = 32;  // look-ups whose lists live on the stack
 
 // Fills `keys` and `sections` (empty) for `n` look-ups, `at(i)` giving the
 // i-th's section, key and default. Returns how many keys are to be found: the
@@ -525,6 +543,8 @@ struct ProfileText::PreparedLookups::Plan {
     FoldedNames folds;
     std::vector<PlanKey> keys;
     std::vector<PlanSection> sections;
+    std::vector<KeyState> keyStart;  // the lists as each pass starts them, copied in one go
+    std::vector<SectionState> sectionStart;
     std::size_t open = 0;
 };
 
@@ -540,6 +560,8 @@ ProfileText::PreparedLookups::PreparedLookups(std::span<const Lookup> lookups) :
             return std::tuple{keep(l.section), keep(l.key), keep(l.defaultValue)};
         },
         p.keys, p.sections, p.folds);
+    for (const PlanKey& k : p.keys) p.keyStart.push_back(KeyState{k.next});
+    for (const PlanSection& s : p.sections) p.sectionStart.push_back(SectionState{s.first});
 }
 
 ProfileText::PreparedLookups::~PreparedLookups() = default;
@@ -548,12 +570,12 @@ std::size_t ProfileText::PreparedLookups::size() const { return plan_->keys.size
 
 namespace {
 
-// One pass over the text for a plan's look-ups; `out(i)` is the i-th's
-// result (value and length members).
+// One pass over the text for a plan's look-ups, `ks` and `ss` set to the
+// plan's lists; `out(i)` is the i-th's result (value and length members).
 template <class Out>
-void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys, std::size_t n,
-             const PlanSection* secs, std::size_t sectionCount, std::size_t open, std::size_t bufferSize,
-             std::size_t results, Out out) {
+void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys, KeyState* const ks, std::size_t n,
+             const PlanSection* secs, SectionState* const ss, std::size_t sectionCount, std::size_t open,
+             std::size_t bufferSize, std::size_t results, Out out) {
     results = std::min(results, n);
     if (bufferSize == 0 || n == 0) {
         for (std::size_t i = 0; i < results; ++i) {
@@ -564,23 +586,6 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
     }
     const std::size_t limit = bufferSize - 1;
 
-    // What this pass finds; the plan stays as it is for the next text.
-    struct KeyState {
-        std::size_t next;                   // the next key of its section still to be found
-        std::size_t begin = kNone, end = 0;  // the value found
-        bool convert = false;               // code page 932 bytes still to convert
-    };
-    struct SectionState {
-        std::size_t first;  // its keys still to be found
-        bool seen = false;  // only the first section of a name counts
-    };
-    constexpr std::size_t kOnStack = 32;
-    ScratchList<KeyState, kOnStack> keyStates(n);
-    ScratchList<SectionState, kOnStack> sectionStates(sectionCount);
-    for (std::size_t i = 0; i < n; ++i) keyStates.emplace_back(keys[i].next);
-    for (std::size_t s = 0; s < sectionCount; ++s) sectionStates.emplace_back(secs[s].first);
-    KeyState* const ks = keyStates.data();  // held here, not reloaded at every use
-    SectionState* const ss = sectionStates.data();
 
     std::size_t live = kNone;  // the section whose lines are being read
     std::size_t unseen = sectionCount;
@@ -674,7 +679,7 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
             }
             l.length = p - b;
             if (ascii) {
-                l.value.assign(bytes, b, p - b);  // ASCII is itself in code page 932
+                l.value.append(bytes.data() + b, p - b);  // ASCII is itself in code page 932; append: it is empty
             } else {
                 ks[i].end = p;
                 ks[i].convert = true;
@@ -718,7 +723,7 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
     for (std::size_t i = 0; i < results; ++i) {
         if (!ks[i].convert) continue;
         const char* nul = static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
-        out(i).value.assign(from, nul);
+        out(i).value.append(from, static_cast<std::size_t>(nul - from));  // still empty
         from = nul + 1;
     }
 }
@@ -726,25 +731,37 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
 }  // namespace
 
 void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const {
-    constexpr std::size_t kOnStack = 32;
     ScratchList<PlanKey, kOnStack> keys(lookups.size());
     ScratchList<PlanSection, kOnStack> sections(lookups.size());
     FoldedNames folds;
     const std::size_t open = makePlan(
-            lookups.size(),
-            [lookups](std::size_t i) {
-                const Lookup& l = lookups[i];
-                return std::tuple{l.section, l.key, l.defaultValue};
-            },
-            keys, sections, folds);
-    runPlan(TextAccess(*this), bytes_, keys.data(), keys.size(), sections.data(), sections.size(), open, bufferSize,
-            lookups.size(), [lookups](std::size_t i) -> Lookup& { return lookups[i]; });
+        lookups.size(),
+        [lookups](std::size_t i) {
+            const Lookup& l = lookups[i];
+            return std::tuple{l.section, l.key, l.defaultValue};
+        },
+        keys, sections, folds);
+    ScratchList<KeyState, kOnStack> keyStates(keys.size());
+    ScratchList<SectionState, kOnStack> sectionStates(sections.size());
+    KeyState* const ks = keyStates.takeAll(keys.size());
+    SectionState* const ss = sectionStates.takeAll(sections.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) ks[i] = KeyState{keys[i].next};
+    for (std::size_t s = 0; s < sections.size(); ++s) ss[s] = SectionState{sections[s].first};
+    runPlan(TextAccess(*this), bytes_, keys.data(), ks, keys.size(), sections.data(), ss, sections.size(), open,
+            bufferSize, lookups.size(), [lookups](std::size_t i) -> Lookup& { return lookups[i]; });
 }
 
 void ProfileText::getAll(const PreparedLookups& lookups, std::span<Found> found, std::size_t bufferSize) const {
     const PreparedLookups::Plan& p = *lookups.plan_;
-    runPlan(TextAccess(*this), bytes_, p.keys.data(), p.keys.size(), p.sections.data(), p.sections.size(),
-            p.open, bufferSize, found.size(), [found](std::size_t i) -> Found& { return found[i]; });
+    const std::size_t n = p.keys.size(), sectionCount = p.sections.size();
+    ScratchList<KeyState, kOnStack> keyStates(n);
+    ScratchList<SectionState, kOnStack> sectionStates(sectionCount);
+    KeyState* const ks = keyStates.takeAll(n);
+    SectionState* const ss = sectionStates.takeAll(sectionCount);
+    if (n > 0) std::memcpy(ks, p.keyStart.data(), n * sizeof(KeyState));
+    if (sectionCount > 0) std::memcpy(ss, p.sectionStart.data(), sectionCount * sizeof(SectionState));
+    runPlan(TextAccess(*this), bytes_, p.keys.data(), ks, n, p.sections.data(), ss, sectionCount, p.open, bufferSize,
+            found.size(), [found](std::size_t i) -> Found& { return found[i]; });
 }
 
 int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg) {
