@@ -226,23 +226,18 @@ CardProblem readCard(const std::string& path, Card& card)
             {"Lv3"sv, "HP"sv}, {"Lv3"sv, "P"sv}, {"Lv3"sv, "S"sv}, {"Lv3"sv, "1"sv}, {"Lv3"sv, "2"sv},
             {"Lv4"sv, "HP"sv}, {"Lv4"sv, "P"sv}, {"Lv4"sv, "S"sv}, {"Lv4"sv, "1"sv}, {"Lv4"sv, "2"sv},
         });
-        std::array<profile::ProfileText::Found, 24> found;
-        profile::ProfileText(std::move(bytes)).getAll(cardKeys, found);
-
-        // Nothing can fail from here on: the values move into the card.
-        auto value = found.begin();
-        const auto take = [&](std::string& field) { field = std::move((value++)->value); };
-        take(card.Rarity);
-        take(card.MaxLv);
-        take(card.MinLv);
-        card.SuperMode = superModeFrom((value++)->value);
-        for (LevelRecord& r : card.Levels) {
-            take(r.MaxHP);
-            take(r.Power);
-            take(r.ExtWazaSpec);
-            take(r.NomalWaza);
-            take(r.ExtWaza);
-        }
+        // The values go straight into the card; out of memory, none has changed.
+        std::string super;
+        LevelBuffer& lv = card.Levels;
+        const std::array<std::string*, 24> values{
+            &card.Rarity, &card.MaxLv, &card.MinLv, &super,
+            &lv[0].MaxHP, &lv[0].Power, &lv[0].ExtWazaSpec, &lv[0].NomalWaza, &lv[0].ExtWaza,
+            &lv[1].MaxHP, &lv[1].Power, &lv[1].ExtWazaSpec, &lv[1].NomalWaza, &lv[1].ExtWaza,
+            &lv[2].MaxHP, &lv[2].Power, &lv[2].ExtWazaSpec, &lv[2].NomalWaza, &lv[2].ExtWaza,
+            &lv[3].MaxHP, &lv[3].Power, &lv[3].ExtWazaSpec, &lv[3].NomalWaza, &lv[3].ExtWaza,
+        };
+        profile::ProfileText(std::move(bytes)).getAll(cardKeys, values);
+        card.SuperMode = superModeFrom(super);
     } catch (const std::bad_alloc&) {
         return cannotRead(path, "メモリが足りません。");
     }

@@ -71,10 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int i = 0; i < 8; i += 2)
             all.push_back({strings[i], strings[i + 1], "d"});
         text.getAll(all);
-        for (const auto& lookup : all) {
+        const profile::ProfileText::PreparedLookups prepared(all);
+        std::vector<std::string> values(all.size(), "x");
+        std::vector<std::string*> into;
+        for (std::string& v : values)
+            into.push_back(&v);
+        text.getAll(prepared, into);
+        for (std::size_t i = 0; i < all.size(); ++i) {
             std::string one;
-            text.get(lookup.section, lookup.key, "d", one);
-            if (one != lookup.value)
+            text.get(all[i].section, all[i].key, "d", one);
+            if (one != all[i].value || values[i] != one)
                 std::abort();
         }
     }

@@ -572,6 +572,7 @@ namespace {
 
 // One pass over the text for a plan's look-ups, `ks` and `ss` set to the
 // plan's lists; `out(i)` is the i-th's result (value and length members).
+// Out of memory, no result has changed.
 template <class Out>
 void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys, KeyState* const ks, std::size_t n,
              const PlanSection* secs, SectionState* const ss, std::size_t sectionCount, std::size_t open,
@@ -579,8 +580,9 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
     results = std::min(results, n);
     if (bufferSize == 0 || n == 0) {
         for (std::size_t i = 0; i < results; ++i) {
-            out(i).value.clear();
-            out(i).length = 0;
+            auto&& o = out(i);
+            o.value.clear();
+            o.length = 0;
         }
         return;
     }
@@ -623,12 +625,24 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
         }
     }
 
-    // The values, cut as the A function cuts them.
+    // The values, cut as the A function cuts them. They are worked out first
+    // and given last, each given room before any changes: running out of
+    // memory leaves every result as it was.
+    struct Result {
+        const char* data = nullptr;  // the value: in the text, the converted values or `made`
+        std::size_t size = 0;
+        std::size_t length = 0;  // in code page 932 bytes
+    };
+    ScratchList<Result, kOnStack> resultList(results);
+    Result* const res = resultList.takeAll(results);
+    std::forward_list<std::string> made;  // values made apart: defaults, values of other encodings
+    const auto keep = [&made](std::string value, std::size_t length) {
+        const std::string& kept = made.emplace_front(std::move(value));
+        return Result{kept.data(), kept.size(), length};
+    };
     std::size_t joinedBytes = 0;  // code page 932 bytes still to convert, a NUL after each
     for (std::size_t i = 0; i < results; ++i) {
-        auto& l = out(i);
-        l.value.clear();
-        l.length = 0;
+        res[i] = Result{};
         if (keys[i].sameAs != kNone) {
             ks[i].begin = ks[keys[i].sameAs].begin;
             ks[i].end = ks[keys[i].sameAs].end;
@@ -638,8 +652,9 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
             if (defaultValue.empty()) continue;
             std::string_view d = defaultValue.substr(0, defaultValue.find('\0'));
             while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
-            l.value = sanitizeUtf8(d);
-            l.length = cutToWidth(l.value, limit);
+            std::string value = sanitizeUtf8(d);
+            const std::size_t length = cutToWidth(value, limit);
+            res[i] = keep(std::move(value), length);
             continue;
         }
         const std::size_t b = ks[i].begin, e = ks[i].end;
@@ -677,9 +692,10 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
                 ascii = false;
                 p += len;
             }
-            l.length = p - b;
+            res[i].length = p - b;
             if (ascii) {
-                l.value.append(bytes.data() + b, p - b);  // ASCII is itself in code page 932; append: it is empty
+                res[i].data = bytes.data() + b;  // ASCII is itself in code page 932
+                res[i].size = p - b;
             } else {
                 ks[i].end = p;
                 ks[i].convert = true;
@@ -691,10 +707,10 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
         // four bytes here and at least one code page 932 byte.
         std::size_t span = e - b;
         if (limit < span / 4) span = (4 * limit + 4) / t.unit() * t.unit();
-        l.value = t.decode(b, b + span);
-        l.length = cutToWidth(l.value, limit);
+        std::string value = t.decode(b, b + span);
+        const std::size_t length = cutToWidth(value, limit);
+        res[i] = keep(std::move(value), length);
     }
-    if (joinedBytes == 0) return;
 
     // Code page 932 values are converted together, NUL between them (a value
     // holds none: the cut stops at one): one conversion, not one per value.
@@ -702,29 +718,42 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
     constexpr std::size_t kStackBytes = 512;
     char joinedLocal[kStackBytes], utf8Local[cp932ToUtf8Room(kStackBytes)];
     std::string joinedHeap, utf8Heap;
-    char* joined = joinedLocal;
-    char* utf8 = utf8Local;
-    if (joinedBytes > kStackBytes) {
-        joinedHeap.resize(joinedBytes);
-        utf8Heap.resize(cp932ToUtf8Room(joinedBytes));
-        joined = joinedHeap.data();
-        utf8 = utf8Heap.data();
+    if (joinedBytes > 0) {
+        char* joined = joinedLocal;
+        char* utf8 = utf8Local;
+        if (joinedBytes > kStackBytes) {
+            joinedHeap.resize(joinedBytes);
+            utf8Heap.resize(cp932ToUtf8Room(joinedBytes));
+            joined = joinedHeap.data();
+            utf8 = utf8Heap.data();
+        }
+        char* put = joined;
+        for (std::size_t i = 0; i < results; ++i) {
+            if (!ks[i].convert) continue;
+            const std::size_t len = ks[i].end - ks[i].begin;
+            std::memcpy(put, bytes.data() + ks[i].begin, len);
+            put += len;
+            *put++ = '\0';
+        }
+        const char* const utf8End = cp932ToUtf8(std::string_view(joined, joinedBytes), utf8);
+        const char* from = utf8;
+        for (std::size_t i = 0; i < results; ++i) {
+            if (!ks[i].convert) continue;
+            const char* nul =
+                static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
+            res[i].data = from;
+            res[i].size = static_cast<std::size_t>(nul - from);
+            from = nul + 1;
+        }
     }
-    char* put = joined;
+
+    for (std::size_t i = 0; i < results; ++i) out(i).value.reserve(res[i].size);
+    // Nothing can fail from here on: each value fits its string's room.
     for (std::size_t i = 0; i < results; ++i) {
-        if (!ks[i].convert) continue;
-        const std::size_t len = ks[i].end - ks[i].begin;
-        std::memcpy(put, bytes.data() + ks[i].begin, len);
-        put += len;
-        *put++ = '\0';
-    }
-    const char* const utf8End = cp932ToUtf8(std::string_view(joined, joinedBytes), utf8);
-    const char* from = utf8;
-    for (std::size_t i = 0; i < results; ++i) {
-        if (!ks[i].convert) continue;
-        const char* nul = static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
-        out(i).value.append(from, static_cast<std::size_t>(nul - from));  // still empty
-        from = nul + 1;
+        auto&& o = out(i);
+        o.value.clear();
+        o.value.append(res[i].data, res[i].size);
+        o.length = res[i].length;
     }
 }
 
@@ -751,7 +780,8 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             bufferSize, lookups.size(), [lookups](std::size_t i) -> Lookup& { return lookups[i]; });
 }
 
-void ProfileText::getAll(const PreparedLookups& lookups, std::span<Found> found, std::size_t bufferSize) const {
+void ProfileText::getAll(const PreparedLookups& lookups, std::span<std::string* const> values,
+                         std::size_t bufferSize) const {
     const PreparedLookups::Plan& p = *lookups.plan_;
     const std::size_t n = p.keys.size(), sectionCount = p.sections.size();
     ScratchList<KeyState, kOnStack> keyStates(n);
@@ -761,7 +791,13 @@ void ProfileText::getAll(const PreparedLookups& lookups, std::span<Found> found,
     if (n > 0) std::memcpy(ks, p.keyStart.data(), n * sizeof(KeyState));
     if (sectionCount > 0) std::memcpy(ss, p.sectionStart.data(), sectionCount * sizeof(SectionState));
     runPlan(TextAccess(*this), bytes_, p.keys.data(), ks, n, p.sections.data(), ss, sectionCount, p.open, bufferSize,
-            found.size(), [found](std::size_t i) -> Found& { return found[i]; });
+            values.size(), [values](std::size_t i) {
+                struct Result {
+                    std::string& value;
+                    std::size_t length;  // not asked for
+                };
+                return Result{*values[i], 0};
+            });
 }
 
 int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg) {

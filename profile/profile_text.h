@@ -102,13 +102,10 @@ public:
         struct Plan;
         std::unique_ptr<Plan> plan_;
     };
-    struct Found {
-        std::string value;       // what get() gives
-        std::size_t length = 0;  // get()'s return value
-    };
-    // What getAll gives for the prepared look-ups, in their order; `found`
-    // holds one per look-up (with fewer, the first ones are given).
-    void getAll(const PreparedLookups& lookups, std::span<Found> found,
+    // getAll's values for the prepared look-ups, each written to its string
+    // in `values` (one per look-up, in their order; with fewer, the first
+    // ones are given). Out of memory (std::bad_alloc), none has changed.
+    void getAll(const PreparedLookups& lookups, std::span<std::string* const> values,
                 std::size_t bufferSize = kDefaultBufferSize) const;
 
     // Writes key=value into `section` as WritePrivateProfileStringA does: an
