@@ -518,7 +518,7 @@ std::size_t makePlan(std::size_t n, At at, Keys& keys, Sections& sections, Folde
         } else if (wanted(sectionName, section, folds)) {
             s = 0;
             while (s < sections.size() && !(sections[s].name == section)) ++s;
-            if (s == sections.size()) sections.emplace_back(section);
+            if (s == sections.size()) sections.emplace_back(PlanSection{section});
             lastSection = sectionName;
             lastIndex = s;
         }
