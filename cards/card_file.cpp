@@ -74,8 +74,9 @@ std::string folderOf(const std::string& path)
 
 bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
 
-// "02" is 2; anything but a whole number from 0 to 3 is no selection.
-std::optional<int> superModeFrom(std::string_view text)
+}  // namespace
+
+std::optional<int> superModeFromText(std::string_view text)
 {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
@@ -84,6 +85,8 @@ std::optional<int> superModeFrom(std::string_view text)
         return std::nullopt;
     return text[0] - '0';
 }
+
+namespace {
 
 // One key the writer puts into the file, with the field the user knows it by.
 struct Entry {
@@ -237,7 +240,7 @@ CardProblem readCard(const std::string& path, Card& card)
             &lv[3].MaxHP, &lv[3].Power, &lv[3].ExtWazaSpec, &lv[3].NomalWaza, &lv[3].ExtWaza,
         };
         profile::ProfileText(std::move(bytes)).getAll(cardKeys, values);
-        card.SuperMode = superModeFrom(super);
+        card.SuperMode = superModeFromText(super);
     } catch (const std::bad_alloc&) {
         return cannotRead(path, "メモリが足りません。");
     }
@@ -284,8 +287,6 @@ CardProblem writeCard(const std::string& path, const Card& card)
                + "\nプログラムを書き込みのできるフォルダーに置いてください。ファイルはそのままです。";
     return cannotSave(path, systemReason(result.error));
 }
-
-std::optional<int> superModeFromText(std::string_view text) { return superModeFrom(text); }
 
 std::vector<RefusedValue> refusedValues(const Card& card)
 {

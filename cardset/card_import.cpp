@@ -49,7 +49,7 @@ bool allEmpty(const CsvRecord& record)
     return std::all_of(record.fields.begin(), record.fields.end(), [](const std::string& f) { return f.empty(); });
 }
 
-bool hasWriteBits(const std::string& path)
+bool folderHasWriteBits(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
@@ -132,7 +132,7 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
         return plan;
 
     std::map<std::string, std::size_t> rowOfId;
-    const bool folderWritable = hasWriteBits(folder);
+    const bool folderWritable = folderHasWriteBits(folder);
     for (std::size_t r = 1; r < table.records.size(); ++r) {
         const CsvRecord& record = table.records[r];
         if (allEmpty(record))
@@ -164,7 +164,7 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
             item.change = exists ? CardChange::Changed : CardChange::New;
             for (RefusedValue& refused : refusedValues(item.row.card))
                 problems.push_back({record.row, columnOf(refused.section, refused.key), std::move(refused.reason)});
-            if (exists && !hasWriteBits(item.path))
+            if (exists && (st.st_mode & 0222) == 0)
                 problems.push_back({record.row, &idColumn(), "カードファイル「" + item.path + "」が読み取り専用です。"});
             else if (!exists && !folderWritable)
                 problems.push_back({record.row, &idColumn(), "フォルダー「" + folder + "」が読み取り専用です。"});
