@@ -10,7 +10,11 @@ constexpr auto kRefresh = std::chrono::milliseconds(100);
 
 }  // namespace
 
-ProgressLine::ProgressLine(std::string label) : label_(std::move(label)), terminal_(::isatty(STDERR_FILENO) == 1) {}
+ProgressLine::ProgressLine(std::string label)
+    : label_(std::move(label))
+    , terminal_(::isatty(STDERR_FILENO) == 1)
+{
+}
 
 ProgressLine::~ProgressLine()
 {

@@ -23,67 +23,64 @@ namespace {
 
 // Exit statuses.
 constexpr int kOk = 0;
-constexpr int kFound = 1;    // problems in the cards or the table
-constexpr int kFailed = 2;   // the command could not do its work at all
+constexpr int kFound = 1;   // problems in the cards or the table
+constexpr int kFailed = 2;  // the command could not do its work at all
 
-constexpr const char* kMainHelp =
-    "使い方: velmar-cards <コマンド> [引数]\n"
-    "\n"
-    "フォルダーのカードファイル（*.ini）をまとめて扱います。フォルダーを省くと\n"
-    "このコマンドのあるフォルダーです（エディターと同じ）。\n"
-    "\n"
-    "コマンド:\n"
-    "  list [フォルダー]\n"
-    "      カードをID順に一覧表示します。\n"
-    "  export [フォルダー] --csv ファイル [--json ファイル]\n"
-    "      全カードをCSVやJSONに書き出します。\n"
-    "  check [フォルダー]\n"
-    "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
-    "  import ファイル.csv [フォルダー] [--dry-run]\n"
-    "      CSVのカードをエディターの保存と同じに書き込みます。\n"
-    "\n"
-    "各コマンドの説明: velmar-cards <コマンド> --help\n";
+constexpr const char* kMainHelp = "使い方: velmar-cards <コマンド> [引数]\n"
+                                  "\n"
+                                  "フォルダーのカードファイル（*.ini）をまとめて扱います。フォルダーを省くと\n"
+                                  "このコマンドのあるフォルダーです（エディターと同じ）。\n"
+                                  "\n"
+                                  "コマンド:\n"
+                                  "  list [フォルダー]\n"
+                                  "      カードをID順に一覧表示します。\n"
+                                  "  export [フォルダー] --csv ファイル [--json ファイル]\n"
+                                  "      全カードをCSVやJSONに書き出します。\n"
+                                  "  check [フォルダー]\n"
+                                  "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
+                                  "  import ファイル.csv [フォルダー] [--dry-run]\n"
+                                  "      CSVのカードをエディターの保存と同じに書き込みます。\n"
+                                  "\n"
+                                  "各コマンドの説明: velmar-cards <コマンド> --help\n";
 
-constexpr const char* kListHelp =
-    "使い方: velmar-cards list [フォルダー]\n"
-    "\n"
-    "カードファイル（*.ini）を1枚1行、ID順に表示します。列は export と同じ名前で、\n"
-    "どのカードでも空の列は省きます。値はエディターが読み込むとおりです。\n"
-    "\n"
-    "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーを読めない\n";
+constexpr const char* kListHelp = "使い方: velmar-cards list [フォルダー]\n"
+                                  "\n"
+                                  "カードファイル（*.ini）を1枚1行、ID順に表示します。列は export と同じ名前で、\n"
+                                  "どのカードでも空の列は省きます。値はエディターが読み込むとおりです。\n"
+                                  "\n"
+                                  "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーを読めない\n";
 
-constexpr const char* kExportHelp =
-    "使い方: velmar-cards export [フォルダー] --csv ファイル [--json ファイル]\n"
-    "\n"
-    "全カードを1枚1行（CSV）か1つのオブジェクト（JSON）に書き出します。\n"
-    "列: ID, rare, maxlv, minlv, super, Lv1.HP, Lv1.P, Lv1.1, Lv1.S, Lv1.2, … Lv4.2\n"
-    "値はエディターが読み込むとおりです。super は 0〜3、エディターが選択を変えない\n"
-    "値（ないか 0〜3 でない）のときは空です。\n"
-    "CSVはBOM付きUTF-8、改行はCR LF、RFC 4180の引用です。ファイルに「-」で標準出力。\n"
-    "\n"
-    "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーかファイルのエラー\n";
+constexpr const char* kExportHelp = "使い方: velmar-cards export [フォルダー] --csv ファイル [--json ファイル]\n"
+                                    "\n"
+                                    "全カードを1枚1行（CSV）か1つのオブジェクト（JSON）に書き出します。\n"
+                                    "列: ID, rare, maxlv, minlv, super, Lv1.HP, Lv1.P, Lv1.1, Lv1.S, Lv1.2, … Lv4.2\n"
+                                    "値はエディターが読み込むとおりです。super は 0〜3、エディターが選択を変えない\n"
+                                    "値（ないか 0〜3 でない）のときは空です。\n"
+                                    "CSVはBOM付きUTF-8、改行はCR LF、RFC 4180の引用です。ファイルに「-」で標準出力。\n"
+                                    "\n"
+                                    "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーかファイルのエラー\n";
 
-constexpr const char* kCheckHelp =
-    "使い方: velmar-cards check [フォルダー]\n"
-    "\n"
-    "Windowsのプログラムやエディターがファイルの内容と違って読むところを、カードごとに\n"
-    "「ファイル:行: 内容」の形で挙げます: 255バイトを超える値、Shift-JIS（コードページ932）\n"
-    "でないバイト、0〜3でない super、範囲や効果が分からない・3つに分かれない S、1のない P、\n"
-    "2のない S、HPのないレベルのキー、2回目の見出しやキー、エディターの知らない見出しやキー\n"
-    "（次の保存で消えます）、エディターがIDとして受け付けないファイル名など。\n"
-    "\n"
-    "終了コード: 0 問題なし、1 問題あり、2 フォルダーを読めない\n";
+constexpr const char* kCheckHelp
+    = "使い方: velmar-cards check [フォルダー]\n"
+      "\n"
+      "Windowsのプログラムやエディターがファイルの内容と違って読むところを、カードごとに\n"
+      "「ファイル:行: 内容」の形で挙げます: 255バイトを超える値、Shift-JIS（コードページ932）\n"
+      "でないバイト、0〜3でない super、範囲や効果が分からない・3つに分かれない S、1のない P、\n"
+      "2のない S、HPのないレベルのキー、2回目の見出しやキー、エディターの知らない見出しやキー\n"
+      "（次の保存で消えます）、エディターがIDとして受け付けないファイル名など。\n"
+      "\n"
+      "終了コード: 0 問題なし、1 問題あり、2 フォルダーを読めない\n";
 
-constexpr const char* kImportHelp =
-    "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run]\n"
-    "\n"
-    "CSV（export の形、BOMはあってもなくても可）のカードをフォルダーに書き込みます。\n"
-    "まず全行をエディターの保存と同じ決まり（ID、Shift-JIS、制御文字、255バイト）で\n"
-    "確かめ、1つでも問題があれば何も書き込まず、問題をすべて行と列で示します。\n"
-    "変わったカードだけをエディターの保存と同じバイトで書き込み、変わらないカードには\n"
-    "触れません。--dry-run は結果を示すだけで何も書き込みません。\n"
-    "\n"
-    "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、2 ファイルやフォルダーのエラー\n";
+constexpr const char* kImportHelp
+    = "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run]\n"
+      "\n"
+      "CSV（export の形、BOMはあってもなくても可）のカードをフォルダーに書き込みます。\n"
+      "まず全行をエディターの保存と同じ決まり（ID、Shift-JIS、制御文字、255バイト）で\n"
+      "確かめ、1つでも問題があれば何も書き込まず、問題をすべて行と列で示します。\n"
+      "変わったカードだけをエディターの保存と同じバイトで書き込み、変わらないカードには\n"
+      "触れません。--dry-run は結果を示すだけで何も書き込みません。\n"
+      "\n"
+      "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、2 ファイルやフォルダーのエラー\n";
 
 void print(std::FILE* to, std::string_view text) { std::fwrite(text.data(), 1, text.size(), to); }
 
@@ -114,8 +111,8 @@ std::optional<std::string> parse(int argc, char** argv, bool takesFiles, bool ta
             args.help = true;
         } else if (takesDryRun && arg == "--dry-run") {
             args.dryRun = true;
-        } else if (takesFiles && (arg == "--csv" || arg == "--json" || arg.starts_with("--csv=")
-                                  || arg.starts_with("--json="))) {
+        } else if (takesFiles
+                   && (arg == "--csv" || arg == "--json" || arg.starts_with("--csv=") || arg.starts_with("--json="))) {
             const bool isCsv = arg.starts_with("--csv");
             const auto eq = arg.find('=');
             std::string file;

@@ -74,8 +74,8 @@ void BM_command_list(benchmark::State& state) { runCommand(state, {"list", cardS
 void BM_command_export_csv_json(benchmark::State& state)
 {
     const bench::ScratchFolder out;
-    runCommand(state, {"export", cardSet().folder.path(), "--csv", out.file("cards.csv"), "--json",
-                       out.file("cards.json")});
+    runCommand(
+        state, {"export", cardSet().folder.path(), "--csv", out.file("cards.csv"), "--json", out.file("cards.json")});
 }
 void BM_command_check(benchmark::State& state) { runCommand(state, {"check", cardSet().folder.path()}); }
 BENCHMARK(BM_command_list)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -129,7 +129,8 @@ std::string profileText(std::size_t bytes)
 struct LargeFile {
     bench::ScratchFolder folder;
     std::string path;
-    explicit LargeFile(std::size_t bytes) : path(folder.file("profile.ini"))
+    explicit LargeFile(std::size_t bytes)
+        : path(folder.file("profile.ini"))
     {
         bench::writeBytes(path, profileText(bytes));
     }
@@ -158,10 +159,7 @@ void BM_GetINIData_Size(benchmark::State& state)
     state.SetComplexityN(size);
     state.SetBytesProcessed(std::int64_t(state.iterations()) * size);
 }
-BENCHMARK(BM_GetINIData_Size)
-    ->RangeMultiplier(2)
-    ->Range(64 << 10, 1 << 20)
-    ->Complexity(benchmark::oN);
+BENCHMARK(BM_GetINIData_Size)->RangeMultiplier(2)->Range(64 << 10, 1 << 20)->Complexity(benchmark::oN);
 
 void BM_SetINIData_Size(benchmark::State& state)
 {
@@ -181,11 +179,7 @@ void BM_SetINIData_Size(benchmark::State& state)
     state.SetComplexityN(size);
     state.SetBytesProcessed(std::int64_t(state.iterations()) * size);
 }
-BENCHMARK(BM_SetINIData_Size)
-    ->RangeMultiplier(2)
-    ->Range(64 << 10, 1 << 20)
-    ->Complexity(benchmark::oN)
-    ->UseRealTime();
+BENCHMARK(BM_SetINIData_Size)->RangeMultiplier(2)->Range(64 << 10, 1 << 20)->Complexity(benchmark::oN)->UseRealTime();
 
 // ------------------------------------------------------------------ Load reads once
 //
@@ -202,7 +196,7 @@ void readPlain(const std::string& path, std::string& buffer)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         std::abort();
-    struct stat st {};
+    struct stat st { };
     ::fstat(fd, &st);
     buffer.resize(std::size_t(st.st_size));
     if (::read(fd, buffer.data(), buffer.size()) != ssize_t(buffer.size()))

@@ -27,7 +27,7 @@ namespace {
 
 long long monotonicNs()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return (long long)now.tv_sec * 1000000000LL + now.tv_nsec;
 }
@@ -120,12 +120,10 @@ int main(int argc, char** argv)
         }
     std::printf("%-18s %5s %10s %10s %10s\n", "program", "runs", "median ms", "min ms", "max ms");
     for (size_t p = 0; p < programs.size(); ++p)
-        std::printf("%-18s %5d %10.2f %10.2f %10.2f\n", baseName(programs[p]).c_str(), runs,
-                    median(times[p]), *std::min_element(times[p].begin(), times[p].end()),
-                    *std::max_element(times[p].begin(), times[p].end()));
+        std::printf("%-18s %5d %10.2f %10.2f %10.2f\n", baseName(programs[p]).c_str(), runs, median(times[p]),
+            *std::min_element(times[p].begin(), times[p].end()), *std::max_element(times[p].begin(), times[p].end()));
     const double ratio = median(times[0]) / median(times[1]);
-    std::printf("ratio %s / %s (medians): %.3f", baseName(programs[0]).c_str(), baseName(programs[1]).c_str(),
-                ratio);
+    std::printf("ratio %s / %s (medians): %.3f", baseName(programs[0]).c_str(), baseName(programs[1]).c_str(), ratio);
     if (!checkLimit) {
         std::printf("\n");
         return 0;

@@ -27,7 +27,7 @@ public:
                 QMetaObject::invokeMethod(
                     qApp,
                     [] {
-                        timespec now {};
+                        timespec now{};
                         clock_gettime(CLOCK_MONOTONIC, &now);
                         std::printf("shown %lld\n", (long long)now.tv_sec * 1000000000LL + now.tv_nsec);
                         std::fflush(stdout);

@@ -170,10 +170,7 @@ int compose(const std::vector<Entry>& entries, std::string& content)
 
 }  // namespace
 
-std::string AddBackslash(std::string path)
-{
-    return path.empty() ? path : profile::joinPath(path, "");
-}
+std::string AddBackslash(std::string path) { return path.empty() ? path : profile::joinPath(path, ""); }
 
 std::string cardFilePath(const std::string& programFolder, const std::string& id)
 {
@@ -182,9 +179,8 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
 
 CardProblem checkCardId(std::string_view id)
 {
-    const auto refuse = [&](const std::string& why) {
-        return "ID" + quoted(id) + "はカードのファイル名に使えません：" + why;
-    };
+    const auto refuse
+        = [&](const std::string& why) { return "ID" + quoted(id) + "はカードのファイル名に使えません：" + why; };
     for (std::size_t pos = 0; pos < id.size();) {
         char32_t c;
         pos += profile::decodeUtf8(id, pos, c);
@@ -210,8 +206,9 @@ CardProblem readCard(const std::string& path, Card& card)
     case ENOENT: card = Card{}; return std::nullopt;  // a card that does not exist yet is empty
     case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
     case EINVAL: return cannotRead(path, "通常のファイルではありません。");
-    case EFBIG: return cannotRead(path, "カードのファイルにしては大きすぎます（"
-                                            + std::to_string(kMaxCardFileBytes >> 20) + " MB超）。");
+    case EFBIG:
+        return cannotRead(
+            path, "カードのファイルにしては大きすぎます（" + std::to_string(kMaxCardFileBytes >> 20) + " MB超）。");
     case ENOMEM: return cannotRead(path, "メモリが足りません。");
     default: return cannotRead(path, systemReason(err));
     }
@@ -223,21 +220,59 @@ CardProblem readCard(const std::string& path, Card& card)
         // The names are sorted out once, for every card read after.
         using Lookup = profile::ProfileText::Lookup;
         static const profile::ProfileText::PreparedLookups cardKeys(std::array<Lookup, 24>{
-            Lookup{"head"sv, "rare"sv}, {"head"sv, "maxlv"sv}, {"head"sv, "minlv"sv}, {"head"sv, "super"sv},
-            {"Lv1"sv, "HP"sv}, {"Lv1"sv, "P"sv}, {"Lv1"sv, "S"sv}, {"Lv1"sv, "1"sv}, {"Lv1"sv, "2"sv},
-            {"Lv2"sv, "HP"sv}, {"Lv2"sv, "P"sv}, {"Lv2"sv, "S"sv}, {"Lv2"sv, "1"sv}, {"Lv2"sv, "2"sv},
-            {"Lv3"sv, "HP"sv}, {"Lv3"sv, "P"sv}, {"Lv3"sv, "S"sv}, {"Lv3"sv, "1"sv}, {"Lv3"sv, "2"sv},
-            {"Lv4"sv, "HP"sv}, {"Lv4"sv, "P"sv}, {"Lv4"sv, "S"sv}, {"Lv4"sv, "1"sv}, {"Lv4"sv, "2"sv},
+            Lookup{"head"sv, "rare"sv},
+            {"head"sv, "maxlv"sv},
+            {"head"sv, "minlv"sv},
+            {"head"sv, "super"sv},
+            {"Lv1"sv, "HP"sv},
+            {"Lv1"sv, "P"sv},
+            {"Lv1"sv, "S"sv},
+            {"Lv1"sv, "1"sv},
+            {"Lv1"sv, "2"sv},
+            {"Lv2"sv, "HP"sv},
+            {"Lv2"sv, "P"sv},
+            {"Lv2"sv, "S"sv},
+            {"Lv2"sv, "1"sv},
+            {"Lv2"sv, "2"sv},
+            {"Lv3"sv, "HP"sv},
+            {"Lv3"sv, "P"sv},
+            {"Lv3"sv, "S"sv},
+            {"Lv3"sv, "1"sv},
+            {"Lv3"sv, "2"sv},
+            {"Lv4"sv, "HP"sv},
+            {"Lv4"sv, "P"sv},
+            {"Lv4"sv, "S"sv},
+            {"Lv4"sv, "1"sv},
+            {"Lv4"sv, "2"sv},
         });
         // The values go straight into the card; out of memory, none has changed.
         std::string super;
         LevelBuffer& lv = card.Levels;
         const std::array<std::string*, 24> values{
-            &card.Rarity, &card.MaxLv, &card.MinLv, &super,
-            &lv[0].MaxHP, &lv[0].Power, &lv[0].ExtWazaSpec, &lv[0].NomalWaza, &lv[0].ExtWaza,
-            &lv[1].MaxHP, &lv[1].Power, &lv[1].ExtWazaSpec, &lv[1].NomalWaza, &lv[1].ExtWaza,
-            &lv[2].MaxHP, &lv[2].Power, &lv[2].ExtWazaSpec, &lv[2].NomalWaza, &lv[2].ExtWaza,
-            &lv[3].MaxHP, &lv[3].Power, &lv[3].ExtWazaSpec, &lv[3].NomalWaza, &lv[3].ExtWaza,
+            &card.Rarity,
+            &card.MaxLv,
+            &card.MinLv,
+            &super,
+            &lv[0].MaxHP,
+            &lv[0].Power,
+            &lv[0].ExtWazaSpec,
+            &lv[0].NomalWaza,
+            &lv[0].ExtWaza,
+            &lv[1].MaxHP,
+            &lv[1].Power,
+            &lv[1].ExtWazaSpec,
+            &lv[1].NomalWaza,
+            &lv[1].ExtWaza,
+            &lv[2].MaxHP,
+            &lv[2].Power,
+            &lv[2].ExtWazaSpec,
+            &lv[2].NomalWaza,
+            &lv[2].ExtWaza,
+            &lv[3].MaxHP,
+            &lv[3].Power,
+            &lv[3].ExtWazaSpec,
+            &lv[3].NomalWaza,
+            &lv[3].ExtWaza,
         };
         profile::ProfileText(std::move(bytes)).getAll(cardKeys, values);
         card.SuperMode = superModeFromText(super);
@@ -255,7 +290,7 @@ CardProblem writeCard(const std::string& path, const Card& card)
     if (auto problem = unwritableText(entries))
         return problem;
 
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return cannotSave(path, "同じ名前のフォルダーがあります。");
@@ -268,7 +303,7 @@ CardProblem writeCard(const std::string& path, const Card& card)
     }
 
     const std::string folder = folderOf(path);
-    if (struct stat dir {}; ::stat(folder.c_str(), &dir) == 0 && !hasWriteBits(dir))
+    if (struct stat dir{}; ::stat(folder.c_str(), &dir) == 0 && !hasWriteBits(dir))
         return cannotSave(path, "フォルダーが読み取り専用です。");
 
     // The card is composed in memory by the profile writer's own rules and

@@ -12,9 +12,9 @@
 #include <vector>
 
 struct Card {
-    std::string Rarity;  // "rare"
-    std::string MaxLv;   // "maxlv"
-    std::string MinLv;   // "minlv"
+    std::string Rarity;            // "rare"
+    std::string MaxLv;             // "maxlv"
+    std::string MinLv;             // "minlv"
     std::optional<int> SuperMode;  // "super", 0 to 3; none when missing or not such a number
     LevelBuffer Levels;
 };

@@ -20,14 +20,12 @@ std::vector<std::string_view> splitAtSlashes(std::string_view text)
 std::size_t lastCharacterLength(std::string_view text)
 {
     std::size_t start = text.size() - 1;
-    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80
-           && text.size() - start < 4)
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 && text.size() - start < 4)
         --start;
     return text.size() - start;
 }
 
-template <std::size_t N>
-int indexOf(const std::array<std::string_view, N>& codes, std::string_view code)
+template <std::size_t N> int indexOf(const std::array<std::string_view, N>& codes, std::string_view code)
 {
     for (std::size_t i = 0; i < N; ++i)
         if (codes[i] == code)
@@ -35,8 +33,7 @@ int indexOf(const std::array<std::string_view, N>& codes, std::string_view code)
     return -1;
 }
 
-template <std::size_t N>
-std::string_view codeAt(const std::array<std::string_view, N>& codes, int index)
+template <std::size_t N> std::string_view codeAt(const std::array<std::string_view, N>& codes, int index)
 {
     // The lists never lose their selection; fall back to the first entry if one did.
     return index >= 0 && static_cast<std::size_t>(index) < N ? codes[index] : codes[0];
@@ -69,8 +66,7 @@ bool decodeExtMoveSpec(std::string_view spec, ExtMoveFields& fields)
     std::string_view amount = parts[1];
     if (!amount.empty()) {
         const std::size_t letterLength = lastCharacterLength(amount);
-        if (const int effect = indexOf(kEffectLetters, amount.substr(amount.size() - letterLength));
-            effect >= 0)
+        if (const int effect = indexOf(kEffectLetters, amount.substr(amount.size() - letterLength)); effect >= 0)
             fields.effectIndex = effect;
         amount.remove_suffix(letterLength);
     }

@@ -63,14 +63,17 @@ const char* encodingName(profile::Encoding encoding)
 // A control character Save refuses (a tab it keeps).
 bool hasControlCharacter(std::string_view value)
 {
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
-    });
+    return std::any_of(value.begin(), value.end(),
+        [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F; });
 }
 
 class CardChecker {
 public:
-    CardChecker(std::string_view id, const std::string& bytes) : id_(id), text_(bytes) {}
+    CardChecker(std::string_view id, const std::string& bytes)
+        : id_(id)
+        , text_(bytes)
+    {
+    }
 
     std::vector<CheckFinding> run()
     {
@@ -84,7 +87,7 @@ public:
         for (int level = 1; level <= 4; ++level)
             checkLevel(level);
         std::stable_sort(findings_.begin(), findings_.end(),
-                         [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
+            [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
         return std::move(findings_);
     }
 
@@ -121,7 +124,8 @@ private:
             add(line.number, "見出し[" + line.section + "]は" + atLine(first->second)
                                  + "にもあります。最初のものだけが読まれ、この見出しの中のキーは読まれません。");
         else if (!knownSection(section_))
-            add(line.number, "見出し[" + line.section + "]はエディターの知らない見出しです。次の保存で中のキーとともに消えます。");
+            add(line.number,
+                "見出し[" + line.section + "]はエディターの知らない見出しです。次の保存で中のキーとともに消えます。");
     }
 
     void walkKey(const profile::ProfileLine& line)
@@ -141,7 +145,8 @@ private:
         }
         const auto [first, isFirst] = keyLines_.emplace(section_ + "\n" + key, line.number);
         if (!isFirst) {
-            add(line.number, "キー" + q(line.key) + "は" + atLine(first->second) + "にもあります。最初のものだけが読まれます。");
+            add(line.number,
+                "キー" + q(line.key) + "は" + atLine(first->second) + "にもあります。最初のものだけが読まれます。");
             return;
         }
         if (line.valueCp932Bytes > kReadLimit)
@@ -256,7 +261,9 @@ CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressRepor
     if (report.clean())
         report.summary += "問題はありません。";
     else
-        report.summary += "問題のあるカード: " + std::to_string(report.cardsWithFindings) + "枚"
-                          + (report.unreadable.empty() ? "" : "、読めないカード: " + std::to_string(report.unreadable.size()) + "枚");
+        report.summary
+            += "問題のあるカード: " + std::to_string(report.cardsWithFindings) + "枚"
+               + (report.unreadable.empty() ? ""
+                                            : "、読めないカード: " + std::to_string(report.unreadable.size()) + "枚");
     return report;
 }

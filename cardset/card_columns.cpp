@@ -14,8 +14,11 @@ std::array<CardColumn, kCardColumnCount> makeColumns()
         {"super", "head", "super", 0, CardField::SuperMode},
     }};
     const std::pair<const char*, CardField> levelKeys[] = {
-        {"HP", CardField::MaxHP},     {"P", CardField::Power},      {"1", CardField::NomalWaza},
-        {"S", CardField::ExtWazaSpec}, {"2", CardField::ExtWaza},
+        {"HP", CardField::MaxHP},
+        {"P", CardField::Power},
+        {"1", CardField::NomalWaza},
+        {"S", CardField::ExtWazaSpec},
+        {"2", CardField::ExtWaza},
     };
     std::size_t i = 5;
     for (int level = 1; level <= 4; ++level) {
@@ -27,8 +30,7 @@ std::array<CardColumn, kCardColumnCount> makeColumns()
 }
 
 // The text of a value held as text; nullptr for the super mode.
-template <class Row>
-auto* textOf(Row& row, const CardColumn& column)
+template <class Row> auto* textOf(Row& row, const CardColumn& column)
 {
     auto& card = row.card;
     if (column.level > 0) {

@@ -24,8 +24,8 @@ std::vector<const CardColumn*> readHeader(const CsvRecord& header, std::vector<I
         const auto it = std::find_if(all.begin(), all.end(), [&](const CardColumn& c) { return c.name == name; });
         if (it == all.end()) {
             problems.push_back({header.row, nullptr,
-                                std::to_string(i + 1) + "番目の列名「" + profile::sanitizeUtf8(name)
-                                    + "」はカードの列ではありません。"});
+                std::to_string(i + 1) + "番目の列名「" + profile::sanitizeUtf8(name)
+                    + "」はカードの列ではありません。"});
             columns.push_back(nullptr);
             continue;
         }
@@ -51,19 +51,19 @@ bool allEmpty(const CsvRecord& record)
 
 bool folderHasWriteBits(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
 }
 
 // Reads one row of the table into a card; problems for what is not text or
 // not a value the card can hold.
 bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& columns, CardRow& row,
-             std::vector<ImportProblem>& problems)
+    std::vector<ImportProblem>& problems)
 {
     if (record.fields.size() != columns.size()) {
         problems.push_back({record.row, nullptr,
-                            "列の数が見出しの行と違います（" + std::to_string(record.fields.size()) + "列、見出しは"
-                                + std::to_string(columns.size()) + "列）。"});
+            "列の数が見出しの行と違います（" + std::to_string(record.fields.size()) + "列、見出しは"
+                + std::to_string(columns.size()) + "列）。"});
         return false;
     }
     bool ok = true;
@@ -71,7 +71,7 @@ bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& colu
         std::string value = profile::sanitizeUtf8(record.fields[i]);
         if (value != record.fields[i]) {
             problems.push_back({record.row, columns[i],
-                                fieldOf(*columns[i]) + "にUTF-8の文字ではないバイトがあります（表はUTF-8で保存してください）。"});
+                fieldOf(*columns[i]) + "にUTF-8の文字ではないバイトがあります（表はUTF-8で保存してください）。"});
             ok = false;
         } else if (auto problem = setRowValue(row, *columns[i], std::move(value))) {
             problems.push_back({record.row, columns[i], std::move(*problem)});
@@ -106,7 +106,8 @@ std::string describe(const ImportProblem& problem)
 
 std::size_t ImportPlan::count(CardChange change) const
 {
-    return std::size_t(std::count_if(cards.begin(), cards.end(), [&](const ImportCard& c) { return c.change == change; }));
+    return std::size_t(
+        std::count_if(cards.begin(), cards.end(), [&](const ImportCard& c) { return c.change == change; }));
 }
 
 ImportPlan planImport(std::string_view csvText, const std::string& folder)
@@ -152,7 +153,7 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
 
         item.path = cardFilePath(folder, id);
         CardRow current{id, {}};
-        struct stat st {};
+        struct stat st { };
         const bool exists = ::stat(item.path.c_str(), &st) == 0;
         if (auto problem = readCard(item.path, current.card)) {
             problems.push_back({record.row, &idColumn(), problem->substr(0, problem->find('\n'))});
@@ -165,7 +166,8 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
             for (RefusedValue& refused : refusedValues(item.row.card))
                 problems.push_back({record.row, columnOf(refused.section, refused.key), std::move(refused.reason)});
             if (exists && (st.st_mode & 0222) == 0)
-                problems.push_back({record.row, &idColumn(), "カードファイル「" + item.path + "」が読み取り専用です。"});
+                problems.push_back(
+                    {record.row, &idColumn(), "カードファイル「" + item.path + "」が読み取り専用です。"});
             else if (!exists && !folderWritable)
                 problems.push_back({record.row, &idColumn(), "フォルダー「" + folder + "」が読み取り専用です。"});
         }

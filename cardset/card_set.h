@@ -9,7 +9,7 @@
 #include <vector>
 
 struct CardFile {
-    std::string id;    // the file name without ".ini"
+    std::string id;  // the file name without ".ini"
     std::string path;
 };
 

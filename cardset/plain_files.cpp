@@ -27,7 +27,7 @@ CardProblem writeOutputFile(const std::string& path, const std::string& content)
 
 CardProblem checkFolder(const std::string& folder)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(folder.c_str(), &st) != 0)
         return "フォルダー「" + folder + "」を開けませんでした：" + reason(errno);
     if (!S_ISDIR(st.st_mode))

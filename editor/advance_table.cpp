@@ -8,7 +8,8 @@ constexpr int kAdvanceCountAt = 34;  // 'hhea': numberOfHMetrics, uint16
 constexpr int kLongMetricSize = 4;   // 'hmtx': advanceWidth and lsb, uint16 each
 }  // namespace
 
-AdvanceTable::AdvanceTable(const QFont& font) : font_(QRawFont::fromFont(font))
+AdvanceTable::AdvanceTable(const QFont& font)
+    : font_(QRawFont::fromFont(font))
 {
     const QByteArray header = font_.fontTable("hhea");
     if (header.size() < kAdvanceCountAt + 2)

@@ -23,6 +23,6 @@ public:
 
 private:
     QRawFont font_;
-    QByteArray advances_;  // 'hmtx': advance (uint16) and left side bearing per glyph
+    QByteArray advances_;   // 'hmtx': advance (uint16) and left side bearing per glyph
     int advanceCount_ = 0;  // the glyphs after these share the last advance
 };

@@ -52,8 +52,8 @@ void ClassicFrame::paintEvent(QPaintEvent*)
         QStyleOption option;
         option.initFrom(this);
         const QRect captionBox(kCaptionIndent, 0, captionWidth, metrics.height());
-        style()->drawItemText(&painter, captionBox, Qt::AlignLeft | Qt::AlignTop | textFlags(this, option),
-                              palette(), isEnabled(), caption, QPalette::WindowText);
+        style()->drawItemText(&painter, captionBox, Qt::AlignLeft | Qt::AlignTop | textFlags(this, option), palette(),
+            isEnabled(), caption, QPalette::WindowText);
     }
 }
 
@@ -72,7 +72,7 @@ void ClassicButton::paintEvent(QPaintEvent*)
     baseline = std::min(baseline, contents.bottom() - metrics.underlinePos() - metrics.lineWidth() + 1);
     const QRect line(contents.left(), baseline - metrics.ascent(), contents.width(), metrics.height());
     style()->drawItemText(&painter, line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip | textFlags(this, option),
-                          option.palette, isEnabled(), text(), QPalette::ButtonText);
+        option.palette, isEnabled(), text(), QPalette::ButtonText);
 
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;

@@ -11,7 +11,10 @@ namespace {
 // box's text.
 class ComboBoxAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit ComboBoxAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    explicit ComboBoxAccessible(QComboBox* box)
+        : QAccessibleWidget(box, QAccessible::ComboBox)
+    {
+    }
 
     void* interface_cast(QAccessible::InterfaceType type) override
     {
@@ -48,14 +51,14 @@ public:
     int characterCount() const override { return int(entry().size()); }
     void selection(int, int* start, int* end) const override { *start = *end = 0; }
     int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
+    void addSelection(int, int) override { }
+    void removeSelection(int) override { }
+    void setSelection(int, int, int) override { }
     int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
+    void setCursorPosition(int) override { }
     QRect characterRect(int) const override { return {}; }
     int offsetAtPoint(const QPoint&) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
+    void scrollToSubstring(int, int) override { }
     QString attributes(int, int* start, int* end) const override
     {
         *start = 0;
@@ -80,7 +83,4 @@ QAccessibleInterface* comboBoxFactory(const QString& className, QObject* object)
 
 }  // namespace
 
-void reportComboBoxesByName()
-{
-    QAccessible::installFactory(comboBoxFactory);
-}
+void reportComboBoxesByName() { QAccessible::installFactory(comboBoxFactory); }

@@ -45,19 +45,14 @@ constexpr Line kLines[] = {
 };
 
 constexpr FieldControl kFieldControls[] = {
-    {"txtID", CardField::Id, "Label1"},
-    {"txtRarelity", CardField::Rarity, "Label2"},
-    {"txtMaxLv", CardField::MaxLv, "Label3"},
-    {"txtMinLv", CardField::MinLv, "Label4"},
-    {"cboSuperMode", CardField::SuperMode, ""},
-    {"txtMaxHP", CardField::MaxHP, "Label7"},
+    {"txtID", CardField::Id, "Label1"}, {"txtRarelity", CardField::Rarity, "Label2"},
+    {"txtMaxLv", CardField::MaxLv, "Label3"}, {"txtMinLv", CardField::MinLv, "Label4"},
+    {"cboSuperMode", CardField::SuperMode, ""}, {"txtMaxHP", CardField::MaxHP, "Label7"},
     {"txtNomalWaza", CardField::NomalWaza, ""},  // "！"
     {"txtPower", CardField::Power, ""},          // "P"
     {"txtExtWaza", CardField::ExtWaza, ""},      // "●"
-    {"cboExWaza1", CardField::ExtRange, ""},
-    {"txtExtWaza2", CardField::ExtAmount, ""},
-    {"cboExtWaza2", CardField::ExtEffect, ""},
-    {"txtExtWaza3", CardField::ExtCount, ""},    // "コ"
+    {"cboExWaza1", CardField::ExtRange, ""}, {"txtExtWaza2", CardField::ExtAmount, ""},
+    {"cboExtWaza2", CardField::ExtEffect, ""}, {"txtExtWaza3", CardField::ExtCount, ""},  // "コ"
 };
 
 constexpr const char* kSuperMode[] = {
@@ -68,7 +63,13 @@ constexpr const char* kSuperMode[] = {
 };
 
 constexpr const char* kReach[] = {
-    "通常", "一つ飛び", "二つ飛び", "どこでも", "どこでもモンスター", "馬飛び", "それ以外",
+    "通常",
+    "一つ飛び",
+    "二つ飛び",
+    "どこでも",
+    "どこでもモンスター",
+    "馬飛び",
+    "それ以外",
 };
 
 }  // namespace

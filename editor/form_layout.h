@@ -13,7 +13,7 @@ namespace form_layout {
 enum class Kind { Label, TextBox, Button, Frame, ComboBox, Option };
 
 struct Control {
-    const char* name;       // objectName; the four level options share "optLv"
+    const char* name;  // objectName; the four level options share "optLv"
     Kind kind;
     const char* container;  // "" for the window itself
     const char* text;

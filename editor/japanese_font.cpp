@@ -34,8 +34,8 @@ void condenseToFit(QComboBox* box)
     option.initFrom(box);
     option.rect = QRect(QPoint(), box->size());
     // Styles draw the entry one pixel inside the edit field on either side.
-    const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box)
-                         .width() - 2;
+    const int room
+        = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width() - 2;
     // The widest entry, from the font's advance table; measured for real,
     // every entry's glyphs would be loaded only to be compared.
     QString widest;

@@ -14,7 +14,9 @@ namespace {
 class DeferredStandardIcon : public QIconEngine {
 public:
     DeferredStandardIcon(const QStyle* style, QStyle::StandardPixmap which, bool rightToLeft)
-        : style_(style), which_(which), rightToLeft_(rightToLeft)
+        : style_(style)
+        , which_(which)
+        , rightToLeft_(rightToLeft)
     {
     }
 
@@ -61,8 +63,7 @@ private:
 
 }  // namespace
 
-QIcon LazyStyleIcons::standardIcon(StandardPixmap standardIcon, const QStyleOption* option,
-                                   const QWidget* widget) const
+QIcon LazyStyleIcons::standardIcon(StandardPixmap standardIcon, const QStyleOption* option, const QWidget* widget) const
 {
     if (standardIcon == SP_ToolBarHorizontalExtensionButton || standardIcon == SP_ToolBarVerticalExtensionButton) {
         const bool rightToLeft = option ? option->direction == Qt::RightToLeft

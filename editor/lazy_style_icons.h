@@ -12,5 +12,5 @@ public:
     using QProxyStyle::QProxyStyle;
 
     QIcon standardIcon(StandardPixmap standardIcon, const QStyleOption* option = nullptr,
-                       const QWidget* widget = nullptr) const override;
+        const QWidget* widget = nullptr) const override;
 };

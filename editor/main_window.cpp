@@ -52,7 +52,8 @@ QWidget* makeRule(const form_layout::Line& line, QWidget* container)
 }  // namespace
 
 frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
-    : QMainWindow(parent), programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
+    : QMainWindow(parent)
+    , programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
 {
     reportProblem = [this](const QString& message) {
         QMessageBox box(QMessageBox::Warning, form_layout::kCaption, message, QMessageBox::Ok, this);
@@ -70,8 +71,7 @@ frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
 QWidget* frmVelmar::createControl(const form_layout::Control& c, QWidget* container)
 {
     switch (c.kind) {
-    case form_layout::Kind::Label:
-        return new QLabel(qs(c.text), container);
+    case form_layout::Kind::Label: return new QLabel(qs(c.text), container);
     case form_layout::Kind::TextBox: {
         auto* box = new QLineEdit(qs(c.text), container);
         fallBackAsTyped(box);
@@ -82,10 +82,8 @@ QWidget* frmVelmar::createControl(const form_layout::Control& c, QWidget* contai
         button->setAutoDefault(false);
         return button;
     }
-    case form_layout::Kind::Frame:
-        return new ClassicFrame(qs(c.text), container);
-    case form_layout::Kind::ComboBox:
-        return new ListOnOpenComboBox(container);
+    case form_layout::Kind::Frame: return new ClassicFrame(qs(c.text), container);
+    case form_layout::Kind::ComboBox: return new ListOnOpenComboBox(container);
     case form_layout::Kind::Option: {
         auto* option = new QRadioButton(qs(c.text), container);
         const int index = int(optLv->buttons().size());
@@ -196,8 +194,8 @@ bool frmVelmar::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FocusIn) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         QAbstractButton* selected = optLv->checkedButton();
-        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && selected
-            && watched != selected && optLv->buttons().contains(watched)) {
+        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && selected && watched != selected
+            && optLv->buttons().contains(watched)) {
             selected->setFocus(reason);
             return true;
         }
@@ -286,10 +284,7 @@ void frmVelmar::cmdClear_Click()
     txtID->selectAll();
 }
 
-std::string frmVelmar::cardPath() const
-{
-    return cardFilePath(programFolder_, text(txtID));
-}
+std::string frmVelmar::cardPath() const { return cardFilePath(programFolder_, text(txtID)); }
 
 bool frmVelmar::refusedId()
 {

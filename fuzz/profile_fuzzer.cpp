@@ -103,10 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Code page 932 has one code for some pairs of characters (the cent
         // sign U+00A2 is stored as 0x8191, which reads as U+FFE0): what comes
         // back is the value as the file's code page holds it.
-        if (isName(section, ']') && isName(key, '=') && (value.empty() || holdsAsIs(value))
-            && stored && stored->size() <= 255 && back != profile::cp932ToUtf8(*stored)) {
-            std::fprintf(stderr, "wrote [%s] %s=%s, read back %s\n", section.c_str(), key.c_str(),
-                         value.c_str(), back.c_str());
+        if (isName(section, ']') && isName(key, '=') && (value.empty() || holdsAsIs(value)) && stored
+            && stored->size() <= 255 && back != profile::cp932ToUtf8(*stored)) {
+            std::fprintf(
+                stderr, "wrote [%s] %s=%s, read back %s\n", section.c_str(), key.c_str(), value.c_str(), back.c_str());
             std::abort();
         }
     }

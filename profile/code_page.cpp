@@ -11,9 +11,14 @@ namespace {
 // short conversion, and a read converts a few names and one value).
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) iconv_close(cd_);
+    Converter(const char* to, const char* from)
+        : cd_(iconv_open(to, from))
+    {
+    }
+    ~Converter()
+    {
+        if (ok())
+            iconv_close(cd_);
     }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
@@ -22,8 +27,10 @@ public:
 
     // Converts as much of [in, in+inLeft) as it can into [out, out+outLeft);
     // advances the pointers. Returns 0 on success, else the errno of the stop.
-    int run(const char*& in, std::size_t& inLeft, char*& out, std::size_t& outLeft) {
-        if (!ok()) return EINVAL;
+    int run(const char*& in, std::size_t& inLeft, char*& out, std::size_t& outLeft)
+    {
+        if (!ok())
+            return EINVAL;
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         char* src = const_cast<char*>(in);  // iconv's prototype is not const-correct
         std::size_t r = iconv(cd_, &src, &inLeft, &out, &outLeft);
@@ -36,7 +43,8 @@ private:
     iconv_t cd_;
 };
 
-Converter& toCp932() {
+Converter& toCp932()
+{
     thread_local Converter c("CP932", "UTF-8");
     return c;
 }
@@ -44,20 +52,23 @@ Converter& toCp932() {
 // To the C library's own wide characters (UCS-4 in the machine's byte
 // order): one conversion step, where code page 932 to UTF-8 takes two (iconv
 // goes through UCS-4 anyway); the UTF-8 is written here.
-Converter& fromCp932() {
+Converter& fromCp932()
+{
     thread_local Converter c("WCHAR_T", "CP932");
     return c;
 }
 
 // Writes `c` as UTF-8 at `out` (room for four bytes); returns the end.
-inline char* putUtf8(char* out, char32_t c) {
+inline char* putUtf8(char* out, char32_t c)
+{
     if (c - 0x800 < 0xD800 - 0x800 || c - 0xE000 < 0x10000 - 0xE000) {  // most Japanese text
         *out++ = static_cast<char>(0xE0 | (c >> 12));
         *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         *out++ = static_cast<char>(0x80 | (c & 0x3F));
         return out;
     }
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacementChar;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        c = kReplacementChar;
     if (c < 0x80) {
         *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
@@ -77,7 +88,8 @@ inline char* putUtf8(char* out, char32_t c) {
 }
 
 // Position of the first invalid UTF-8 sequence, or npos.
-std::size_t firstInvalidUtf8(std::string_view s) {
+std::size_t firstInvalidUtf8(std::string_view s)
+{
     std::size_t pos = 0;
     while (pos < s.size()) {
         unsigned char b = static_cast<unsigned char>(s[pos]);
@@ -87,7 +99,8 @@ std::size_t firstInvalidUtf8(std::string_view s) {
         }
         char32_t c;
         std::size_t n = decodeUtf8(s, pos, c);
-        if (c == kReplacementChar && n == 1) return pos;
+        if (c == kReplacementChar && n == 1)
+            return pos;
         pos += n;
     }
     return std::string_view::npos;
@@ -95,7 +108,8 @@ std::size_t firstInvalidUtf8(std::string_view s) {
 
 }  // namespace
 
-std::size_t decodeUtf8(std::string_view s, std::size_t pos, char32_t& out) {
+std::size_t decodeUtf8(std::string_view s, std::size_t pos, char32_t& out)
+{
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     unsigned char b = byte(pos);
     out = kReplacementChar;
@@ -115,19 +129,24 @@ std::size_t decodeUtf8(std::string_view s, std::size_t pos, char32_t& out) {
     } else {
         return 1;
     }
-    if (s.size() - pos < len) return 1;
+    if (s.size() - pos < len)
+        return 1;
     for (std::size_t i = 1; i < len; ++i) {
         unsigned char t = byte(pos + i);
-        if ((t & 0xC0) != 0x80) return 1;
+        if ((t & 0xC0) != 0x80)
+            return 1;
         c = (c << 6) | (t & 0x3F);
     }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 1;
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 1;
     out = c;
     return len;
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacementChar;
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        c = kReplacementChar;
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -145,12 +164,14 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
-std::optional<char32_t> firstUnencodable(std::string_view utf8) {
+std::optional<char32_t> firstUnencodable(std::string_view utf8)
+{
     Converter& conv = toCp932();
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t c;
         const std::size_t n = decodeUtf8(utf8, pos, c);
-        if (c == kReplacementChar && n == 1) return kReplacementChar;  // not valid UTF-8
+        if (c == kReplacementChar && n == 1)
+            return kReplacementChar;  // not valid UTF-8
         if (c >= 0x80) {
             // One character at a time, so a character that converts to
             // nothing is seen as well as one that does not convert.
@@ -159,27 +180,32 @@ std::optional<char32_t> firstUnencodable(std::string_view utf8) {
             std::size_t inLeft = n;
             char* out = buffer;
             std::size_t outLeft = sizeof buffer;
-            if (conv.run(in, inLeft, out, outLeft) != 0 || outLeft == sizeof buffer) return c;
+            if (conv.run(in, inLeft, out, outLeft) != 0 || outLeft == sizeof buffer)
+                return c;
         }
         pos += n;
     }
     return std::nullopt;
 }
 
-std::optional<std::string> utf8ToCp932(std::string_view utf8) {
-    if (firstUnencodable(utf8)) return std::nullopt;
+std::optional<std::string> utf8ToCp932(std::string_view utf8)
+{
+    if (firstUnencodable(utf8))
+        return std::nullopt;
     // Every character takes at most as many bytes in code page 932 as in UTF-8.
     std::string result(utf8.size(), '\0');
     const char* in = utf8.data();
     std::size_t inLeft = utf8.size();
     char* out = result.data();
     std::size_t outLeft = result.size();
-    if (toCp932().run(in, inLeft, out, outLeft) != 0) return std::nullopt;
+    if (toCp932().run(in, inLeft, out, outLeft) != 0)
+        return std::nullopt;
     result.resize(result.size() - outLeft);
     return result;
 }
 
-std::span<const LookAlike> cp932LookAlikes() {
+std::span<const LookAlike> cp932LookAlikes()
+{
     // What iconv's CP932 (and Windows) makes of them; a test checks that no
     // other character of the Basic Multilingual Plane changes on the way.
     static constexpr LookAlike kLookAlikes[] = {
@@ -196,12 +222,15 @@ std::span<const LookAlike> cp932LookAlikes() {
     return kLookAlikes;
 }
 
-std::string cp932ToUtf8(std::string_view bytes, bool* allValid) {
+std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
+{
     // Plain ASCII is itself in code page 932: no conversion needed.
     bool ascii = true;
-    for (char b : bytes) ascii &= static_cast<unsigned char>(b) < 0x80;
+    for (char b : bytes)
+        ascii &= static_cast<unsigned char>(b) < 0x80;
     if (ascii) {
-        if (allValid) *allValid = true;
+        if (allValid)
+            *allValid = true;
         return std::string(bytes);
     }
     std::string result(cp932ToUtf8Room(bytes.size()), '\0');
@@ -209,8 +238,10 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid) {
     return result;
 }
 
-char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid) {
-    if (allValid) *allValid = true;
+char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid)
+{
+    if (allValid)
+        *allValid = true;
     // One input byte never gives more than three bytes of UTF-8 (U+FFFD or
     // a half-width katakana; a character beyond U+FFFF would take two), so
     // the room is fixed, with room for the last character's four.
@@ -225,11 +256,13 @@ char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid) {
         const int err = conv.run(in, inLeft, out, outLeft);
         for (const wchar_t* w = wide; w < reinterpret_cast<const wchar_t*>(out); ++w)
             utf8 = putUtf8(utf8, static_cast<char32_t>(*w));
-        if (err == 0 || err == E2BIG) continue;
+        if (err == 0 || err == E2BIG)
+            continue;
         // Stopped at a byte that starts no valid character: emit U+FFFD for
         // the character Windows would see there (one or two bytes).
         const std::size_t skip = cp932CharLength(bytes, static_cast<std::size_t>(in - bytes.data()));
-        if (allValid) *allValid = false;
+        if (allValid)
+            *allValid = false;
         utf8 = putUtf8(utf8, kReplacementChar);
         in += skip;
         inLeft -= skip;
@@ -237,24 +270,31 @@ char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid) {
     return utf8;
 }
 
-std::size_t cp932Width(char32_t c) {
-    if (c < 0x80) return 1;
+std::size_t cp932Width(char32_t c)
+{
+    if (c < 0x80)
+        return 1;
     std::string utf8;
     appendUtf8(utf8, c);
-    if (utf8 == "\xEF\xBF\xBD" && c != kReplacementChar) return 0;
+    if (utf8 == "\xEF\xBF\xBD" && c != kReplacementChar)
+        return 0;
     char buffer[8];
     const char* in = utf8.data();
     std::size_t inLeft = utf8.size();
     char* out = buffer;
     std::size_t outLeft = sizeof buffer;
-    if (toCp932().run(in, inLeft, out, outLeft) != 0) return 0;
+    if (toCp932().run(in, inLeft, out, outLeft) != 0)
+        return 0;
     return sizeof buffer - outLeft;
 }
 
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian, bool* allValid) {
-    if (allValid) *allValid = true;
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian, bool* allValid)
+{
+    if (allValid)
+        *allValid = true;
     const auto damaged = [&] {
-        if (allValid) *allValid = false;
+        if (allValid)
+            *allValid = false;
         return kReplacementChar;
     };
     std::string result;
@@ -277,11 +317,13 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian, bool* allValid) 
         }
         appendUtf8(result, (u >= 0xD800 && u <= 0xDFFF) ? damaged() : u);
     }
-    if (bytes.size() % 2) appendUtf8(result, damaged());
+    if (bytes.size() % 2)
+        appendUtf8(result, damaged());
     return result;
 }
 
-std::string utf8ToUtf16(std::string_view utf8, bool bigEndian) {
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian)
+{
     std::string result;
     result.reserve(utf8.size() * 2);
     const auto put = [&](char32_t u) {
@@ -303,10 +345,13 @@ std::string utf8ToUtf16(std::string_view utf8, bool bigEndian) {
     return result;
 }
 
-std::string sanitizeUtf8(std::string_view bytes, bool* allValid) {
+std::string sanitizeUtf8(std::string_view bytes, bool* allValid)
+{
     const bool valid = firstInvalidUtf8(bytes) == std::string_view::npos;
-    if (allValid) *allValid = valid;
-    if (valid) return std::string(bytes);
+    if (allValid)
+        *allValid = valid;
+    if (valid)
+        return std::string(bytes);
     std::string result;
     result.reserve(bytes.size() + 16);
     for (std::size_t pos = 0; pos < bytes.size();) {

@@ -59,9 +59,11 @@ inline constexpr std::size_t cp932ToUtf8Room(std::size_t bytes) { return bytes *
 // byte at the end). This is how Windows steps through ANSI text, so the ASCII
 // structure characters of a profile line ("[", "]", "=", ";") are only seen
 // at character boundaries, never inside a two-byte character.
-inline std::size_t cp932CharLength(std::string_view bytes, std::size_t pos) {
+inline std::size_t cp932CharLength(std::string_view bytes, std::size_t pos)
+{
     const auto lead = static_cast<unsigned char>(bytes[pos]);
-    if (lead < 0x81 || (lead > 0x9F && lead < 0xE0) || lead > 0xFC || pos + 1 >= bytes.size()) return 1;
+    if (lead < 0x81 || (lead > 0x9F && lead < 0xE0) || lead > 0xFC || pos + 1 >= bytes.size())
+        return 1;
     const auto trail = static_cast<unsigned char>(bytes[pos + 1]);
     return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC) ? 2 : 1;
 }

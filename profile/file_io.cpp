@@ -22,15 +22,21 @@ constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxy
 
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
+    explicit Descriptor(int fd)
+        : fd_(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
     // Closes now, reporting what close() says (a delayed write error).
-    int close() {
+    int close()
+    {
         const int fd = fd_;
         fd_ = -1;
         return ::close(fd) == 0 ? 0 : errno;
@@ -40,53 +46,68 @@ private:
     int fd_;
 };
 
-int writeAll(int fd, std::string_view data) {
+int writeAll(int fd, std::string_view data)
+{
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return 0;
 }
 
-std::string folderOf(const std::string& path) {
+std::string folderOf(const std::string& path)
+{
     const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
-std::string randomLetters() {
+std::string randomLetters()
+{
     unsigned char raw[kRandomLetters];
     if (::getrandom(raw, sizeof raw, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof raw)) {
         // No entropy yet: the clock and the process still make a name that
         // O_EXCL checks anyway.
-        const auto seed = static_cast<unsigned long>(std::time(nullptr)) ^ (unsigned long)::getpid() << 16 ^
-                          (unsigned long)std::clock();
-        for (std::size_t i = 0; i < sizeof raw; ++i) raw[i] = static_cast<unsigned char>(seed >> (5 * i));
+        const auto seed = static_cast<unsigned long>(std::time(nullptr)) ^ (unsigned long)::getpid() << 16
+                          ^ (unsigned long)std::clock();
+        for (std::size_t i = 0; i < sizeof raw; ++i)
+            raw[i] = static_cast<unsigned char>(seed >> (5 * i));
     }
     std::string letters;
-    for (unsigned char r : raw) letters += kLetters[r % (sizeof kLetters - 1)];
+    for (unsigned char r : raw)
+        letters += kLetters[r % (sizeof kLetters - 1)];
     return letters;
 }
 
 // Earlier versions' key writer named its temporary files ".NAME.tmpPID.N".
-bool isEarlierTemporaryName(std::string_view name) {
+bool isEarlierTemporaryName(std::string_view name)
+{
     const auto digitsAtEnd = [&name] {
         std::size_t n = 0;
-        while (n < name.size() && name[name.size() - 1 - n] >= '0' && name[name.size() - 1 - n] <= '9') ++n;
+        while (n < name.size() && name[name.size() - 1 - n] >= '0' && name[name.size() - 1 - n] <= '9')
+            ++n;
         name.remove_suffix(n);
         return n > 0;
     };
-    if (!name.starts_with('.') || !digitsAtEnd() || !name.ends_with('.')) return false;
+    if (!name.starts_with('.') || !digitsAtEnd() || !name.ends_with('.'))
+        return false;
     name.remove_suffix(1);
     return digitsAtEnd() && name.ends_with(".tmp") && name.size() > 5;
 }
 
-bool isTemporaryName(std::string_view name) {
-    if (isEarlierTemporaryName(name)) return true;
+bool isTemporaryName(std::string_view name)
+{
+    if (isEarlierTemporaryName(name))
+        return true;
     if (!name.starts_with(kTemporaryPrefix) || name.size() != kTemporaryPrefix.size() + kRandomLetters)
         return false;
     name.remove_prefix(kTemporaryPrefix.size());
@@ -95,9 +116,11 @@ bool isTemporaryName(std::string_view name) {
 
 // Removes temporary files of killed runs: ours by name, regular files, and
 // untouched for longer than any write takes.
-void removeStaleTemporaries(const std::string& folder) {
+void removeStaleTemporaries(const std::string& folder)
+{
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) return;
+    if (dirFd < 0)
+        return;
     DIR* dir = ::fdopendir(dirFd);
     if (!dir) {
         ::close(dirFd);
@@ -105,33 +128,43 @@ void removeStaleTemporaries(const std::string& folder) {
     }
     const std::time_t now = std::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryName(entry->d_name)) continue;
-        struct stat st {};
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            now - st.st_mtime > kStaleAfterSeconds)
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        struct stat st { };
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+            && now - st.st_mtime > kStaleAfterSeconds)
             ::unlinkat(dirFd, entry->d_name, 0);
     }
     ::closedir(dir);
 }
 
 // Flushes a folder, and so the names in it, to disk.
-void syncFolder(const std::string& folder) {
+void syncFolder(const std::string& folder)
+{
     Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0) ::fsync(fd.get());
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
 }
 
 }  // namespace
 
-int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes)
+{
     bytes.clear();
-    if (path.find('\0') != std::string::npos) return EINVAL;
+    if (path.find('\0') != std::string::npos)
+        return EINVAL;
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) return errno;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    if (!S_ISREG(st.st_mode)) return EINVAL;
-    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) return EFBIG;
+    if (fd.get() < 0)
+        return errno;
+    struct stat st { };
+    if (::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return EINVAL;
+    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        return EFBIG;
     try {
         // Read what fstat promised, and one byte more to see whether the file grew.
         std::size_t size = static_cast<std::size_t>(st.st_size);
@@ -147,17 +180,20 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
             }
             const std::size_t wanted = bytes.size() - got;
             const ssize_t n = ::read(fd.get(), bytes.data() + got, wanted);
-            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n < 0) {
                 const int err = errno;
                 bytes.clear();
                 return err;
             }
-            if (n == 0) break;
+            if (n == 0)
+                break;
             got += static_cast<std::size_t>(n);
             // A short read that brings all fstat promised is the end of a
             // regular file: no further read is needed to see it.
-            if (static_cast<std::size_t>(n) < wanted && got >= size) break;
+            if (static_cast<std::size_t>(n) < wanted && got >= size)
+                break;
         }
         bytes.resize(got);
     } catch (const std::bad_alloc&) {
@@ -167,9 +203,10 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
     return 0;
 }
 
-ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable) {
+ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable)
+{
     const std::string folder = folderOf(path);
-    struct stat old {};
+    struct stat old { };
     bool replacing = false;
     if (::stat(path.c_str(), &old) == 0) {
         replacing = S_ISREG(old.st_mode);
@@ -182,9 +219,11 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
     for (int attempt = 0; attempt < 100 && created < 0; ++attempt) {
         temp = folder + (folder.ends_with('/') ? "" : "/") + std::string(kTemporaryPrefix) + randomLetters();
         created = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (created < 0 && errno != EEXIST) return {errno, ReplaceStep::Folder};
+        if (created < 0 && errno != EEXIST)
+            return {errno, ReplaceStep::Folder};
     }
-    if (created < 0) return {EEXIST, ReplaceStep::Folder};
+    if (created < 0)
+        return {EEXIST, ReplaceStep::Folder};
     Descriptor fd(created);
 
     const auto fail = [&](int error, ReplaceStep step) {
@@ -194,17 +233,24 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
     if (replacing) {
         // Give the file back to its owner and group; an ordinary user may
         // still keep the group when the owner cannot be given away.
-        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) (void)::fchown(fd.get(), uid_t(-1), old.st_gid);
+        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0)
+            (void)::fchown(fd.get(), uid_t(-1), old.st_gid);
         // After fchown, which clears set-user-ID bits.
-        if (::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(errno, ReplaceStep::Write);
+        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
+            return fail(errno, ReplaceStep::Write);
     }
-    if (const int err = writeAll(fd.get(), content)) return fail(err, ReplaceStep::Write);
-    if (durable && ::fsync(fd.get()) != 0) return fail(errno, ReplaceStep::Write);
-    if (const int err = fd.close()) return fail(err, ReplaceStep::Write);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno, ReplaceStep::Rename);
+    if (const int err = writeAll(fd.get(), content))
+        return fail(err, ReplaceStep::Write);
+    if (durable && ::fsync(fd.get()) != 0)
+        return fail(errno, ReplaceStep::Write);
+    if (const int err = fd.close())
+        return fail(err, ReplaceStep::Write);
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        return fail(errno, ReplaceStep::Rename);
     // The new content is in place now; flushing the folder makes the rename
     // itself durable, and a failure of that flush does not undo it.
-    if (durable) syncFolder(folder);
+    if (durable)
+        syncFolder(folder);
     removeStaleTemporaries(folder);
     return {};
 }

@@ -26,9 +26,9 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
 // Where a replaceFile call failed.
 enum class ReplaceStep {
     None,
-    Folder,   // no temporary file could be made in the folder (e.g. EACCES: no write permission there)
-    Write,    // writing or flushing the new content (ENOSPC, EFBIG, EIO, ...)
-    Rename,   // putting the new file in place
+    Folder,  // no temporary file could be made in the folder (e.g. EACCES: no write permission there)
+    Write,   // writing or flushing the new content (ENOSPC, EFBIG, EIO, ...)
+    Rename,  // putting the new file in place
 };
 
 struct ReplaceResult {

@@ -18,8 +18,7 @@ public:
     // nothing could be written: no file or section, a character the file's
     // code page cannot hold, or a failed write (the old file is then untouched;
     // profile::lastError() tells why).
-    bool SetINIData(const std::string& strKey, const std::string& strData,
-                    const std::string& strSection = "");
+    bool SetINIData(const std::string& strKey, const std::string& strData, const std::string& strSection = "");
 
     // The value of strKey, at most 255 bytes in the file's code page;
     // "" when missing, empty or unreadable.

@@ -24,9 +24,8 @@ namespace profile {
 // rules of ProfileText::get. A file that is missing, no regular file, larger
 // than kMaxProfileFileBytes or unreadable reads as one without the key: the
 // result is `defaultValue` without trailing blanks.
-std::size_t getProfileString(std::string_view section, std::string_view key,
-                             std::string_view defaultValue, std::string& value,
-                             std::size_t bufferSize, const std::string& fileName);
+std::size_t getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+    std::string& value, std::size_t bufferSize, const std::string& fileName);
 
 // Writes key=value into `section` of `fileName`, creating the file and the
 // section as needed; an existing key's value is replaced where it stands,
@@ -45,8 +44,8 @@ std::size_t getProfileString(std::string_view section, std::string_view key,
 //   EISDIR  a folder is in the way; ENOENT/ENOTDIR the folder is missing;
 //   EFBIG, ENOSPC, EIO, ... the system's own reason the write failed.
 // Names and value end at a NUL character, as C strings do.
-bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        const std::string& fileName);
+bool writeProfileString(
+    std::string_view section, std::string_view key, std::string_view value, const std::string& fileName);
 
 // Why the last writeProfileString call of this thread failed (an errno
 // value), 0 after a successful one. Like Windows' GetLastError; the text for
@@ -54,8 +53,7 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
 int lastError();
 
 // writeProfileString applied to file bytes held in memory; 0 or an errno value.
-int editProfileText(std::string& bytes, std::string_view section, std::string_view key,
-                    std::string_view value);
+int editProfileText(std::string& bytes, std::string_view section, std::string_view key, std::string_view value);
 
 // True when a file or folder exists at `path` (like PathFileExistsA).
 bool pathExists(const std::string& path);

@@ -24,29 +24,39 @@ struct TextAccess {
     bool wide;  // UTF-16: two bytes a unit; told once, not at every byte
 
     explicit TextAccess(const ProfileText& t)
-        : bytes(t.bytes_), encoding(t.encoding_), bodyStart(t.bodyStart_), bodyEnd(t.bodyEnd_),
-          wide(t.encoding_ == Encoding::Utf16LE || t.encoding_ == Encoding::Utf16BE) {}
+        : bytes(t.bytes_)
+        , encoding(t.encoding_)
+        , bodyStart(t.bodyStart_)
+        , bodyEnd(t.bodyEnd_)
+        , wide(t.encoding_ == Encoding::Utf16LE || t.encoding_ == Encoding::Utf16BE)
+    {
+    }
 
     std::size_t unit() const { return wide ? 2 : 1; }
 
     // The ASCII character at byte offset `pos`, or -1 for anything else.
-    int asciiAt(std::size_t pos) const {
+    int asciiAt(std::size_t pos) const
+    {
         auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-        if (!wide) return b(pos) < 0x80 ? b(pos) : -1;
-        if (encoding == Encoding::Utf16LE) return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
+        if (!wide)
+            return b(pos) < 0x80 ? b(pos) : -1;
+        if (encoding == Encoding::Utf16LE)
+            return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
         return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
     }
 
     // Bytes of the character at `pos`, not reaching past `end`. In code page
     // 932 a lead byte takes its trail byte along, so a trail byte that looks
     // like "[" or "]" is never taken for one.
-    std::size_t charLength(std::size_t pos, std::size_t end) const {
+    std::size_t charLength(std::size_t pos, std::size_t end) const
+    {
         if (encoding == Encoding::Cp932)
             return static_cast<unsigned char>(bytes[pos]) < 0x80 ? 1 : cp932CharLength(bytes.substr(0, end), pos);
         return unit();
     }
 
-    std::string decode(std::size_t begin, std::size_t end, bool* valid = nullptr) const {
+    std::string decode(std::size_t begin, std::size_t end, bool* valid = nullptr) const
+    {
         std::string_view raw = bytes.substr(begin, end - begin);
         switch (encoding) {
         case Encoding::Cp932: return cp932ToUtf8(raw, valid);
@@ -58,7 +68,8 @@ struct TextAccess {
     }
 
     // UTF-8 text (already checked to be code page 932 text) in the text's encoding.
-    std::string encode(std::string_view utf8) const {
+    std::string encode(std::string_view utf8) const
+    {
         switch (encoding) {
         case Encoding::Cp932: return utf8ToCp932(utf8).value_or(std::string());
         case Encoding::Utf8: return std::string(utf8);
@@ -69,12 +80,14 @@ struct TextAccess {
     }
 
     // First byte of the line after the one that holds `pos`.
-    std::size_t nextLine(std::size_t pos) const {
+    std::size_t nextLine(std::size_t pos) const
+    {
         if (unit() == 1) {
             const void* lf = std::memchr(bytes.data() + pos, '\n', bodyEnd - pos);
             return lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data()) + 1 : bodyEnd;
         }
-        while (pos < bodyEnd && asciiAt(pos) != '\n') pos += 2;
+        while (pos < bodyEnd && asciiAt(pos) != '\n')
+            pos += 2;
         return pos < bodyEnd ? pos + 2 : bodyEnd;
     }
 
@@ -99,8 +112,8 @@ bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 // (the name runs to the first "]"), a comment when it is ";", a key when it
 // holds "="; everything else is no key at all. Compiled once for texts of
 // one-byte units and once for UTF-16, so no byte read asks which it is.
-template <bool Wide>
-[[gnu::always_inline]] inline Line readLineAs(const TextAccess& t, std::size_t pos) {
+template <bool Wide> [[gnu::always_inline]] inline Line readLineAs(const TextAccess& t, std::size_t pos)
+{
     constexpr std::size_t u = Wide ? 2 : 1;
     // In a one-byte text a byte beyond ASCII never equals the ASCII
     // characters the line is searched for, so the byte itself will do.
@@ -108,19 +121,24 @@ template <bool Wide>
     const auto at = [&t, d](std::size_t p) { return Wide ? t.asciiAt(p) : static_cast<unsigned char>(d[p]); };
     const bool cp932 = t.encoding == Encoding::Cp932;
     const auto charLength = [&](std::size_t p, std::size_t end) -> std::size_t {
-        if (Wide) return 2;
+        if (Wide)
+            return 2;
         return static_cast<unsigned char>(t.bytes[p]) < 0x80 || !cp932 ? 1 : cp932CharLength(t.bytes.substr(0, end), p);
     };
     Line line;
     line.start = pos;
     line.next = t.nextLine(pos);
     line.end = line.next;
-    if (line.end > pos && at(line.end - u) == '\n') line.end -= u;
+    if (line.end > pos && at(line.end - u) == '\n')
+        line.end -= u;
 
     std::size_t b = line.start, e = line.end;
-    while (b < e && isBlank(at(b))) b += u;
-    while (e > b && isBlank(at(e - u))) e -= u;  // blanks are never trail bytes
-    if (b == e) return line;
+    while (b < e && isBlank(at(b)))
+        b += u;
+    while (e > b && isBlank(at(e - u)))
+        e -= u;  // blanks are never trail bytes
+    if (b == e)
+        return line;
 
     const int first = at(b);
     if (first == ';') {
@@ -129,12 +147,15 @@ template <bool Wide>
     }
     if (first == '[') {
         std::size_t p = b + u;
-        while (p < e && at(p) != ']') p += charLength(p, e);
+        while (p < e && at(p) != ']')
+            p += charLength(p, e);
         if (p < e) {
             line.kind = LineKind::Section;
             std::size_t nb = b + u, ne = p;
-            while (nb < ne && isBlank(at(nb))) nb += u;
-            while (ne > nb && isBlank(at(ne - u))) ne -= u;
+            while (nb < ne && isBlank(at(nb)))
+                nb += u;
+            while (ne > nb && isBlank(at(ne - u)))
+                ne -= u;
             line.nameBegin = nb, line.nameEnd = ne;
             return line;
         }
@@ -142,11 +163,13 @@ template <bool Wide>
     }
     std::size_t eq = b;
     if constexpr (Wide) {
-        while (eq < e && at(eq) != '=') eq += u;
+        while (eq < e && at(eq) != '=')
+            eq += u;
     } else {
         // "=" is below every trail byte of code page 932 and every byte UTF-8
         // continues a character with, so its first byte is the first "=".
-        while (eq < e && d[eq] != '=') ++eq;
+        while (eq < e && d[eq] != '=')
+            ++eq;
     }
     if (eq >= e) {
         line.kind = LineKind::Other;
@@ -154,19 +177,23 @@ template <bool Wide>
     }
     line.kind = LineKind::Key;
     std::size_t ne = eq;
-    while (ne > b && isBlank(at(ne - u))) ne -= u;
+    while (ne > b && isBlank(at(ne - u)))
+        ne -= u;
     line.nameBegin = b, line.nameEnd = ne;
     std::size_t vb = eq + u;
-    while (vb < e && isBlank(at(vb))) vb += u;
+    while (vb < e && isBlank(at(vb)))
+        vb += u;
     if (e - vb >= 2 * u) {
         int q = at(vb);
-        if ((q == '"' || q == '\'') && at(e - u) == q) vb += u, e -= u;
+        if ((q == '"' || q == '\'') && at(e - u) == q)
+            vb += u, e -= u;
     }
     line.valueBegin = vb, line.valueEnd = std::max(vb, e);
     return line;
 }
 
-[[gnu::always_inline]] inline Line readLine(const TextAccess& t, std::size_t pos) {
+[[gnu::always_inline]] inline Line readLine(const TextAccess& t, std::size_t pos)
+{
     return t.wide ? readLineAs<true>(t, pos) : readLineAs<false>(t, pos);
 }
 
@@ -176,16 +203,26 @@ template <bool Wide>
 // Roman numerals, circled and full-width Latin letters (the letters code page
 // 932 holds in two cases), as Windows ignores their case too. No character
 // outside ASCII folds into ASCII.
-inline char32_t foldCase(char32_t c) {
-    if (c < 0x80) return c - U'A' < 26u ? c + 0x20 : c;
-    if (c < 0xC0) return c;
-    if (c <= 0xDE && c != 0xD7) return c + 0x20;
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 0x20;
-    if (c >= 0x410 && c <= 0x42F) return c + 0x20;
-    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-    if (c >= 0x2160 && c <= 0x216F) return c + 0x10;
-    if (c >= 0x24B6 && c <= 0x24CF) return c + 0x1A;
-    if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;
+inline char32_t foldCase(char32_t c)
+{
+    if (c < 0x80)
+        return c - U'A' < 26u ? c + 0x20 : c;
+    if (c < 0xC0)
+        return c;
+    if (c <= 0xDE && c != 0xD7)
+        return c + 0x20;
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2)
+        return c + 0x20;
+    if (c >= 0x410 && c <= 0x42F)
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 0x50;
+    if (c >= 0x2160 && c <= 0x216F)
+        return c + 0x10;
+    if (c >= 0x24B6 && c <= 0x24CF)
+        return c + 0x1A;
+    if (c >= 0xFF21 && c <= 0xFF3A)
+        return c + 0x20;
     return c;
 }
 
@@ -193,9 +230,11 @@ inline char32_t foldCase(char32_t c) {
 // are while more are added, so the names can view them.
 using FoldedNames = std::forward_list<std::u32string>;
 
-bool isAscii(std::string_view utf8) {
+bool isAscii(std::string_view utf8)
+{
     bool plain = true;
-    for (char b : utf8) plain &= static_cast<unsigned char>(b) < 0x80;
+    for (char b : utf8)
+        plain &= static_cast<unsigned char>(b) < 0x80;
     return plain;
 }
 
@@ -204,15 +243,17 @@ bool isAscii(std::string_view utf8) {
 // it, and no conversion is needed. A few words, made and dropped for nothing.
 struct WantedName {
     bool ascii = true;
-    std::string_view text;        // as given (blanks trimmed); must outlive the look-up
-    std::u32string_view folded;   // when not ascii; held by a FoldedNames
+    std::string_view text;       // as given (blanks trimmed); must outlive the look-up
+    std::u32string_view folded;  // when not ascii; held by a FoldedNames
 
-    void assign(std::string_view utf8, bool plain, FoldedNames& store) {
+    void assign(std::string_view utf8, bool plain, FoldedNames& store)
+    {
         text = utf8;
         ascii = plain;
         folded = plain ? std::u32string_view() : fold(utf8, store);
     }
-    [[gnu::noinline]] static std::u32string_view fold(std::string_view utf8, FoldedNames& store) {
+    [[gnu::noinline]] static std::u32string_view fold(std::string_view utf8, FoldedNames& store)
+    {
         std::u32string& chars = store.emplace_front();
         chars.reserve(utf8.size());
         for (std::size_t pos = 0; pos < utf8.size();) {
@@ -223,45 +264,57 @@ struct WantedName {
         return chars;
     }
     std::size_t asciiAt(std::size_t i) const { return foldCase(static_cast<unsigned char>(text[i])); }
-    bool operator==(const WantedName& other) const {
-        if (ascii != other.ascii) return false;
-        if (!ascii) return folded == other.folded;
-        if (text.size() != other.text.size()) return false;
+    bool operator==(const WantedName& other) const
+    {
+        if (ascii != other.ascii)
+            return false;
+        if (!ascii)
+            return folded == other.folded;
+        if (text.size() != other.text.size())
+            return false;
         for (std::size_t i = 0; i < text.size(); ++i)
-            if (asciiAt(i) != other.asciiAt(i)) return false;
+            if (asciiAt(i) != other.asciiAt(i))
+                return false;
         return true;
     }
 };
 
 // The slow path of nameMatches: a name with characters beyond ASCII is
 // compared decoded, each character folded.
-bool decodedNameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
+bool decodedNameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want)
+{
     // A name never takes fewer bytes in the file than it has characters, and
     // never more than four per character: skip the decoding when it cannot match.
     const std::size_t bytes = end - begin;
     const std::size_t n = want.folded.size();
-    if (bytes < n || bytes > 4 * n) return false;
+    if (bytes < n || bytes > 4 * n)
+        return false;
     std::string utf8 = t.decode(begin, end);
     std::size_t i = 0;
     for (std::size_t pos = 0; pos < utf8.size(); ++i) {
         char32_t c;
         pos += decodeUtf8(utf8, pos, c);
-        if (i >= n || foldCase(c) != want.folded[i]) return false;
+        if (i >= n || foldCase(c) != want.folded[i])
+            return false;
     }
     return i == n;
 }
 
-inline bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want) {
-    if (!want.ascii) return decodedNameMatches(t, begin, end, want);
+inline bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end, const WantedName& want)
+{
+    if (!want.ascii)
+        return decodedNameMatches(t, begin, end, want);
     const std::size_t n = want.text.size();
-    if (end - begin != (t.wide ? 2 * n : n)) return false;
+    if (end - begin != (t.wide ? 2 * n : n))
+        return false;
     // A byte beyond ASCII folds to itself and so never equals an ASCII letter.
     const auto fold = [](unsigned char c) { return unsigned(c - 'A') < 26u ? c + 0x20 : int(c); };
     if (!t.wide) {
         const char* name = t.bytes.data() + begin;
         for (std::size_t i = 0; i < n; ++i) {
             const auto a = static_cast<unsigned char>(name[i]), b = static_cast<unsigned char>(want.text[i]);
-            if (a != b && fold(a) != fold(b)) return false;
+            if (a != b && fold(a) != fold(b))
+                return false;
         }
         return true;
     }
@@ -274,10 +327,13 @@ inline bool nameMatches(const TextAccess& t, std::size_t begin, std::size_t end,
 }
 
 // Cuts a name at a NUL (it ends a C string) and trims its blanks.
-std::string_view cleanName(std::string_view name) {
+std::string_view cleanName(std::string_view name)
+{
     name = name.substr(0, name.find('\0'));
-    while (!name.empty() && isBlank(name.front())) name.remove_prefix(1);
-    while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+    while (!name.empty() && isBlank(name.front()))
+        name.remove_prefix(1);
+    while (!name.empty() && isBlank(name.back()))
+        name.remove_suffix(1);
     return name;
 }
 
@@ -285,21 +341,27 @@ std::string_view cleanName(std::string_view name) {
 // (a name it cannot hold was never written by the A function). Fills `want`
 // in place (a plain-ASCII name is a view, nothing is copied) and tells
 // whether the name can be found.
-[[gnu::always_inline]] inline bool wanted(std::string_view name, WantedName& want, FoldedNames& store) {
+[[gnu::always_inline]] inline bool wanted(std::string_view name, WantedName& want, FoldedNames& store)
+{
     // cleanName and the ASCII test in one pass over the name.
     const char* p = name.data();
     std::size_t e = 0;
     bool ascii = true;
     for (; e < name.size(); ++e) {
         const auto c = static_cast<unsigned char>(p[e]);
-        if (c - 1u < 0x7Fu) continue;  // ASCII, not NUL
-        if (c == 0) break;
+        if (c - 1u < 0x7Fu)
+            continue;  // ASCII, not NUL
+        if (c == 0)
+            break;
         ascii = false;
     }
     std::size_t b = 0;
-    while (b < e && isBlank(p[b])) ++b;
-    while (e > b && isBlank(p[e - 1])) --e;
-    if (b == e) return false;
+    while (b < e && isBlank(p[b]))
+        ++b;
+    while (e > b && isBlank(p[e - 1]))
+        --e;
+    if (b == e)
+        return false;
     name = std::string_view(p + b, e - b);
     want.assign(name, ascii, store);
     return ascii || !firstUnencodable(name);
@@ -315,18 +377,19 @@ struct Location {
 
 // The first section named `section` and the first key named `key` in it.
 // Later sections of the same name are not looked at, as Windows does.
-Location locate(const TextAccess& t, const WantedName& section, const WantedName& key) {
+Location locate(const TextAccess& t, const WantedName& section, const WantedName& key)
+{
     Location loc;
     bool inSection = false;
     for (std::size_t pos = t.bodyStart; pos < t.bodyEnd;) {
         Line line = readLine(t, pos);
         pos = line.next;
         if (line.kind == LineKind::Section) {
-            if (inSection) break;
+            if (inSection)
+                break;
             inSection = nameMatches(t, line.nameBegin, line.nameEnd, section);
             loc.sectionFound = inSection;
-        } else if (inSection && line.kind == LineKind::Key &&
-                   nameMatches(t, line.nameBegin, line.nameEnd, key)) {
+        } else if (inSection && line.kind == LineKind::Key && nameMatches(t, line.nameBegin, line.nameEnd, key)) {
             loc.key = line;
             return loc;
         }
@@ -340,15 +403,19 @@ Location locate(const TextAccess& t, const WantedName& section, const WantedName
 
 // Cuts `utf8` (no longer holding invalid sequences) to what a buffer of
 // `limit` code page 932 bytes takes whole, ending at a NUL. Returns the bytes used.
-std::size_t cutToWidth(std::string& utf8, std::size_t limit) {
+std::size_t cutToWidth(std::string& utf8, std::size_t limit)
+{
     std::size_t used = 0, pos = 0;
     while (pos < utf8.size()) {
         char32_t c;
         std::size_t n = decodeUtf8(utf8, pos, c);
-        if (c == 0) break;
+        if (c == 0)
+            break;
         std::size_t w = c < 0x80 ? 1 : cp932Width(c);
-        if (w == 0) w = 1;  // the A function would return "?"
-        if (used + w > limit) break;
+        if (w == 0)
+            w = 1;  // the A function would return "?"
+        if (used + w > limit)
+            break;
         used += w;
         pos += n;
     }
@@ -357,7 +424,8 @@ std::size_t cutToWidth(std::string& utf8, std::size_t limit) {
 }
 
 // The bytes the decoded `utf8` takes in code page 932, "?" counting as one.
-std::size_t cp932Bytes(std::string_view utf8) {
+std::size_t cp932Bytes(std::string_view utf8)
+{
     std::size_t used = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t c;
@@ -374,29 +442,37 @@ std::size_t cp932Bytes(std::string_view utf8) {
 // section, so the lines between are passed over in one search for "[".
 // In code page 932 a "[" preceded on its line by blanks alone is never a
 // trail byte: blanks are no lead bytes.
-std::size_t TextAccess::nextHeaderCandidate(std::size_t pos) const {
+std::size_t TextAccess::nextHeaderCandidate(std::size_t pos) const
+{
     if (unit() == 1) {
         const char* data = bytes.data();
         while (pos < bodyEnd) {
             const void* found = std::memchr(data + pos, '[', bodyEnd - pos);
-            if (!found) return bodyEnd;
+            if (!found)
+                return bodyEnd;
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - data);
             std::size_t b = at;
-            while (b > bodyStart && isBlank(static_cast<unsigned char>(data[b - 1]))) --b;
-            if (b == bodyStart || data[b - 1] == '\n') return b;
+            while (b > bodyStart && isBlank(static_cast<unsigned char>(data[b - 1])))
+                --b;
+            if (b == bodyStart || data[b - 1] == '\n')
+                return b;
             pos = at + 1;
         }
         return bodyEnd;
     }
     for (; pos < bodyEnd; pos = nextLine(pos)) {
         std::size_t first = pos;
-        while (first < bodyEnd && isBlank(asciiAt(first))) first += 2;
-        if (first < bodyEnd && asciiAt(first) == '[') return pos;
+        while (first < bodyEnd && isBlank(asciiAt(first)))
+            first += 2;
+        if (first < bodyEnd && asciiAt(first) == '[')
+            return pos;
     }
     return bodyEnd;
 }
 
-ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
+ProfileText::ProfileText(std::string bytes)
+    : bytes_(std::move(bytes))
+{
     std::string_view b = bytes_;
     if (b.starts_with("\xEF\xBB\xBF")) {
         encoding_ = Encoding::Utf8;
@@ -409,11 +485,13 @@ ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
         bodyStart_ = 2;
     }
     bodyEnd_ = b.size();
-    if (TextAccess(*this).unit() == 2 && (bodyEnd_ - bodyStart_) % 2) --bodyEnd_;
+    if (TextAccess(*this).unit() == 2 && (bodyEnd_ - bodyStart_) % 2)
+        --bodyEnd_;
 }
 
 std::size_t ProfileText::get(std::string_view section, std::string_view key, std::string_view defaultValue,
-                             std::string& value, std::size_t bufferSize) const {
+    std::string& value, std::size_t bufferSize) const
+{
     Lookup lookup{section, key, defaultValue, {}, 0};
     getAll({&lookup, 1}, bufferSize);
     value = std::move(lookup.value);
@@ -424,30 +502,33 @@ namespace {
 
 // A list of at most `capacity` elements that lives on the stack when that is
 // at most N, so a call with a few look-ups allocates nothing for it.
-template <class T, std::size_t N>
-class ScratchList {
+template <class T, std::size_t N> class ScratchList {
 public:
     explicit ScratchList(std::size_t capacity)
-        : heap_(capacity > N ? std::make_unique<unsigned char[]>(capacity * sizeof(T)) : nullptr),
-          data_(reinterpret_cast<T*>(heap_ ? heap_.get() : storage_)) {
+        : heap_(capacity > N ? std::make_unique<unsigned char[]>(capacity * sizeof(T)) : nullptr)
+        , data_(reinterpret_cast<T*>(heap_ ? heap_.get() : storage_))
+    {
         static_assert(alignof(T) <= alignof(std::max_align_t));
     }
-    ~ScratchList() {
+    ~ScratchList()
+    {
         if constexpr (!std::is_trivially_destructible_v<T>)
-            for (std::size_t i = 0; i < size_; ++i) data_[i].~T();
+            for (std::size_t i = 0; i < size_; ++i)
+                data_[i].~T();
     }
     ScratchList(const ScratchList&) = delete;
     ScratchList& operator=(const ScratchList&) = delete;
 
     // No more than `capacity` in all.
-    template <class... Args>
-    T& emplace_back(Args&&... args) {
+    template <class... Args> T& emplace_back(Args&&... args)
+    {
         T* made = new (data_ + size_) T{std::forward<Args>(args)...};
         ++size_;
         return *made;
     }
     // All `capacity` elements, to be set by the caller: for plain data only.
-    T* takeAll(std::size_t capacity) {
+    T* takeAll(std::size_t capacity)
+    {
         static_assert(std::is_trivially_destructible_v<T>);
         size_ = capacity;
         return data_;
@@ -500,7 +581,8 @@ constexpr std::size_t kOnStack = 32;  // look-ups whose lists live on the stack
 // keys of one section are told apart once here, so a key line of the text
 // matches at most one of them.
 template <class At, class Keys, class Sections>
-std::size_t makePlan(std::size_t n, At at, Keys& keys, Sections& sections, FoldedNames& folds) {
+std::size_t makePlan(std::size_t n, At at, Keys& keys, Sections& sections, FoldedNames& folds)
+{
     std::size_t open = 0;
     std::string_view lastSection;
     std::size_t lastIndex = kNone;  // the section lastSection resolved to (none: not a name to look for)
@@ -509,23 +591,28 @@ std::size_t makePlan(std::size_t n, At at, Keys& keys, Sections& sections, Folde
         const auto [sectionName, keyName, defaultValue] = at(i);
         PlanKey& k = keys.emplace_back();
         k.defaultValue = defaultValue;
-        if (!wanted(keyName, k.key, folds)) continue;
+        if (!wanted(keyName, k.key, folds))
+            continue;
         std::size_t s = kNone;
         // Look-ups usually come section by section, often naming it with the same characters.
-        if (lastIndex != kNone && sectionName.size() == lastSection.size() &&
-            (sectionName.data() == lastSection.data() || sectionName == lastSection)) {
+        if (lastIndex != kNone && sectionName.size() == lastSection.size()
+            && (sectionName.data() == lastSection.data() || sectionName == lastSection)) {
             s = lastIndex;
         } else if (wanted(sectionName, section, folds)) {
             s = 0;
-            while (s < sections.size() && !(sections[s].name == section)) ++s;
-            if (s == sections.size()) sections.emplace_back(PlanSection{section});
+            while (s < sections.size() && !(sections[s].name == section))
+                ++s;
+            if (s == sections.size())
+                sections.emplace_back(PlanSection{section});
             lastSection = sectionName;
             lastIndex = s;
         }
-        if (s == kNone) continue;
+        if (s == kNone)
+            continue;
         k.section = s;
         std::size_t* link = &sections[s].first;
-        while (*link != kNone && !(keys[*link].key == k.key)) link = &keys[*link].next;
+        while (*link != kNone && !(keys[*link].key == k.key))
+            link = &keys[*link].next;
         if (*link != kNone) {
             k.sameAs = *link;
         } else {
@@ -548,7 +635,9 @@ struct ProfileText::PreparedLookups::Plan {
     std::size_t open = 0;
 };
 
-ProfileText::PreparedLookups::PreparedLookups(std::span<const Lookup> lookups) : plan_(std::make_unique<Plan>()) {
+ProfileText::PreparedLookups::PreparedLookups(std::span<const Lookup> lookups)
+    : plan_(std::make_unique<Plan>())
+{
     Plan& p = *plan_;
     p.keys.reserve(lookups.size());
     p.sections.reserve(lookups.size());
@@ -560,8 +649,10 @@ ProfileText::PreparedLookups::PreparedLookups(std::span<const Lookup> lookups) :
             return std::tuple{keep(l.section), keep(l.key), keep(l.defaultValue)};
         },
         p.keys, p.sections, p.folds);
-    for (const PlanKey& k : p.keys) p.keyStart.push_back(KeyState{k.next});
-    for (const PlanSection& s : p.sections) p.sectionStart.push_back(SectionState{s.first});
+    for (const PlanKey& k : p.keys)
+        p.keyStart.push_back(KeyState{k.next});
+    for (const PlanSection& s : p.sections)
+        p.sectionStart.push_back(SectionState{s.first});
 }
 
 ProfileText::PreparedLookups::~PreparedLookups() = default;
@@ -575,8 +666,9 @@ namespace {
 // Out of memory, no result has changed.
 template <class Out>
 void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys, KeyState* const ks, std::size_t n,
-             const PlanSection* secs, SectionState* const ss, std::size_t sectionCount, std::size_t open,
-             std::size_t bufferSize, std::size_t results, Out out) {
+    const PlanSection* secs, SectionState* const ss, std::size_t sectionCount, std::size_t open, std::size_t bufferSize,
+    std::size_t results, Out out)
+{
     results = std::min(results, n);
     if (bufferSize == 0 || n == 0) {
         for (std::size_t i = 0; i < results; ++i) {
@@ -588,13 +680,13 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
     }
     const std::size_t limit = bufferSize - 1;
 
-
     std::size_t live = kNone;  // the section whose lines are being read
     std::size_t unseen = sectionCount;
     for (std::size_t pos = t.bodyStart; pos < t.bodyEnd && open > 0 && (live != kNone || unseen > 0);) {
         if (live == kNone) {
             pos = t.nextHeaderCandidate(pos);
-            if (pos >= t.bodyEnd) break;
+            if (pos >= t.bodyEnd)
+                break;
         }
         const Line line = readLine(t, pos);
         pos = line.next;
@@ -649,9 +741,11 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
         }
         if (ks[i].begin == kNone) {
             const std::string_view defaultValue = keys[i].defaultValue;
-            if (defaultValue.empty()) continue;
+            if (defaultValue.empty())
+                continue;
             std::string_view d = defaultValue.substr(0, defaultValue.find('\0'));
-            while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
+            while (!d.empty() && (d.back() == ' ' || d.back() == '\t'))
+                d.remove_suffix(1);
             std::string value = sanitizeUtf8(d);
             const std::size_t length = cutToWidth(value, limit);
             res[i] = keep(std::move(value), length);
@@ -673,22 +767,27 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
                 std::uint64_t high = 0;
                 for (std::uint64_t v; p + 8 <= e; p += 8) {
                     std::memcpy(&v, text.data() + p, 8);
-                    if ((v - ones) & ~v & highs) break;  // a NUL among them
+                    if ((v - ones) & ~v & highs)
+                        break;  // a NUL among them
                     high |= v;
                 }
-                for (; p < e && text[p] != '\0'; ++p) high |= static_cast<unsigned char>(text[p]);
+                for (; p < e && text[p] != '\0'; ++p)
+                    high |= static_cast<unsigned char>(text[p]);
                 ascii = (high & highs) == 0;
             }
-            while (p < stop && static_cast<unsigned char>(text[p]) - 1u < 0x7Fu) ++p;  // ASCII, not NUL
+            while (p < stop && static_cast<unsigned char>(text[p]) - 1u < 0x7Fu)
+                ++p;  // ASCII, not NUL
             while (p < stop) {
                 const auto c = static_cast<unsigned char>(text[p]);
                 if (c - 1u < 0x7Fu) {  // ASCII, not NUL
                     ++p;
                     continue;
                 }
-                if (c == 0) break;
+                if (c == 0)
+                    break;
                 const std::size_t len = cp932CharLength(text, p);
-                if (p + len > stop) break;
+                if (p + len > stop)
+                    break;
                 ascii = false;
                 p += len;
             }
@@ -706,7 +805,8 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
         // Decode no more than the cut can keep: a character takes at most
         // four bytes here and at least one code page 932 byte.
         std::size_t span = e - b;
-        if (limit < span / 4) span = (4 * limit + 4) / t.unit() * t.unit();
+        if (limit < span / 4)
+            span = (4 * limit + 4) / t.unit() * t.unit();
         std::string value = t.decode(b, b + span);
         const std::size_t length = cutToWidth(value, limit);
         res[i] = keep(std::move(value), length);
@@ -729,7 +829,8 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
         }
         char* put = joined;
         for (std::size_t i = 0; i < results; ++i) {
-            if (!ks[i].convert) continue;
+            if (!ks[i].convert)
+                continue;
             const std::size_t len = ks[i].end - ks[i].begin;
             std::memcpy(put, bytes.data() + ks[i].begin, len);
             put += len;
@@ -738,16 +839,18 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
         const char* const utf8End = cp932ToUtf8(std::string_view(joined, joinedBytes), utf8);
         const char* from = utf8;
         for (std::size_t i = 0; i < results; ++i) {
-            if (!ks[i].convert) continue;
-            const char* nul =
-                static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
+            if (!ks[i].convert)
+                continue;
+            const char* nul
+                = static_cast<const char*>(std::memchr(from, '\0', static_cast<std::size_t>(utf8End - from)));
             res[i].data = from;
             res[i].size = static_cast<std::size_t>(nul - from);
             from = nul + 1;
         }
     }
 
-    for (std::size_t i = 0; i < results; ++i) out(i).value.reserve(res[i].size);
+    for (std::size_t i = 0; i < results; ++i)
+        out(i).value.reserve(res[i].size);
     // Nothing can fail from here on: each value fits its string's room.
     for (std::size_t i = 0; i < results; ++i) {
         auto&& o = out(i);
@@ -759,7 +862,8 @@ void runPlan(const TextAccess& t, const std::string& bytes, const PlanKey* keys,
 
 }  // namespace
 
-void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const {
+void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const
+{
     ScratchList<PlanKey, kOnStack> keys(lookups.size());
     ScratchList<PlanSection, kOnStack> sections(lookups.size());
     FoldedNames folds;
@@ -774,38 +878,46 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     ScratchList<SectionState, kOnStack> sectionStates(sections.size());
     KeyState* const ks = keyStates.takeAll(keys.size());
     SectionState* const ss = sectionStates.takeAll(sections.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) ks[i] = KeyState{keys[i].next};
-    for (std::size_t s = 0; s < sections.size(); ++s) ss[s] = SectionState{sections[s].first};
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        ks[i] = KeyState{keys[i].next};
+    for (std::size_t s = 0; s < sections.size(); ++s)
+        ss[s] = SectionState{sections[s].first};
     runPlan(TextAccess(*this), bytes_, keys.data(), ks, keys.size(), sections.data(), ss, sections.size(), open,
-            bufferSize, lookups.size(), [lookups](std::size_t i) -> Lookup& { return lookups[i]; });
+        bufferSize, lookups.size(), [lookups](std::size_t i) -> Lookup& { return lookups[i]; });
 }
 
-void ProfileText::getAll(const PreparedLookups& lookups, std::span<std::string* const> values,
-                         std::size_t bufferSize) const {
+void ProfileText::getAll(
+    const PreparedLookups& lookups, std::span<std::string* const> values, std::size_t bufferSize) const
+{
     const PreparedLookups::Plan& p = *lookups.plan_;
     const std::size_t n = p.keys.size(), sectionCount = p.sections.size();
     ScratchList<KeyState, kOnStack> keyStates(n);
     ScratchList<SectionState, kOnStack> sectionStates(sectionCount);
     KeyState* const ks = keyStates.takeAll(n);
     SectionState* const ss = sectionStates.takeAll(sectionCount);
-    if (n > 0) std::memcpy(ks, p.keyStart.data(), n * sizeof(KeyState));
-    if (sectionCount > 0) std::memcpy(ss, p.sectionStart.data(), sectionCount * sizeof(SectionState));
+    if (n > 0)
+        std::memcpy(ks, p.keyStart.data(), n * sizeof(KeyState));
+    if (sectionCount > 0)
+        std::memcpy(ss, p.sectionStart.data(), sectionCount * sizeof(SectionState));
     runPlan(TextAccess(*this), bytes_, p.keys.data(), ks, n, p.sections.data(), ss, sectionCount, p.open, bufferSize,
-            values.size(), [values](std::size_t i) {
-                struct Result {
-                    std::string& value;
-                    std::size_t length;  // not asked for
-                };
-                return Result{*values[i], 0};
-            });
+        values.size(), [values](std::size_t i) {
+            struct Result {
+                std::string& value;
+                std::size_t length;  // not asked for
+            };
+            return Result{*values[i], 0};
+        });
 }
 
-int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg) {
+int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg)
+{
     const std::string_view sectionName = cleanName(sectionArg);
     const std::string_view keyName = cleanName(keyArg);
     const std::string_view value = valueArg.substr(0, valueArg.find('\0'));
-    if (sectionName.empty() || keyName.empty()) return EINVAL;
-    if (firstUnencodable(sectionName) || firstUnencodable(keyName) || firstUnencodable(value)) return EILSEQ;
+    if (sectionName.empty() || keyName.empty())
+        return EINVAL;
+    if (firstUnencodable(sectionName) || firstUnencodable(keyName) || firstUnencodable(value))
+        return EILSEQ;
 
     try {
         const TextAccess t(*this);
@@ -828,7 +940,8 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
             out.append(bytes.substr(loc.key->next));
         } else {
             std::string line;
-            if (!loc.sectionFound) line.append("[").append(sectionName).append("]\r\n");
+            if (!loc.sectionFound)
+                line.append("[").append(sectionName).append("]\r\n");
             line.append(keyName).append("=").append(value).append("\r\n");
             std::size_t at = loc.insertAt;
             bool needsEol = loc.insertNeedsEol;
@@ -837,7 +950,8 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
                 needsEol = at > bodyStart_ && t.asciiAt(at - t.unit()) != '\n';
             }
             out.append(bytes.substr(0, at));
-            if (needsEol) out += eol;
+            if (needsEol)
+                out += eol;
             out += t.encode(line);
             out.append(bytes.substr(at));
         }
@@ -850,7 +964,8 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
     return 0;
 }
 
-void ProfileText::forEachLine(const std::function<void(const ProfileLine&)>& visit) const {
+void ProfileText::forEachLine(const std::function<void(const ProfileLine&)>& visit) const
+{
     const TextAccess t(*this);
     ProfileLine out;
     std::string section;
@@ -871,8 +986,8 @@ void ProfileText::forEachLine(const std::function<void(const ProfileLine&)>& vis
         if (line.kind == LineKind::Key) {
             out.key = t.decode(line.nameBegin, line.nameEnd, &out.nameValid);
             out.value = t.decode(line.valueBegin, line.valueEnd, &out.valueValid);
-            out.valueCp932Bytes = encoding_ == Encoding::Cp932 ? line.valueEnd - line.valueBegin
-                                                               : cp932Bytes(out.value);
+            out.valueCp932Bytes
+                = encoding_ == Encoding::Cp932 ? line.valueEnd - line.valueBegin : cp932Bytes(out.value);
         }
         visit(out);
     }

@@ -33,16 +33,16 @@ enum class LineKind {
 // One line of the text as the walk reports it.
 struct ProfileLine {
     LineKind kind = LineKind::Blank;
-    std::size_t number = 0;        // 1-based
-    std::string section;           // the section the line belongs to (a header: its own name)
-    std::size_t sectionLine = 0;   // that section's header line; 0 before the first header
-    std::string key;               // a key line's name
-    std::string value;             // a key line's whole value (not cut; a NUL is kept)
+    std::size_t number = 0;           // 1-based
+    std::string section;              // the section the line belongs to (a header: its own name)
+    std::size_t sectionLine = 0;      // that section's header line; 0 before the first header
+    std::string key;                  // a key line's name
+    std::string value;                // a key line's whole value (not cut; a NUL is kept)
     std::size_t valueCp932Bytes = 0;  // bytes the value takes in code page 932 ("?" for a
                                       // character it cannot hold counts as one)
-    bool nameValid = true;         // the line's own name (a header's or a key's) was all
-                                   // valid bytes in the text's encoding
-    bool valueValid = true;        // the value's bytes were all valid in the text's encoding
+    bool nameValid = true;            // the line's own name (a header's or a key's) was all
+                                      // valid bytes in the text's encoding
+    bool valueValid = true;           // the value's bytes were all valid in the text's encoding
 };
 
 class ProfileText {
@@ -72,8 +72,8 @@ public:
     //
     // Returns the length of the result in those code page 932 bytes (0 when
     // bufferSize is 0 or 1).
-    std::size_t get(std::string_view section, std::string_view key, std::string_view defaultValue,
-                    std::string& value, std::size_t bufferSize = kDefaultBufferSize) const;
+    std::size_t get(std::string_view section, std::string_view key, std::string_view defaultValue, std::string& value,
+        std::size_t bufferSize = kDefaultBufferSize) const;
 
     // Many look-ups in one pass over the text: each value is what get() gives
     // for its section, key and default.
@@ -106,7 +106,7 @@ public:
     // in `values` (one per look-up, in their order; with fewer, the first
     // ones are given). Out of memory (std::bad_alloc), none has changed.
     void getAll(const PreparedLookups& lookups, std::span<std::string* const> values,
-                std::size_t bufferSize = kDefaultBufferSize) const;
+        std::size_t bufferSize = kDefaultBufferSize) const;
 
     // Writes key=value into `section` as WritePrivateProfileStringA does: an
     // existing key's value is replaced where it stands, keeping the key's

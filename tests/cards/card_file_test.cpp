@@ -134,8 +134,16 @@ TEST(CardRead, SuperModeIsAWholeNumberFromZeroToThree)
 {
     CardFolder folder;
     const std::pair<const char*, std::optional<int>> cases[] = {
-        {"0", 0}, {"3", 3}, {"02", 2}, {"000", 0}, {"", std::nullopt}, {"4", std::nullopt},
-        {"-1", std::nullopt}, {"1.0", std::nullopt}, {"x", std::nullopt}, {"99999999999999999999", std::nullopt},
+        {"0", 0},
+        {"3", 3},
+        {"02", 2},
+        {"000", 0},
+        {"", std::nullopt},
+        {"4", std::nullopt},
+        {"-1", std::nullopt},
+        {"1.0", std::nullopt},
+        {"x", std::nullopt},
+        {"99999999999999999999", std::nullopt},
     };
     for (auto [text, expected] : cases) {
         folder.write("s.ini", std::string("[head]\r\nsuper=") + text + "\r\n");

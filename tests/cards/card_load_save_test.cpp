@@ -29,7 +29,8 @@ using testsupport::inChild;
 class Background {
 public:
     template <class Loop>
-    explicit Background(Loop loop) : pid_(::fork())
+    explicit Background(Loop loop)
+        : pid_(::fork())
     {
         if (pid_ == 0)
             for (;;)
@@ -139,7 +140,7 @@ TEST(CardLoad, GivesWhatTwentyFourGetINIDataCallsGive)
         for (int n = 1; n <= 4; ++n) {
             ini.Section = "Lv" + std::to_string(n);
             const LevelRecord expected{ini.GetINIData("HP"), ini.GetINIData("P"), ini.GetINIData("S"),
-                                       ini.GetINIData("1"), ini.GetINIData("2")};
+                ini.GetINIData("1"), ini.GetINIData("2")};
             ASSERT_EQ(card.Levels[n - 1], expected) << round << " level " << n;
         }
     }
@@ -223,7 +224,7 @@ TEST(CardSave, LookAlikesAreSavedAsWindowsSavesThemAndVanishingCharactersRefused
         profile::appendUtf8(card.Rarity, pair.written);
     ASSERT_FALSE(writeCard(path, card));
     EXPECT_EQ(folder.read("000.ini").substr(0, 31),
-              "[head]\r\nrare=\x81\x60\x81\x7C\x81\x61\x81\x5C\x81\x91\x81\x92\x81\xCA\x5C\x7E\r\n");
+        "[head]\r\nrare=\x81\x60\x81\x7C\x81\x61\x81\x5C\x81\x91\x81\x92\x81\xCA\x5C\x7E\r\n");
 
     const std::string saved = folder.read("000.ini");
     card.Rarity = "5\xF3\xA0\x80\x81";  // 5 and the tag character U+E0001, which iconv drops
@@ -244,7 +245,7 @@ TEST(CardSave, RootKeepsTheOwnerGroupAndModeOfAnotherUsersCard)
     Card card;
     card.Rarity = "9";
     ASSERT_FALSE(writeCard(path, card));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65533u);

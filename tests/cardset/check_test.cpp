@@ -6,10 +6,10 @@
 namespace {
 
 struct Fixture {
-    const char* name;       // the card's ID
+    const char* name;  // the card's ID
     std::string bytes;
-    std::size_t line;       // where the one finding is (0: the file as a whole)
-    const char* words;      // what its message says
+    std::size_t line;   // where the one finding is (0: the file as a whole)
+    const char* words;  // what its message says
 };
 
 const std::string kHead = "[head]\r\nrare=3\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n";

@@ -23,7 +23,7 @@ TEST(CardColumns, ValuesGoInColumnOrderAndBack)
     EXPECT_EQ(columns[5].name, "Lv1.HP");
     EXPECT_EQ(columns[24].name, "Lv4.2");
     EXPECT_EQ((std::vector<std::string>(values.begin(), values.begin() + 10)),
-              (std::vector<std::string>{"000", "3", "4", "1", "2", "20", "10", "たいあたり", "N/30P/1", "Blast"}));
+        (std::vector<std::string>{"000", "3", "4", "1", "2", "20", "10", "たいあたり", "N/30P/1", "Blast"}));
 
     CardRow back;
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -77,9 +77,8 @@ TEST(CardList, LinesUpJapaneseAndLeavesOutEmptyColumns)
     EXPECT_EQ(lines[0].find("Lv2."), std::string::npos);  // no card has level 2
     EXPECT_NE(lines[0].find("Lv3.HP"), std::string::npos);
     // "rare" starts in the same screen column on every line.
-    const auto column = [](const std::string& line, std::string_view word) {
-        return displayWidth(line.substr(0, line.find(word)));
-    };
+    const auto column
+        = [](const std::string& line, std::string_view word) { return displayWidth(line.substr(0, line.find(word))); };
     EXPECT_EQ(column(lines[1], "3  "), column(lines[0], "rare"));
     EXPECT_EQ(column(lines[2], "3  "), column(lines[0], "rare"));
     EXPECT_EQ(column(lines[2], "たいあたり"), column(lines[0], "Lv1.1"));

@@ -50,7 +50,7 @@ std::map<std::string, std::string> snapshot(const CardFolder& folder)
 // Puts the file's modification time an hour back and returns it.
 std::int64_t ageFile(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     const timespec times[2] = {{st.st_atime - 3600, 0}, {st.st_mtime - 3600, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
@@ -59,7 +59,7 @@ std::int64_t ageFile(const std::string& path)
 
 std::int64_t mtimeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st.st_mtime;
 }
@@ -72,9 +72,8 @@ std::vector<std::string> described(const ImportPlan& plan)
     return out;
 }
 
-const std::string kHeader =
-    "ID,rare,maxlv,minlv,super,Lv1.HP,Lv1.P,Lv1.1,Lv1.S,Lv1.2,Lv2.HP,Lv2.P,Lv2.1,Lv2.S,Lv2.2,"
-    "Lv3.HP,Lv3.P,Lv3.1,Lv3.S,Lv3.2,Lv4.HP,Lv4.P,Lv4.1,Lv4.S,Lv4.2\r\n";
+const std::string kHeader = "ID,rare,maxlv,minlv,super,Lv1.HP,Lv1.P,Lv1.1,Lv1.S,Lv1.2,Lv2.HP,Lv2.P,Lv2.1,Lv2.S,Lv2.2,"
+                            "Lv3.HP,Lv3.P,Lv3.1,Lv3.S,Lv3.2,Lv4.HP,Lv4.P,Lv4.1,Lv4.S,Lv4.2\r\n";
 // A table row: the first `given` fields as written, the rest of the 25 empty.
 std::string row(const std::string& fields, std::size_t given)
 {
@@ -111,8 +110,7 @@ TEST(CardImport, SpreadsheetCsvWritesWhatSaveWrites)
 {
     // CR LF, quoted fields with commas and quotes, with and without a byte-order mark.
     const std::string rows = row("000,3,4,1,2,20,10,\"たいあたり, \"\"強\"\"\",N/30P/1,Blast,30", 11)
-                             + row("\"001\",,,,,5", 6)
-                             + row("", 1);  // a row a spreadsheet left empty
+                             + row("\"001\",,,,,5", 6) + row("", 1);  // a row a spreadsheet left empty
     for (const std::string bom : {"\xEF\xBB\xBF", ""}) {
         CardFolder folder, expected;
         CardRow plain{"001", {}};
@@ -133,16 +131,15 @@ TEST(CardImport, OneBadRowStopsEverythingAndEveryProblemIsListed)
     CardFolder folder;
     save(folder, editorCards());
     const auto before = snapshot(folder);
-    const std::string csv = kHeader
-                            + row("000,9,4,1,2,20,10,Strike,N/30P/1,Blast,30", 11)  // fine, changed
-                            + row("002,1,,,,5,,\"two\r\nlines\"", 8)                 // a line break
-                            + row("003,,,,7", 5)                                     // super
-                            + row("a/b", 1)                                          // ID
-                            + row("000", 1)                                          // the same ID again
-                            + row("004,\xff", 2)                                     // not UTF-8
-                            + "005,,,,,\r\n"                                         // a short row
-                            + row("006,," + std::string(256, 'x'), 3)                // over the read limit
-                            + row("007,,,,,5,,\xE2\x98\x83", 8);                     // not in Shift-JIS
+    const std::string csv = kHeader + row("000,9,4,1,2,20,10,Strike,N/30P/1,Blast,30", 11)  // fine, changed
+                            + row("002,1,,,,5,,\"two\r\nlines\"", 8)                        // a line break
+                            + row("003,,,,7", 5)                                            // super
+                            + row("a/b", 1)                                                 // ID
+                            + row("000", 1)                                                 // the same ID again
+                            + row("004,\xff", 2)                                            // not UTF-8
+                            + "005,,,,,\r\n"                                                // a short row
+                            + row("006,," + std::string(256, 'x'), 3)                       // over the read limit
+                            + row("007,,,,,5,,\xE2\x98\x83", 8);                            // not in Shift-JIS
     const ImportPlan plan = planImport(csv, folder.path());
     const auto problems = described(plan);
     ASSERT_EQ(problems.size(), 8u) << ::testing::PrintToString(problems);
@@ -205,6 +202,7 @@ TEST(CardImport, TableProblemsAreNamed)
     EXPECT_EQ(firstProblem(""), "見出しの行がありません。");
     EXPECT_TRUE(firstProblem("ID,rare\r\n").starts_with("行1：列「maxlv」、「minlv」")) << firstProblem("ID,rare\r\n");
     EXPECT_TRUE(firstProblem("ID,HP\r\n").starts_with("行1：2番目の列名「HP」")) << firstProblem("ID,HP\r\n");
-    EXPECT_TRUE(firstProblem(kHeader + "000,\"3\r\n").starts_with("行2、列「rare」：")) << firstProblem(kHeader + "000,\"3\r\n");
+    EXPECT_TRUE(firstProblem(kHeader + "000,\"3\r\n").starts_with("行2、列「rare」："))
+        << firstProblem(kHeader + "000,\"3\r\n");
     EXPECT_TRUE(folder.names().empty());
 }

@@ -18,7 +18,7 @@ private slots:
         const AdvanceTable table(font);
         int measured = 0;
         for (const QString text : {QStringLiteral("MaxHP"), QStringLiteral("Clear 0123"),
-                                   QString::fromUtf8("このカードはスーパー化しない"), QString::fromUtf8("最低LV：")}) {
+                 QString::fromUtf8("このカードはスーパー化しない"), QString::fromUtf8("最低LV：")}) {
             const QList<quint32> glyphs = raw.glyphIndexesForString(text);
             if (glyphs.contains(0))
                 continue;  // the application font lacks a character of it
@@ -28,7 +28,8 @@ private slots:
             const std::optional<qreal> width = table.width(text);
             QVERIFY2(width, qPrintable(text));
             // Qt keeps each advance to 1/64 px.
-            QVERIFY2(qAbs(*width - expected) <= glyphs.size() / 64.0, qPrintable(QString("%1: %2 against %3").arg(text).arg(*width).arg(expected)));
+            QVERIFY2(qAbs(*width - expected) <= glyphs.size() / 64.0,
+                qPrintable(QString("%1: %2 against %3").arg(text).arg(*width).arg(expected)));
             ++measured;
         }
         QVERIFY(measured >= 2);

@@ -14,9 +14,9 @@ struct LevelScreen {
 
 LevelScreen screen(QWidget* w)
 {
-    return {box(w, "txtMaxHP")->text(),  box(w, "txtPower")->text(),    box(w, "txtNomalWaza")->text(),
-            box(w, "txtExtWaza")->text(), box(w, "txtExtWaza2")->text(), box(w, "txtExtWaza3")->text(),
-            combo(w, "cboExWaza1")->currentIndex(), combo(w, "cboExtWaza2")->currentIndex()};
+    return {box(w, "txtMaxHP")->text(), box(w, "txtPower")->text(), box(w, "txtNomalWaza")->text(),
+        box(w, "txtExtWaza")->text(), box(w, "txtExtWaza2")->text(), box(w, "txtExtWaza3")->text(),
+        combo(w, "cboExWaza1")->currentIndex(), combo(w, "cboExtWaza2")->currentIndex()};
 }
 
 void type(QWidget* w, const LevelScreen& s)

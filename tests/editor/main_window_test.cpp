@@ -17,7 +17,8 @@ class MainWindowTest : public QObject {
         start->setFocus();
         QStringList seen{QApplication::focusWidget()->objectName()};
         for (int i = 0; i < steps; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+            QTest::keyClick(
+                QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
             seen << QApplication::focusWidget()->objectName();
         }
         return seen;
@@ -39,7 +40,11 @@ private slots:
     void controlsSitWhereTheLayoutSays()
     {
         frmVelmar w(folder.path().toStdString());
-        struct Expect { const char* name; const char* parent; QRect rect; };
+        struct Expect {
+            const char* name;
+            const char* parent;
+            QRect rect;
+        };
         // Twips / 15, rounded; positions inside a frame are from its outer corner.
         const Expect expected[] = {
             {"txtID", "", QRect(64, 7, 65, 18)},
@@ -103,10 +108,9 @@ private slots:
         frmVelmar w(folder.path().toStdString());
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        const QStringList order{"txtID", "cmdLoad", "cmdSave", "txtRarelity", "txtMaxLv", "txtMinLv",
-                                "cboSuperMode", "optLv", "txtMaxHP", "txtNomalWaza", "txtPower",
-                                "txtExtWaza", "cboExWaza1", "txtExtWaza2", "cboExtWaza2", "txtExtWaza3",
-                                "cmdClear", "txtID"};
+        const QStringList order{"txtID", "cmdLoad", "cmdSave", "txtRarelity", "txtMaxLv", "txtMinLv", "cboSuperMode",
+            "optLv", "txtMaxHP", "txtNomalWaza", "txtPower", "txtExtWaza", "cboExWaza1", "txtExtWaza2", "cboExtWaza2",
+            "txtExtWaza3", "cmdClear", "txtID"};
         QCOMPARE(tabWalk(box(&w, "txtID"), int(order.size()) - 1), order);
         QStringList backwards = order;
         std::reverse(backwards.begin(), backwards.end());

@@ -73,11 +73,14 @@ private slots:
         const QRgb background = backgroundOf(client);
         QList<QRect> rules;  // in device pixels, a pixel wider for rounding
         for (auto* rule : client->findChildren<QWidget*>(QRegularExpression("^Line")))
-            rules << QRectF(QRectF(rule->mapTo(client, QPoint()), rule->size()).topLeft() * ratio,
-                            QSizeF(rule->size()) * ratio).toAlignedRect().adjusted(-1, -1, 1, 1);
+            rules << QRectF(
+                QRectF(rule->mapTo(client, QPoint()), rule->size()).topLeft() * ratio, QSizeF(rule->size()) * ratio)
+                         .toAlignedRect()
+                         .adjusted(-1, -1, 1, 1);
 
         int gapsSeen = 0;
-        for (QWidget* container : {client, client->findChild<QWidget*>("Frame1"), client->findChild<QWidget*>("Frame2")}) {
+        for (QWidget* container :
+            {client, client->findChild<QWidget*>("Frame1"), client->findChild<QWidget*>("Frame2")}) {
             const QList<QWidget*> controls = controlsIn(container);
             for (QWidget* a : controls) {
                 for (QWidget* b : controls) {
@@ -86,9 +89,8 @@ private slots:
                     if (a == b || top > bottom || rb.left() <= ra.right())
                         continue;
                     QRect gap(QPoint(ra.right() + 1, top), QPoint(rb.left() - 1, bottom));
-                    const bool between = std::any_of(controls.begin(), controls.end(), [&](QWidget* c) {
-                        return c != a && c != b && c->geometry().intersects(gap);
-                    });
+                    const bool between = std::any_of(controls.begin(), controls.end(),
+                        [&](QWidget* c) { return c != a && c != b && c->geometry().intersects(gap); });
                     if (between)
                         continue;
                     ++gapsSeen;
@@ -100,11 +102,13 @@ private slots:
                     const int y1 = int(std::floor((gap.bottom() + 1) * ratio)) - 1;
                     for (int y = y0; y <= y1; ++y)
                         for (int x = x0; x <= x1; ++x) {
-                            const bool onRule = std::any_of(rules.begin(), rules.end(),
-                                                            [&](const QRect& r) { return r.contains(x, y); });
+                            const bool onRule = std::any_of(
+                                rules.begin(), rules.end(), [&](const QRect& r) { return r.contains(x, y); });
                             if (!onRule && image.pixel(x, y) != background)
                                 QFAIL(qPrintable(QString("between %1 and %2, pixel (%3, %4) is not the background")
-                                                     .arg(a->objectName(), b->objectName()).arg(x).arg(y)));
+                                                     .arg(a->objectName(), b->objectName())
+                                                     .arg(x)
+                                                     .arg(y)));
                         }
                 }
             }
@@ -154,8 +158,11 @@ private slots:
             QVERIFY2(caption.isValid(), qPrintable(frame->objectName() + ": caption not drawn"));
             const int middle = (caption.top() + caption.bottom()) / 2;
             QVERIFY2(std::abs(line - middle) <= caption.height() / 4,
-                     qPrintable(QString("%1: border at %2, caption rows %3..%4")
-                                    .arg(frame->objectName()).arg(line).arg(caption.top()).arg(caption.bottom())));
+                qPrintable(QString("%1: border at %2, caption rows %3..%4")
+                               .arg(frame->objectName())
+                               .arg(line)
+                               .arg(caption.top())
+                               .arg(caption.bottom())));
         }
     }
 
@@ -170,14 +177,15 @@ private slots:
         for (auto* box : w.findChildren<QComboBox*>()) {
             QStyleOptionComboBox option;
             option.initFrom(box);
-            const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                             QStyle::SC_ComboBoxEditField, box);
+            const QRect field
+                = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
             for (int i = 0; i < box->count(); ++i) {
                 // Fusion draws the entry one pixel inside the field on either side.
                 const int width = box->fontMetrics().horizontalAdvance(box->itemText(i));
                 QVERIFY2(width <= field.width() - 2, qPrintable(QString("%1 \"%2\": %3 px, room for %4")
                                                                     .arg(box->objectName(), box->itemText(i))
-                                                                    .arg(width).arg(field.width() - 2)));
+                                                                    .arg(width)
+                                                                    .arg(field.width() - 2)));
             }
         }
 
@@ -191,9 +199,12 @@ private slots:
             const QRgb background = backgroundOf(c);
             const QRect shown = inkBox(picture(c), background);
             const QRect whole = inkBox(pictureWithRoom(c), background);
-            QVERIFY2(shown.size() == whole.size(),
-                     qPrintable(QString("%1: ink %2x%3 of %4x%5 shown").arg(c->objectName())
-                                    .arg(shown.width()).arg(shown.height()).arg(whole.width()).arg(whole.height())));
+            QVERIFY2(shown.size() == whole.size(), qPrintable(QString("%1: ink %2x%3 of %4x%5 shown")
+                                                                  .arg(c->objectName())
+                                                                  .arg(shown.width())
+                                                                  .arg(shown.height())
+                                                                  .arg(whole.width())
+                                                                  .arg(whole.height())));
         }
 
         for (const char* name : {"cmdLoad", "cmdSave"}) {

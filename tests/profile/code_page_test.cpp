@@ -7,16 +7,18 @@
 
 using namespace profile;
 
-TEST(CodePage, JapaneseRoundTripsThroughCp932) {
+TEST(CodePage, JapaneseRoundTripsThroughCp932)
+{
     const std::string text = "このカードはスーパーカード";
     auto bytes = utf8ToCp932(text);
     ASSERT_TRUE(bytes);
-    EXPECT_EQ(bytes->size(), 26u);  // 13 two-byte characters
+    EXPECT_EQ(bytes->size(), 26u);                       // 13 two-byte characters
     EXPECT_EQ(bytes->substr(0, 4), "\x82\xB1\x82\xCC");  // こ の
     EXPECT_EQ(cp932ToUtf8(*bytes), text);
 }
 
-TEST(CodePage, TrailBytesThatLookLikeAsciiStayPartOfTheirCharacter) {
+TEST(CodePage, TrailBytesThatLookLikeAsciiStayPartOfTheirCharacter)
+{
     // ソ 表 end in 0x5C ("\"), ゾ in 0x5D ("]"); half-width カ is one byte.
     auto bytes = utf8ToCp932("ソ表ゾｶ");
     ASSERT_TRUE(bytes);
@@ -27,7 +29,8 @@ TEST(CodePage, TrailBytesThatLookLikeAsciiStayPartOfTheirCharacter) {
     EXPECT_EQ(cp932CharLength("\x83", 0), 1u);  // lead byte at the end
 }
 
-TEST(CodePage, FirstUnencodableNamesTheCharacter) {
+TEST(CodePage, FirstUnencodableNamesTheCharacter)
+{
     EXPECT_EQ(firstUnencodable("カード ok ｶ ~\\"), std::nullopt);
     EXPECT_EQ(firstUnencodable(""), std::nullopt);
     EXPECT_EQ(firstUnencodable("caf\xC3\xA9"), U'\u00E9');
@@ -45,8 +48,12 @@ TEST(CodePage, FirstUnencodableNamesTheCharacter) {
     EXPECT_EQ(utf8ToCp932(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
-TEST(CodePage, InvalidCp932BytesBecomeReplacementCharacters) {
-    EXPECT_EQ(cp932ToUtf8("a\x80" "b"), "a\uFFFD" "b");
+TEST(CodePage, InvalidCp932BytesBecomeReplacementCharacters)
+{
+    EXPECT_EQ(cp932ToUtf8("a\x80"
+                          "b"),
+        "a\uFFFD"
+        "b");
     EXPECT_EQ(cp932ToUtf8("\xFF\xFF"), "\uFFFD\uFFFD");
     // An unmapped lead/trail pair is one character, as Windows reads it.
     EXPECT_EQ(cp932ToUtf8("x\x85\x40y"), "x\uFFFDy");
@@ -55,7 +62,8 @@ TEST(CodePage, InvalidCp932BytesBecomeReplacementCharacters) {
     EXPECT_EQ(cp932ToUtf8(std::string("\0\x82\xA0", 3)), std::string("\0", 1) + "あ");
 }
 
-TEST(CodePage, Widths) {
+TEST(CodePage, Widths)
+{
     EXPECT_EQ(cp932Width(U'a'), 1u);
     EXPECT_EQ(cp932Width(U'ｶ'), 1u);
     EXPECT_EQ(cp932Width(U'カ'), 2u);
@@ -63,17 +71,23 @@ TEST(CodePage, Widths) {
     EXPECT_EQ(cp932Width(kReplacementChar), 0u);
 }
 
-TEST(CodePage, Utf16BothOrdersAndDamage) {
+TEST(CodePage, Utf16BothOrdersAndDamage)
+{
     const std::string text = "A\xE3\x81\x82\xF0\x9F\x98\x80";  // A あ 😀
     EXPECT_EQ(utf8ToUtf16(text, false), std::string("A\0\x42\x30\x3D\xD8\x00\xDE", 8));
     EXPECT_EQ(utf8ToUtf16(text, true), std::string("\0A\x30\x42\xD8\x3D\xDE\x00", 8));
     EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(text, true), true), text);
     // Lone high and low surrogates, and a last odd byte.
-    EXPECT_EQ(utf16ToUtf8(std::string("\x3D\xD8" "A\0\x00\xDE" "B", 7), false),
-              "\uFFFDA\uFFFD\uFFFD");
+    EXPECT_EQ(utf16ToUtf8(std::string("\x3D\xD8"
+                                      "A\0\x00\xDE"
+                                      "B",
+                              7),
+                  false),
+        "\uFFFDA\uFFFD\uFFFD");
 }
 
-TEST(CodePage, DecodeUtf8RejectsMalformedSequences) {
+TEST(CodePage, DecodeUtf8RejectsMalformedSequences)
+{
     char32_t c;
     EXPECT_EQ(decodeUtf8("\xE3\x81\x82", 0, c), 3u);
     EXPECT_EQ(c, U'あ');
@@ -81,19 +95,25 @@ TEST(CodePage, DecodeUtf8RejectsMalformedSequences) {
         EXPECT_EQ(decodeUtf8(bad, 0, c), 1u) << bad;
         EXPECT_EQ(c, kReplacementChar);
     }
-    EXPECT_EQ(sanitizeUtf8("a\xE3\x81" "b"), "a\uFFFD\uFFFD" "b");
+    EXPECT_EQ(sanitizeUtf8("a\xE3\x81"
+                           "b"),
+        "a\uFFFD\uFFFD"
+        "b");
 }
 
-TEST(CodePage, OnlyTheListedLookAlikesChangeAndNothingVanishesUnnoticed) {
+TEST(CodePage, OnlyTheListedLookAlikesChangeAndNothingVanishesUnnoticed)
+{
     // Every character code page 932 takes, written and read back: the ones
     // that come back as another character are exactly the listed look-alikes.
     std::map<char32_t, char32_t> changed;
     for (char32_t c = 1; c < 0x30000; ++c) {
-        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
         std::string utf8;
         appendUtf8(utf8, c);
         const auto bytes = utf8ToCp932(utf8);
-        if (!bytes) continue;
+        if (!bytes)
+            continue;
         ASSERT_FALSE(bytes->empty()) << std::hex << unsigned(c);
         const std::string back = cp932ToUtf8(*bytes);
         if (back != utf8) {
@@ -103,7 +123,8 @@ TEST(CodePage, OnlyTheListedLookAlikesChangeAndNothingVanishesUnnoticed) {
         }
     }
     std::map<char32_t, char32_t> listed;
-    for (const LookAlike& pair : cp932LookAlikes()) listed[pair.written] = pair.readBack;
+    for (const LookAlike& pair : cp932LookAlikes())
+        listed[pair.written] = pair.readBack;
     EXPECT_EQ(changed, listed);
     EXPECT_EQ(listed.size(), 9u);
 

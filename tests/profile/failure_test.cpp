@@ -9,7 +9,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-
 using namespace profile;
 using testsupport::readBytes;
 using testsupport::TempFolder;
@@ -19,7 +18,8 @@ namespace {
 
 const std::string kOld = "[a]\r\nk=old\r\n";
 
-TEST(WriteFailure, ReadOnlyFileStaysReadOnlyAndUnchanged) {
+TEST(WriteFailure, ReadOnlyFileStaysReadOnlyAndUnchanged)
+{
     TempFolder dir;
     const std::string path = dir.file("card.ini");
     writeBytes(path, kOld);
@@ -32,7 +32,8 @@ TEST(WriteFailure, ReadOnlyFileStaysReadOnlyAndUnchanged) {
     EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});
 }
 
-TEST(WriteFailure, ReadOnlyFolderTakesNoWriteAndNoNewFile) {
+TEST(WriteFailure, ReadOnlyFolderTakesNoWriteAndNoNewFile)
+{
     TempFolder dir;
     const std::string path = dir.file("card.ini");
     writeBytes(path, kOld);
@@ -45,7 +46,8 @@ TEST(WriteFailure, ReadOnlyFolderTakesNoWriteAndNoNewFile) {
     EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});
 }
 
-TEST(WriteFailure, FoldersInTheWay) {
+TEST(WriteFailure, FoldersInTheWay)
+{
     TempFolder dir;
     EXPECT_FALSE(writeProfileString("a", "k", "v", dir.path()));
     EXPECT_EQ(lastError(), EISDIR);
@@ -57,7 +59,8 @@ TEST(WriteFailure, FoldersInTheWay) {
     EXPECT_EQ(readBytes(dir.file("plain")), "x");
 }
 
-TEST(WriteFailure, FullDiskLeavesTheOldFile) {
+TEST(WriteFailure, FullDiskLeavesTheOldFile)
+{
     TempFolder dir;
     const std::string path = dir.file("card.ini");
     const std::string old = "[a]\r\nk=" + std::string(100, 'o') + "\r\n";
@@ -80,7 +83,8 @@ TEST(WriteFailure, FullDiskLeavesTheOldFile) {
     EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});
 }
 
-TEST(SpecialFiles, FifoIsNeitherReadNorWritten) {
+TEST(SpecialFiles, FifoIsNeitherReadNorWritten)
+{
     TempFolder dir;
     const std::string fifo = dir.file("pipe.ini");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
@@ -91,12 +95,14 @@ TEST(SpecialFiles, FifoIsNeitherReadNorWritten) {
 }
 
 // How long this takes is measured in bench/huge_file_bench.cpp, not here.
-TEST(HugeFile, IsReadAndWrittenInFull) {
+TEST(HugeFile, IsReadAndWrittenInFull)
+{
     // About 3.5 MB in 200,000 lines; the key sought is the last one.
     TempFolder dir;
     const std::string path = dir.file("big.ini");
     std::string content = "[a]\r\n";
-    for (int i = 0; i < 200'000; ++i) content += "key" + std::to_string(i) + "=value\r\n";
+    for (int i = 0; i < 200'000; ++i)
+        content += "key" + std::to_string(i) + "=value\r\n";
     writeBytes(path, content);
     std::string value;
     getProfileString("a", "key199999", "", value, 256, path);
@@ -106,9 +112,8 @@ TEST(HugeFile, IsReadAndWrittenInFull) {
     getProfileString("a", "new", "", value, 256, path);
     EXPECT_EQ(value, "x");
     // Everything before the changed key is kept byte for byte.
-    const std::string expected =
-        content.substr(0, content.size() - std::string("key199999=value\r\n").size()) +
-        "key199999=changed\r\nnew=x\r\n";
+    const std::string expected = content.substr(0, content.size() - std::string("key199999=value\r\n").size())
+                                 + "key199999=changed\r\nnew=x\r\n";
     EXPECT_TRUE(readBytes(path) == expected) << "the rewritten file differs";
 }
 

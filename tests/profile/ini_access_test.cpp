@@ -11,7 +11,8 @@ using testsupport::writeBytes;
 
 namespace {
 
-TEST(INIAccess, StartsEmptyAndDoesNothingWithoutFileOrSection) {
+TEST(INIAccess, StartsEmptyAndDoesNothingWithoutFileOrSection)
+{
     TempFolder dir;
     INIAccess ini;
     EXPECT_EQ(ini.FileName, "");
@@ -26,7 +27,8 @@ TEST(INIAccess, StartsEmptyAndDoesNothingWithoutFileOrSection) {
     EXPECT_TRUE(dir.names().empty());
 }
 
-TEST(INIAccess, SectionArgumentIsSticky) {
+TEST(INIAccess, SectionArgumentIsSticky)
+{
     TempFolder dir;
     INIAccess ini;
     ini.FileName = dir.file("card.ini");
@@ -43,7 +45,8 @@ TEST(INIAccess, SectionArgumentIsSticky) {
     EXPECT_EQ(ini.GetINIData("power", "lv1"), "40");
 }
 
-TEST(INIAccess, ReadOfAMissingFileCreatesNothingAndKeepsTheSection) {
+TEST(INIAccess, ReadOfAMissingFileCreatesNothingAndKeepsTheSection)
+{
     TempFolder dir;
     INIAccess ini;
     ini.FileName = dir.file("000.ini");
@@ -53,7 +56,8 @@ TEST(INIAccess, ReadOfAMissingFileCreatesNothingAndKeepsTheSection) {
     EXPECT_FALSE(profile::pathExists(ini.FileName));
 }
 
-TEST(INIAccess, ValuesRoundTrip) {
+TEST(INIAccess, ValuesRoundTrip)
+{
     TempFolder dir;
     INIAccess ini;
     ini.FileName = dir.file("card.ini");
@@ -62,7 +66,8 @@ TEST(INIAccess, ValuesRoundTrip) {
     ASSERT_TRUE(ini.SetINIData("Empty", ""));
     ASSERT_TRUE(ini.SetINIData("Long", std::string(300, 'a')));
     std::string kana;
-    for (int i = 0; i < 128; ++i) kana += "カ";  // 256 bytes in code page 932
+    for (int i = 0; i < 128; ++i)
+        kana += "カ";  // 256 bytes in code page 932
     ASSERT_TRUE(ini.SetINIData("Kana", kana));
     EXPECT_EQ(ini.GetINIData("Name"), "このカードはスーパーカード");
     EXPECT_EQ(ini.GetINIData("Empty"), "");
@@ -75,7 +80,8 @@ TEST(INIAccess, ValuesRoundTrip) {
     EXPECT_EQ(ini.GetINIData("Name"), "このカードはスーパーカード");
 }
 
-TEST(INIAccess, AppPathFilenameJoinsTheProgramFolder) {
+TEST(INIAccess, AppPathFilenameJoinsTheProgramFolder)
+{
     EXPECT_EQ(profile::joinPath("/", "a.ini"), "/a.ini");
     EXPECT_EQ(profile::joinPath("/tool", "a.ini"), "/tool/a.ini");
     EXPECT_EQ(profile::joinPath("/tool/", "a.ini"), "/tool/a.ini");

@@ -31,11 +31,13 @@ TEST(ProfileTextWalk, TellsEveryLineItsKindPlaceAndWholeValue)
 {
     const std::string longValue(300, 'v');
     const ProfileText text(*utf8ToCp932("k=before\r\n; note\r\n\r\n [ カード ] x\r\n 名前 = \"スーパー\" \r\n"
-                                        "garbage\r\nlong=" + longValue + "\r\n[b]\nz=") + "\x82\xA0");
+                                        "garbage\r\nlong="
+                                        + longValue + "\r\n[b]\nz=")
+                           + "\x82\xA0");
     const auto lines = walk(text);
     ASSERT_EQ(lines.size(), 9u);
     const LineKind kinds[] = {LineKind::Key, LineKind::Comment, LineKind::Blank, LineKind::Section, LineKind::Key,
-                              LineKind::Other, LineKind::Key, LineKind::Section, LineKind::Key};
+        LineKind::Other, LineKind::Key, LineKind::Section, LineKind::Key};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].kind, kinds[i]) << i;
         EXPECT_EQ(lines[i].number, i + 1);
@@ -89,8 +91,8 @@ TEST(ProfileTextLookup, AgreesWithTheWalkOnArbitraryText)
         return s;
     };
     std::mt19937 rng(2024);
-    const char* pieces[] = {"[", "]", "=", ";", " ", "\t", "\r\n", "\n", "a", "A", "b", "k", "K", "x",
-                            "\x83\x5D", "\x82\xA0", "\x82\x9F", "\x82", "\"", "\x80"};
+    const char* pieces[] = {"[", "]", "=", ";", " ", "\t", "\r\n", "\n", "a", "A", "b", "k", "K", "x", "\x83\x5D",
+        "\x82\xA0", "\x82\x9F", "\x82", "\"", "\x80"};
     const std::string boms[] = {"", "\xEF\xBB\xBF", "\xFF\xFE"};
     const std::string sections[] = {"a", "A", "b", "a]", "ぁ"};
     const std::string keys[] = {"k", "K", "[b", "x", "a b", "ぁ"};

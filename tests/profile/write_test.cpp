@@ -23,8 +23,9 @@ protected:
     std::string path = dir.file("card.ini");
 
     // Writes `content` as the file, then key=value into it; returns the new file.
-    std::string put(const std::string& content, const std::string& section, const std::string& key,
-                    const std::string& value) {
+    std::string put(
+        const std::string& content, const std::string& section, const std::string& key, const std::string& value)
+    {
         writeBytes(path, content);
         EXPECT_TRUE(writeProfileString(section, key, value, path)) << lastError();
         EXPECT_EQ(lastError(), 0);
@@ -32,42 +33,45 @@ protected:
     }
 };
 
-TEST_F(Write, CreatesTheFileWithSectionAndKeyInCp932) {
+TEST_F(Write, CreatesTheFileWithSectionAndKeyInCp932)
+{
     ASSERT_TRUE(writeProfileString("head", "Name", "このカードはスーパーカード", path));
     ASSERT_TRUE(writeProfileString("head", "Rarelity", "", path));
     ASSERT_TRUE(writeProfileString("Lv1", "MaxHP", "120", path));
-    EXPECT_EQ(readBytes(path), "[head]\r\nName=" + *utf8ToCp932("このカードはスーパーカード") +
-                                   "\r\nRarelity=\r\n[Lv1]\r\nMaxHP=120\r\n");
+    EXPECT_EQ(readBytes(path),
+        "[head]\r\nName=" + *utf8ToCp932("このカードはスーパーカード") + "\r\nRarelity=\r\n[Lv1]\r\nMaxHP=120\r\n");
     std::string value;
     getProfileString("HEAD", "name", "", value, 256, path);
     EXPECT_EQ(value, "このカードはスーパーカード");
     EXPECT_EQ(dir.names(), std::set<std::string>{"card.ini"});  // no temporary file left
 }
 
-TEST_F(Write, ReplacesAValueWhereItStandsKeepingTheKeysSpelling) {
-    EXPECT_EQ(put("[Head]\r\n  MaxHP = 1 \r\nother=2\r\n", "head", "maxhp", "5"),
-              "[Head]\r\nMaxHP=5\r\nother=2\r\n");
+TEST_F(Write, ReplacesAValueWhereItStandsKeepingTheKeysSpelling)
+{
+    EXPECT_EQ(put("[Head]\r\n  MaxHP = 1 \r\nother=2\r\n", "head", "maxhp", "5"), "[Head]\r\nMaxHP=5\r\nother=2\r\n");
     EXPECT_EQ(put("[a]\nk=old", "A", "K", "new"), "[a]\nk=new\r\n");
-    EXPECT_EQ(put("[a]\r\nk=1\r\nk=2\r\n[a]\r\nk=3\r\n", "a", "k", "x"),
-              "[a]\r\nk=x\r\nk=2\r\n[a]\r\nk=3\r\n");
+    EXPECT_EQ(put("[a]\r\nk=1\r\nk=2\r\n[a]\r\nk=3\r\n", "a", "k", "x"), "[a]\r\nk=x\r\nk=2\r\n[a]\r\nk=3\r\n");
 }
 
-TEST_F(Write, AppendsANewKeyAfterTheLastNonBlankLineOfItsSection) {
+TEST_F(Write, AppendsANewKeyAfterTheLastNonBlankLineOfItsSection)
+{
     EXPECT_EQ(put("[a]\r\nx=1\r\n;note\r\n\r\n[b]\r\ny=2\r\n", "a", "z", "3"),
-              "[a]\r\nx=1\r\n;note\r\nz=3\r\n\r\n[b]\r\ny=2\r\n");
+        "[a]\r\nx=1\r\n;note\r\nz=3\r\n\r\n[b]\r\ny=2\r\n");
     EXPECT_EQ(put("[a]\r\n[b]\r\n", "a", "z", "3"), "[a]\r\nz=3\r\n[b]\r\n");
     EXPECT_EQ(put("[a]", "a", "z", "3"), "[a]\r\nz=3\r\n");
     // The first of two sections of one name takes the key.
     EXPECT_EQ(put("[a]\nx=1\n[b]\n[a]\n", "a", "z", "3"), "[a]\nx=1\nz=3\r\n[b]\n[a]\n");
 }
 
-TEST_F(Write, AppendsANewSectionAtTheEndWithoutBlankLines) {
+TEST_F(Write, AppendsANewSectionAtTheEndWithoutBlankLines)
+{
     EXPECT_EQ(put("[a]\nx=1", "b", "k", "v"), "[a]\nx=1\r\n[b]\r\nk=v\r\n");
     EXPECT_EQ(put("[a]\r\nx=1\r\n", "b", "k", "v"), "[a]\r\nx=1\r\n[b]\r\nk=v\r\n");
     EXPECT_EQ(put("", "b", "k", "v"), "[b]\r\nk=v\r\n");
 }
 
-TEST_F(Write, KeepsEveryOtherLineByteForByte) {
+TEST_F(Write, KeepsEveryOtherLineByteForByte)
+{
     const std::string before = "; comment \xFF\x80\r\n garbage line\n[a]\r\n\tk = 1\r\nodd\x82\r\n";
     const std::string after = "; comment \xFF\x80\r\n garbage line\n[a]\r\nk=2\r\nodd\x82\r\n";
     EXPECT_EQ(put(before, "a", "k", "2"), after);
@@ -75,7 +79,8 @@ TEST_F(Write, KeepsEveryOtherLineByteForByte) {
     EXPECT_EQ(put(huge + "\n[a]\nk=1\n", "a", "k", "2"), huge + "\n[a]\nk=2\r\n");
 }
 
-TEST_F(Write, KeepsAFileInTheEncodingOfItsByteOrderMark) {
+TEST_F(Write, KeepsAFileInTheEncodingOfItsByteOrderMark)
+{
     EXPECT_EQ(put("\xEF\xBB\xBF[a]\r\nk=1\r\n", "a", "k", "カ"), "\xEF\xBB\xBF[a]\r\nk=カ\r\n");
     EXPECT_EQ(put("\xEF\xBB\xBF", "a", "k", "v"), "\xEF\xBB\xBF[a]\r\nk=v\r\n");
     const std::string le = "\xFF\xFE" + utf8ToUtf16("[a]\r\nk=1\r\n", false);
@@ -83,11 +88,12 @@ TEST_F(Write, KeepsAFileInTheEncodingOfItsByteOrderMark) {
     const std::string be = "\xFE\xFF" + utf8ToUtf16("[a]\r\nk=1", true);
     EXPECT_EQ(put(be, "a", "k", "2"), "\xFE\xFF" + utf8ToUtf16("[a]\r\nk=2\r\n", true));
     // A last odd byte stays where it is and does not shift the text written.
-    EXPECT_EQ(put(le + "\x41", "b", "k", "v"),
-              "\xFF\xFE" + utf8ToUtf16("[a]\r\nk=1\r\n[b]\r\nk=v\r\n", false) + "\x41");
+    EXPECT_EQ(
+        put(le + "\x41", "b", "k", "v"), "\xFF\xFE" + utf8ToUtf16("[a]\r\nk=1\r\n[b]\r\nk=v\r\n", false) + "\x41");
 }
 
-TEST_F(Write, ValueIsWrittenWholeAndReadBackCut) {
+TEST_F(Write, ValueIsWrittenWholeAndReadBackCut)
+{
     const std::string longValue(300, 'v');
     put("", "a", "k", longValue);
     EXPECT_NE(readBytes(path).find(longValue), std::string::npos);
@@ -95,7 +101,8 @@ TEST_F(Write, ValueIsWrittenWholeAndReadBackCut) {
     EXPECT_EQ(getProfileString("a", "k", "", value, 256, path), 255u);
 }
 
-TEST_F(Write, RefusesWhatCodePage932CannotHoldAndWritesNothing) {
+TEST_F(Write, RefusesWhatCodePage932CannotHoldAndWritesNothing)
+{
     EXPECT_FALSE(writeProfileString("a", "k", "caf\xC3\xA9", path));
     EXPECT_EQ(lastError(), EILSEQ);
     EXPECT_FALSE(pathExists(path));
@@ -114,14 +121,16 @@ TEST_F(Write, RefusesWhatCodePage932CannotHoldAndWritesNothing) {
     EXPECT_EQ(lastError(), 0);  // cleared by a successful write
 }
 
-TEST_F(Write, EmptyNamesAreRefused) {
+TEST_F(Write, EmptyNamesAreRefused)
+{
     EXPECT_FALSE(writeProfileString("", "k", "v", path));
     EXPECT_EQ(lastError(), EINVAL);
     EXPECT_FALSE(writeProfileString("a", " ", "v", path));
     EXPECT_FALSE(pathExists(path));
 }
 
-TEST_F(Write, KeepsTheModeAndWritesThroughASymbolicLink) {
+TEST_F(Write, KeepsTheModeAndWritesThroughASymbolicLink)
+{
     writeBytes(path, "[a]\r\n");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     ASSERT_TRUE(writeProfileString("a", "k", "v", path));
@@ -130,13 +139,14 @@ TEST_F(Write, KeepsTheModeAndWritesThroughASymbolicLink) {
     const std::string link = dir.file("link.ini");
     ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
     ASSERT_TRUE(writeProfileString("a", "j", "w", link));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(readBytes(path), "[a]\r\nk=v\r\nj=w\r\n");
 }
 
-TEST_F(Write, NewFileGetsTheModeTheUmaskAllows) {
+TEST_F(Write, NewFileGetsTheModeTheUmaskAllows)
+{
     mode_t old = ::umask(027);
     bool ok = writeProfileString("a", "k", "v", path);
     ::umask(old);
@@ -148,7 +158,8 @@ TEST_F(Write, NewFileGetsTheModeTheUmaskAllows) {
 
 namespace {
 
-TEST(ReplaceFile, LongestFileNameWorksAndNothingIsLeftBehind) {
+TEST(ReplaceFile, LongestFileNameWorksAndNothingIsLeftBehind)
+{
     TempFolder dir;
     const std::string name = std::string(251, 'n') + ".ini";  // 255 bytes, the most a name may have
     ASSERT_TRUE(writeProfileString("a", "k", "v", dir.file(name))) << lastError();
@@ -157,7 +168,8 @@ TEST(ReplaceFile, LongestFileNameWorksAndNothingIsLeftBehind) {
     EXPECT_EQ(dir.names(), std::set<std::string>{name});
 }
 
-TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns) {
+TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns)
+{
     TempFolder dir;
     const auto age = [&](const std::string& name, int minutes) {
         const timespec times[2] = {{std::time(nullptr) - minutes * 60, 0}, {std::time(nullptr) - minutes * 60, 0}};
@@ -168,8 +180,8 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns) {
         age(name, minutesOld);
     };
     const std::string prefix(kTemporaryPrefix);
-    makeFile(prefix + "Ab3xYz", 11);   // a killed run's
-    makeFile(prefix + "Qq9Rr8", 2);    // another process's, still writing
+    makeFile(prefix + "Ab3xYz", 11);       // a killed run's
+    makeFile(prefix + "Qq9Rr8", 2);        // another process's, still writing
     makeFile(prefix + "Ab3xYz.keep", 60);  // not of this scheme
     makeFile(".card.ini.tmp4242.7", 11);   // an earlier version's killed run
     makeFile("card.ini.tmp4242.7", 60);    // no leading dot: someone's own file
@@ -181,8 +193,8 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns) {
     EXPECT_EQ(dir.names().count(prefix + "Ab3xYz"), 1u);  // a failed write cleans nothing
 
     ASSERT_TRUE(replaceFile(dir.file("card.ini"), "[a]\r\n", true).ok());
-    EXPECT_EQ(dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep", "card.ini.tmp4242.7",
-                                                  "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep",
+                               "card.ini.tmp4242.7", "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
 }
 
 }  // namespace

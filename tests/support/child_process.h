@@ -6,8 +6,7 @@
 namespace testsupport {
 
 // Runs `body` in a child process and returns its exit code (100 + signal when killed).
-template <class Body>
-int inChild(Body body)
+template <class Body> int inChild(Body body)
 {
     const pid_t pid = ::fork();
     if (pid == 0)

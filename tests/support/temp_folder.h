@@ -31,7 +31,7 @@ inline void writeBytes(const std::string& path, const std::string& bytes)
 
 inline mode_t modeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st.st_mode & 07777;
 }
@@ -51,10 +51,10 @@ public:
         std::error_code ignored;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored))
             if (entry.is_directory(ignored))
-                std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                             std::filesystem::perm_options::add, ignored);
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+                std::filesystem::permissions(
+                    entry.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(
+            path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
     TempFolder(const TempFolder&) = delete;

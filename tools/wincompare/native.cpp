@@ -9,7 +9,8 @@
 #include <cstring>
 #include <string>
 
-static std::string unhex(const char* hex) {
+static std::string unhex(const char* hex)
+{
     std::string out;
     for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2)
         out += static_cast<char>(std::strtoul(std::string(hex + i, 2).c_str(), nullptr, 16));
@@ -18,14 +19,16 @@ static std::string unhex(const char* hex) {
 
 static std::string utf8(const char* hex) { return profile::cp932ToUtf8(unhex(hex)); }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 7 && std::strcmp(argv[1], "get") == 0) {
         std::string value;
-        std::size_t n = profile::getProfileString(utf8(argv[3]), utf8(argv[4]), utf8(argv[5]), value,
-                                                  std::strtoul(argv[6], nullptr, 10), unhex(argv[2]));
+        std::size_t n = profile::getProfileString(
+            utf8(argv[3]), utf8(argv[4]), utf8(argv[5]), value, std::strtoul(argv[6], nullptr, 10), unhex(argv[2]));
         std::string bytes = profile::utf8ToCp932(value).value_or("<unencodable>");
         std::printf("%zu ", n);
-        for (unsigned char c : bytes) std::printf("%02x", c);
+        for (unsigned char c : bytes)
+            std::printf("%02x", c);
         std::printf("\n");
         return 0;
     }

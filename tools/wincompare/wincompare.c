@@ -10,7 +10,8 @@
 #include <string.h>
 #include <windows.h>
 
-static char* unhex(const char* hex) {
+static char* unhex(const char* hex)
+{
     size_t n = strlen(hex) / 2, i;
     char* out = calloc(n + 1, 1);
     for (i = 0; i < n; ++i) {
@@ -21,20 +22,20 @@ static char* unhex(const char* hex) {
     return out;
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 7 && strcmp(argv[1], "get") == 0) {
         DWORD size = (DWORD)atoi(argv[6]), n, i;
         char* buffer = calloc(size + 1, 1);
-        n = GetPrivateProfileStringA(unhex(argv[3]), unhex(argv[4]), unhex(argv[5]), buffer, size,
-                                     unhex(argv[2]));
+        n = GetPrivateProfileStringA(unhex(argv[3]), unhex(argv[4]), unhex(argv[5]), buffer, size, unhex(argv[2]));
         printf("%lu ", (unsigned long)n);
-        for (i = 0; i < n; ++i) printf("%02x", (unsigned char)buffer[i]);
+        for (i = 0; i < n; ++i)
+            printf("%02x", (unsigned char)buffer[i]);
         printf("\n");
         return 0;
     }
     if (argc == 6 && strcmp(argv[1], "set") == 0) {
-        BOOL ok = WritePrivateProfileStringA(unhex(argv[3]), unhex(argv[4]), unhex(argv[5]),
-                                             unhex(argv[2]));
+        BOOL ok = WritePrivateProfileStringA(unhex(argv[3]), unhex(argv[4]), unhex(argv[5]), unhex(argv[2]));
         printf("%d %lu\n", ok ? 1 : 0, (unsigned long)(ok ? 0 : GetLastError()));
         return 0;
     }
