@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the suite needs and runs it in four phases, fastest first:
-#   1. unit and window tests (Qt's offscreen platform)
+# Installs what the suite needs and runs it in phases, fastest first:
+#   1. the source's format (clang-format), unit and window tests (Qt's offscreen platform)
 #   2. real-input tests (the program under Xvfb, driven with xdotool)
 #   3. the tests of phases 1 and 2 built with AddressSanitizer and UBSan
 #   4. fuzzing of the profile reader and writer (VELMAR_FUZZ_SECONDS, default 60)
@@ -48,6 +48,15 @@ run_ctest() {  # run_ctest PHASE DIR CTEST_OPTIONS...
 export QT_QPA_PLATFORM=offscreen
 
 heading "unit and window tests"
+# A source file that clang-format would change fails the phase.
+mapfile -t unformatted < <(git ls-files -- '*.cpp' '*.h' '*.c' 2>/dev/null |
+  xargs -r clang-format --dry-run 2>&1 | sed -nE 's/^([^:]+):[0-9]+:[0-9]+: (warning|error): code should be clang-formatted.*/\1/p' | sort -u)
+if ((${#unformatted[@]})); then
+  printf 'not formatted (clang-format -i FILE): %s\n' "${unformatted[@]}"
+  result "source format" 0 1
+else
+  result "source format" 1 0
+fi
 if configure_and_build build -DVELMAR_TESTS=ON; then
   run_ctest "unit and window tests" build -j"$jobs" -LE real_input
 else
