@@ -8,18 +8,18 @@
 
 #include <array>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <sys/stat.h>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace {
 
-constexpr std::size_t kMaxFileNameBytes = NAME_MAX;
+// The longest file name ext4 and NTFS take (NTFS counts UTF-16 units, which
+// are never more than the UTF-8 bytes).
+constexpr std::size_t kMaxFileNameBytes = 255;
 // The longest value a reader gets back whole: its buffer holds 255 bytes and a NUL.
 constexpr std::size_t kMaxValueBytes = profile::kDefaultBufferSize - 1;
 // A full card is well under a kilobyte; a file this large is something else.
@@ -34,15 +34,16 @@ std::string systemReason(int error)
     switch (error) {
     case EACCES:
     case EPERM: japanese = "アクセスが拒否されました"; break;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: japanese = "ディスクの空きが足りません"; break;
+    case EBUSY: japanese = "ほかのプログラムがファイルを使用中です"; break;
     case EROFS: japanese = "読み取り専用のドライブです"; break;
     case ENOENT:
     case ENOTDIR: japanese = "フォルダーが見つかりません"; break;
     case ENAMETOOLONG: japanese = "名前が長すぎます"; break;
     case EIO: japanese = "ディスクの読み書きに失敗しました"; break;
-    default: break;
+    default:
+        if (profile::isOutOfSpace(error))
+            japanese = "ディスクの空きが足りません";
+        break;
     }
     const std::string words = std::strerror(error);
     return japanese ? std::string(japanese) + "（" + words + "）" : words;
@@ -65,14 +66,6 @@ CardProblem noProgramFolder(const char* command)
     return std::string("プログラムのあるフォルダーが分からないため、") + command
            + "できません。\nファイルには何もしていません。";
 }
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
 
 }  // namespace
 
@@ -290,20 +283,19 @@ CardProblem writeCard(const std::string& path, const Card& card)
     if (auto problem = unwritableText(entries))
         return problem;
 
-    struct stat st { };
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return cannotSave(path, "同じ名前のフォルダーがあります。");
-        if (!S_ISREG(st.st_mode))
-            return cannotSave(path, "通常のファイルではありません。");
-        if (!hasWriteBits(st))
-            return cannotSave(path, "ファイルが読み取り専用です。");
-    } else if (errno != ENOENT) {
-        return cannotSave(path, systemReason(errno));
-    }
+    using Kind = profile::FileInfo::Kind;
+    const profile::FileInfo file = profile::fileInfo(path);
+    if (file.error)
+        return cannotSave(path, systemReason(file.error));
+    if (file.kind == Kind::Folder)
+        return cannotSave(path, "同じ名前のフォルダーがあります。");
+    if (file.kind == Kind::Other)
+        return cannotSave(path, "通常のファイルではありません。");
+    if (file.kind == Kind::File && file.readOnly)
+        return cannotSave(path, "ファイルが読み取り専用です。");
 
-    const std::string folder = folderOf(path);
-    if (struct stat dir{}; ::stat(folder.c_str(), &dir) == 0 && !hasWriteBits(dir))
+    const std::string folder = profile::folderOf(path);
+    if (profile::fileInfo(folder).readOnly)
         return cannotSave(path, "フォルダーが読み取り専用です。");
 
     // The card is composed in memory by the profile writer's own rules and

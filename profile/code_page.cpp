@@ -1,62 +1,11 @@
 #include "code_page.h"
 
+#include "code_page_system.h"
+
 #include <cerrno>
-#include <iconv.h>
 
 namespace profile {
 namespace {
-
-// One iconv conversion descriptor per direction and thread, opened on first
-// use and reset before every conversion (iconv_open costs far more than a
-// short conversion, and a read converts a few names and one value).
-class Converter {
-public:
-    Converter(const char* to, const char* from)
-        : cd_(iconv_open(to, from))
-    {
-    }
-    ~Converter()
-    {
-        if (ok())
-            iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts as much of [in, in+inLeft) as it can into [out, out+outLeft);
-    // advances the pointers. Returns 0 on success, else the errno of the stop.
-    int run(const char*& in, std::size_t& inLeft, char*& out, std::size_t& outLeft)
-    {
-        if (!ok())
-            return EINVAL;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in);  // iconv's prototype is not const-correct
-        std::size_t r = iconv(cd_, &src, &inLeft, &out, &outLeft);
-        int err = r == static_cast<std::size_t>(-1) ? errno : 0;
-        in = src;
-        return err;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-Converter& toCp932()
-{
-    thread_local Converter c("CP932", "UTF-8");
-    return c;
-}
-
-// To the C library's own wide characters (UCS-4 in the machine's byte
-// order): one conversion step, where code page 932 to UTF-8 takes two (iconv
-// goes through UCS-4 anyway); the UTF-8 is written here.
-Converter& fromCp932()
-{
-    thread_local Converter c("WCHAR_T", "CP932");
-    return c;
-}
 
 // Writes `c` as UTF-8 at `out` (room for four bytes); returns the end.
 inline char* putUtf8(char* out, char32_t c)
@@ -164,25 +113,42 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
+namespace {
+
+// The character code page 932 writes for `c` when it holds `c` only as a
+// look-alike; `c` itself otherwise.
+char32_t lookAlikeTarget(char32_t c)
+{
+    for (const LookAlike& l : cp932LookAlikes())
+        if (l.written == c)
+            return l.readBack;
+    return c;
+}
+
+// `c` in code page 932 at `out` (room for 8 bytes); the number of bytes, or
+// 0 when code page 932 cannot hold it.
+std::size_t encodeOne(char32_t c, char* out)
+{
+    std::string utf8;
+    appendUtf8(utf8, lookAlikeTarget(c));
+    const std::ptrdiff_t n = sys::toCp932(utf8, out);
+    return n > 0 ? std::size_t(n) : 0;
+}
+
+}  // namespace
+
 std::optional<char32_t> firstUnencodable(std::string_view utf8)
 {
-    Converter& conv = toCp932();
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t c;
         const std::size_t n = decodeUtf8(utf8, pos, c);
         if (c == kReplacementChar && n == 1)
             return kReplacementChar;  // not valid UTF-8
-        if (c >= 0x80) {
-            // One character at a time, so a character that converts to
-            // nothing is seen as well as one that does not convert.
-            char buffer[8];
-            const char* in = utf8.data() + pos;
-            std::size_t inLeft = n;
-            char* out = buffer;
-            std::size_t outLeft = sizeof buffer;
-            if (conv.run(in, inLeft, out, outLeft) != 0 || outLeft == sizeof buffer)
-                return c;
-        }
+        // One character at a time, so a character that converts to nothing
+        // is seen as well as one that does not convert.
+        char buffer[8];
+        if (c >= 0x80 && encodeOne(c, buffer) == 0)
+            return c;
         pos += n;
     }
     return std::nullopt;
@@ -192,15 +158,27 @@ std::optional<std::string> utf8ToCp932(std::string_view utf8)
 {
     if (firstUnencodable(utf8))
         return std::nullopt;
+    // The look-alikes become the characters whose bytes are written for them.
+    std::string mapped;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t c;
+        const std::size_t n = decodeUtf8(utf8, pos, c);
+        if (const char32_t target = lookAlikeTarget(c); target != c) {
+            if (mapped.empty())
+                mapped.assign(utf8.substr(0, pos));
+            appendUtf8(mapped, target);
+        } else if (!mapped.empty()) {
+            mapped.append(utf8.substr(pos, n));
+        }
+        pos += n;
+    }
+    const std::string_view text = mapped.empty() ? utf8 : std::string_view(mapped);
     // Every character takes at most as many bytes in code page 932 as in UTF-8.
-    std::string result(utf8.size(), '\0');
-    const char* in = utf8.data();
-    std::size_t inLeft = utf8.size();
-    char* out = result.data();
-    std::size_t outLeft = result.size();
-    if (toCp932().run(in, inLeft, out, outLeft) != 0)
+    std::string result(text.size(), '\0');
+    const std::ptrdiff_t n = sys::toCp932(text, result.data());
+    if (n < 0)
         return std::nullopt;
-    result.resize(result.size() - outLeft);
+    result.resize(std::size_t(n));
     return result;
 }
 
@@ -247,15 +225,12 @@ char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid)
     // the room is fixed, with room for the last character's four.
     const char* in = bytes.data();
     std::size_t inLeft = bytes.size();
-    Converter& conv = fromCp932();
-    static_assert(sizeof(wchar_t) == sizeof(char32_t));
     while (inLeft > 0) {
-        wchar_t wide[128];
-        char* out = reinterpret_cast<char*>(wide);
-        std::size_t outLeft = sizeof wide;
-        const int err = conv.run(in, inLeft, out, outLeft);
-        for (const wchar_t* w = wide; w < reinterpret_cast<const wchar_t*>(out); ++w)
-            utf8 = putUtf8(utf8, static_cast<char32_t>(*w));
+        char32_t wide[128];
+        char32_t* out = wide;
+        const int err = sys::fromCp932(in, inLeft, out, std::size(wide));
+        for (const char32_t* w = wide; w < out; ++w)
+            utf8 = putUtf8(utf8, *w);
         if (err == 0 || err == E2BIG)
             continue;
         // Stopped at a byte that starts no valid character: emit U+FFFD for
@@ -274,18 +249,10 @@ std::size_t cp932Width(char32_t c)
 {
     if (c < 0x80)
         return 1;
-    std::string utf8;
-    appendUtf8(utf8, c);
-    if (utf8 == "\xEF\xBF\xBD" && c != kReplacementChar)
+    if (c == kReplacementChar || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
         return 0;
     char buffer[8];
-    const char* in = utf8.data();
-    std::size_t inLeft = utf8.size();
-    char* out = buffer;
-    std::size_t outLeft = sizeof buffer;
-    if (toCp932().run(in, inLeft, out, outLeft) != 0)
-        return 0;
-    return sizeof buffer - outLeft;
+    return encodeOne(c, buffer);
 }
 
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian, bool* allValid)

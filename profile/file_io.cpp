@@ -1,87 +1,20 @@
 #include "file_io.h"
 
-#include <algorithm>
+#include "system_files.h"
+
 #include <cerrno>
-#include <cstdint>
-#include <csignal>
-#include <cstring>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
-#include <new>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace profile {
 namespace {
 
-constexpr std::time_t kStaleAfterSeconds = 10 * 60;
+constexpr std::int64_t kStaleAfterSeconds = 10 * 60;
 constexpr std::size_t kRandomLetters = 6;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd)
-        : fd_(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, reporting what close() says (a delayed write error).
-    int close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
-int writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
 
 std::string randomLetters()
 {
     unsigned char raw[kRandomLetters];
-    if (::getrandom(raw, sizeof raw, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof raw)) {
-        // No entropy yet: the clock and the process still make a name that
-        // O_EXCL checks anyway.
-        const auto seed = static_cast<unsigned long>(std::time(nullptr)) ^ (unsigned long)::getpid() << 16
-                          ^ (unsigned long)std::clock();
-        for (std::size_t i = 0; i < sizeof raw; ++i)
-            raw[i] = static_cast<unsigned char>(seed >> (5 * i));
-    }
+    sys::randomBytes(raw, sizeof raw);
     std::string letters;
     for (unsigned char r : raw)
         letters += kLetters[r % (sizeof kLetters - 1)];
@@ -114,147 +47,97 @@ bool isTemporaryName(std::string_view name)
     return name.find_first_not_of(kLetters) == std::string_view::npos;
 }
 
+std::string inFolder(const std::string& folder, std::string_view name)
+{
+    std::string path = folder;
+    if (!path.empty() && !sys::isSeparator(path.back()))
+        path += sys::separator();
+    return path += name;
+}
+
 // Removes temporary files of killed runs: ours by name, regular files, and
 // untouched for longer than any write takes.
 void removeStaleTemporaries(const std::string& folder)
 {
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0)
-        return;
-    DIR* dir = ::fdopendir(dirFd);
-    if (!dir) {
-        ::close(dirFd);
-        return;
-    }
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryName(entry->d_name))
-            continue;
-        struct stat st { };
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
-            && now - st.st_mtime > kStaleAfterSeconds)
-            ::unlinkat(dirFd, entry->d_name, 0);
-    }
-    ::closedir(dir);
-}
-
-// Flushes a folder, and so the names in it, to disk.
-void syncFolder(const std::string& folder)
-{
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0)
-        ::fsync(fd.get());
+    sys::forEachEntry(folder, [&](std::string_view name, bool regular, std::int64_t age) {
+        if (regular && age > kStaleAfterSeconds && isTemporaryName(name))
+            sys::remove(inFolder(folder, name));
+    });
 }
 
 }  // namespace
+
+bool isPathSeparator(char c) { return sys::isSeparator(c); }
+char pathSeparator() { return sys::separator(); }
+
+std::string folderOf(const std::string& path)
+{
+    std::size_t end = path.size();
+    while (end > 0 && !sys::isSeparator(path[end - 1]))
+        --end;
+    if (end == 0)
+        return ".";
+    // Keep the separator of a root ("/", "C:\"); drop it otherwise.
+    const std::string folder = path.substr(0, end);
+    if (end == 1 || (end == 3 && path[1] == ':'))
+        return folder;
+    return folder.substr(0, end - 1);
+}
+
+FileInfo fileInfo(const std::string& path)
+{
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return {FileInfo::Kind::Missing, false, 0};
+    return sys::info(path);
+}
 
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes)
 {
     bytes.clear();
     if (path.find('\0') != std::string::npos)
         return EINVAL;
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0)
-        return errno;
-    struct stat st { };
-    if (::fstat(fd.get(), &st) != 0)
-        return errno;
-    if (S_ISDIR(st.st_mode))
-        return EISDIR;
-    if (!S_ISREG(st.st_mode))
-        return EINVAL;
-    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes)
-        return EFBIG;
-    try {
-        // Read what fstat promised, and one byte more to see whether the file grew.
-        std::size_t size = static_cast<std::size_t>(st.st_size);
-        bytes.resize(size + 1);
-        std::size_t got = 0;
-        for (;;) {
-            if (got == bytes.size()) {
-                if (bytes.size() > maxBytes) {
-                    bytes.clear();
-                    return EFBIG;
-                }
-                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
-            }
-            const std::size_t wanted = bytes.size() - got;
-            const ssize_t n = ::read(fd.get(), bytes.data() + got, wanted);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                const int err = errno;
-                bytes.clear();
-                return err;
-            }
-            if (n == 0)
-                break;
-            got += static_cast<std::size_t>(n);
-            // A short read that brings all fstat promised is the end of a
-            // regular file: no further read is needed to see it.
-            if (static_cast<std::size_t>(n) < wanted && got >= size)
-                break;
-        }
-        bytes.resize(got);
-    } catch (const std::bad_alloc&) {
-        bytes = std::string();
-        return ENOMEM;
-    }
-    return 0;
+    return sys::readFile(path, bytes, maxBytes);
 }
 
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable)
 {
     const std::string folder = folderOf(path);
-    struct stat old { };
-    bool replacing = false;
-    if (::stat(path.c_str(), &old) == 0) {
-        replacing = S_ISREG(old.st_mode);
-    } else if (errno != ENOENT) {
-        return {errno, ReplaceStep::Folder};
-    }
+    const FileInfo old = fileInfo(path);
+    if (old.error)
+        return {old.error, ReplaceStep::Folder};
+    const bool replacing = old.kind == FileInfo::Kind::File;
 
     std::string temp;
-    int created = -1;
-    for (int attempt = 0; attempt < 100 && created < 0; ++attempt) {
-        temp = folder + (folder.ends_with('/') ? "" : "/") + std::string(kTemporaryPrefix) + randomLetters();
-        created = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (created < 0 && errno != EEXIST)
-            return {errno, ReplaceStep::Folder};
+    sys::NewFile file;
+    int created = EEXIST;
+    for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
+        temp = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters());
+        created = file.create(temp);
     }
-    if (created < 0)
-        return {EEXIST, ReplaceStep::Folder};
-    Descriptor fd(created);
+    if (created)
+        return {created, ReplaceStep::Folder};
 
     const auto fail = [&](int error, ReplaceStep step) {
-        ::unlink(temp.c_str());
+        (void)file.close();
+        sys::remove(temp);
         return ReplaceResult{error, step};
     };
-    if (replacing) {
-        // Give the file back to its owner and group; an ordinary user may
-        // still keep the group when the owner cannot be given away.
-        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0)
-            (void)::fchown(fd.get(), uid_t(-1), old.st_gid);
-        // After fchown, which clears set-user-ID bits.
-        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
-            return fail(errno, ReplaceStep::Write);
-    }
-    if (const int err = writeAll(fd.get(), content))
+    if (replacing)
+        if (const int err = file.copyOwnership(path))
+            return fail(err, ReplaceStep::Write);
+    if (const int err = file.write(content))
         return fail(err, ReplaceStep::Write);
-    if (durable && ::fsync(fd.get()) != 0)
-        return fail(errno, ReplaceStep::Write);
-    if (const int err = fd.close())
-        return fail(err, ReplaceStep::Write);
-    if (::rename(temp.c_str(), path.c_str()) != 0)
-        return fail(errno, ReplaceStep::Rename);
-    // The new content is in place now; flushing the folder makes the rename
-    // itself durable, and a failure of that flush does not undo it.
     if (durable)
-        syncFolder(folder);
+        if (const int err = file.flush())
+            return fail(err, ReplaceStep::Write);
+    if (const int err = file.close())
+        return fail(err, ReplaceStep::Write);
+    if (const int err = sys::putInPlace(temp, path, replacing, durable))
+        return fail(err, ReplaceStep::Rename);
     removeStaleTemporaries(folder);
     return {};
 }
 
-void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+void ignoreFileSizeSignal() { sys::ignoreFileSizeSignal(); }
 
 }  // namespace profile

@@ -21,6 +21,8 @@ inline constexpr std::size_t kMaxProfileFileBytes = std::size_t(64) << 20;
 // EISDIR for a folder; EINVAL for anything else that is no regular file;
 // EFBIG when it holds more than maxBytes (checked before reading and while
 // reading); ENOMEM when there is no memory for it. `bytes` is empty on error.
+// On Windows the file is opened sharing read, write and delete, so a program
+// saving it meanwhile never fails because of this read.
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes = kMaxProfileFileBytes);
 
 // Where a replaceFile call failed.
@@ -43,7 +45,10 @@ struct ReplaceResult {
 // owner (owner and group as far as this user may give them) and is then
 // renamed over `path`. `durable` flushes the file and then the folder to disk.
 // On failure the old file is as it was and no temporary file remains. A new
-// file gets the mode the umask allows.
+// file gets the mode the umask allows. On Windows the old file's attributes,
+// security and creation time are kept (ReplaceFileW); a file held open by
+// another program without delete sharing is retried for a moment and then
+// refused with EBUSY.
 //
 // After a successful replace, temporary files of this scheme (and of earlier
 // versions' ".NAME.tmpPID.N") that are more than ten minutes old (left by a
@@ -55,6 +60,28 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
 // The temporary files replaceFile makes are named this prefix and six letters
 // or digits.
 inline constexpr std::string_view kTemporaryPrefix = ".velmar-save-";
+
+// What is at a path, following symbolic links.
+struct FileInfo {
+    enum class Kind { Missing, File, Folder, Other };
+    Kind kind = Kind::Missing;
+    // A file that is not to be written: no write bits on Linux, the
+    // read-only attribute on Windows (where a folder is never read-only).
+    bool readOnly = false;
+    int error = 0;  // why the path could not be looked at (never ENOENT)
+};
+FileInfo fileInfo(const std::string& path);
+
+// Paths are UTF-8 strings, joined with the system's separator ("/" on
+// Linux, "\" on Windows, where "/" separates as well).
+bool isPathSeparator(char c);
+char pathSeparator();
+
+// The folder part of a path: "." when it has none, the root for a file in it.
+std::string folderOf(const std::string& path);
+
+// True for the errors of a full disk, a quota or a file-size limit.
+bool isOutOfSpace(int error);
 
 // Makes a file-size limit (ulimit -f) fail a write with EFBIG instead of
 // killing the program with SIGXFSZ. Called where a program that writes

@@ -2,29 +2,16 @@
 
 #include "file_io.h"
 #include "profile_text.h"
+#include "system_files.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace profile {
 namespace {
 
 thread_local int tLastError = 0;
-
-bool isReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
-
-std::string folderOf(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
 
 int write(std::string_view section, std::string_view key, std::string_view value, const std::string& fileName)
 {
@@ -36,34 +23,25 @@ int write(std::string_view section, std::string_view key, std::string_view value
         return err;
 
     // Write through a symbolic link to the file it names.
-    std::string path = fileName.substr(0, fileName.find('\0'));
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            path = real;
-            std::free(real);
-        }
-    }
-
-    struct stat old;
-    bool exists = false;
-    if (::stat(path.c_str(), &old) == 0) {
-        if (S_ISDIR(old.st_mode))
-            return EISDIR;
-        if (!S_ISREG(old.st_mode))
-            return EINVAL;
-        if (isReadOnly(old))
-            return EACCES;
-        exists = true;
-    } else if (errno != ENOENT) {
-        return errno;
-    }
-    struct stat folder;
-    if (::stat(folderOf(path).c_str(), &folder) != 0)
-        return errno;
-    if (!S_ISDIR(folder.st_mode))
+    const std::string path = sys::resolveLink(fileName.substr(0, fileName.find('\0')));
+    const FileInfo old = fileInfo(path);
+    if (old.error)
+        return old.error;
+    if (old.kind == FileInfo::Kind::Folder)
+        return EISDIR;
+    if (old.kind == FileInfo::Kind::Other)
+        return EINVAL;
+    if (old.readOnly)
+        return EACCES;
+    const bool exists = old.kind == FileInfo::Kind::File;
+    const FileInfo folder = fileInfo(folderOf(path));
+    if (folder.error)
+        return folder.error;
+    if (folder.kind == FileInfo::Kind::Missing)
+        return ENOENT;
+    if (folder.kind != FileInfo::Kind::Folder)
         return ENOTDIR;
-    if (isReadOnly(folder))
+    if (folder.readOnly)
         return EACCES;
 
     std::string bytes;
@@ -114,37 +92,20 @@ int editProfileText(std::string& bytes, std::string_view section, std::string_vi
     return err;
 }
 
-bool pathExists(const std::string& path)
-{
-    if (path.empty() || path.find('\0') != std::string::npos)
-        return false;
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
+bool pathExists(const std::string& path) { return fileInfo(path).kind != FileInfo::Kind::Missing; }
 
 std::string programFolder()
 {
-    std::string buffer(256, '\0');
-    for (;;) {
-        ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0)
-            return {};
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<std::size_t>(n));
-            break;
-        }
-        if (buffer.size() > (1u << 20))
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.find('/') == std::string::npos ? std::string() : folderOf(buffer);
+    const std::string exe = sys::executablePath();
+    const bool hasFolder = std::any_of(exe.begin(), exe.end(), isPathSeparator);
+    return hasFolder ? folderOf(exe) : std::string();
 }
 
 std::string joinPath(std::string_view folder, std::string_view name)
 {
     std::string path(folder);
-    if (!path.empty() && path.back() != '/')
-        path += '/';
+    if (!path.empty() && !isPathSeparator(path.back()))
+        path += pathSeparator();
     path += name;
     return path;
 }

@@ -1,0 +1,254 @@
+// The file layer's system calls on Linux (POSIX).
+#include "system_files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <new>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace profile::sys {
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd)
+        : fd_(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Flushes a folder, and so the names in it, to disk.
+void syncFolder(const std::string& folder)
+{
+    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}
+
+bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
+
+}  // namespace
+
+bool isSeparator(char c) { return c == '/'; }
+char separator() { return '/'; }
+
+int readFile(const std::string& path, std::string& bytes, std::size_t maxBytes)
+{
+    // Opened without blocking, so a FIFO or device put at the path is never
+    // waited on, and checked on the open descriptor.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return errno;
+    struct stat st { };
+    if (::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return EINVAL;
+    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        return EFBIG;
+    try {
+        // Read what fstat promised, and one byte more to see whether the file grew.
+        std::size_t size = static_cast<std::size_t>(st.st_size);
+        bytes.resize(size + 1);
+        std::size_t got = 0;
+        for (;;) {
+            if (got == bytes.size()) {
+                if (bytes.size() > maxBytes) {
+                    bytes.clear();
+                    return EFBIG;
+                }
+                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
+            }
+            const std::size_t wanted = bytes.size() - got;
+            const ssize_t n = ::read(fd.get(), bytes.data() + got, wanted);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                const int err = errno;
+                bytes.clear();
+                return err;
+            }
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+            // A short read that brings all fstat promised is the end of a
+            // regular file: no further read is needed to see it.
+            if (static_cast<std::size_t>(n) < wanted && got >= size)
+                break;
+        }
+        bytes.resize(got);
+    } catch (const std::bad_alloc&) {
+        bytes = std::string();
+        return ENOMEM;
+    }
+    return 0;
+}
+
+FileInfo info(const std::string& path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? FileInfo{} : FileInfo{FileInfo::Kind::Missing, false, errno};
+    const auto kind = S_ISREG(st.st_mode)   ? FileInfo::Kind::File
+                      : S_ISDIR(st.st_mode) ? FileInfo::Kind::Folder
+                                            : FileInfo::Kind::Other;
+    return {kind, !hasWriteBits(st), 0};
+}
+
+NewFile::~NewFile() { (void)close(); }
+
+int NewFile::create(const std::string& path)
+{
+    handle_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return handle_ < 0 ? errno : 0;
+}
+
+int NewFile::copyOwnership(const std::string& old)
+{
+    struct stat st { };
+    if (::stat(old.c_str(), &st) != 0)
+        return 0;  // gone meanwhile: the new file is a new file
+    const int fd = int(handle_);
+    // Give the file back to its owner and group; an ordinary user may
+    // still keep the group when the owner cannot be given away.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0)
+        (void)::fchown(fd, uid_t(-1), st.st_gid);
+    // After fchown, which clears set-user-ID bits.
+    return ::fchmod(fd, st.st_mode & 07777) == 0 ? 0 : errno;
+}
+
+int NewFile::write(std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(int(handle_), data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int NewFile::flush() { return ::fsync(int(handle_)) == 0 ? 0 : errno; }
+
+// Closes now, reporting what close() says (a delayed write error).
+int NewFile::close()
+{
+    if (handle_ < 0)
+        return 0;
+    const int fd = int(handle_);
+    handle_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int putInPlace(const std::string& temp, const std::string& path, bool, bool durable)
+{
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        return errno;
+    // The new content is in place now; flushing the folder makes the rename
+    // itself durable, and a failure of that flush does not undo it.
+    if (durable)
+        syncFolder(folderOf(path));
+    return 0;
+}
+
+void remove(const std::string& path) { ::unlink(path.c_str()); }
+
+void forEachEntry(const std::string& folder,
+    const std::function<void(std::string_view name, bool regular, std::int64_t ageSeconds)>& visit)
+{
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st { };
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            visit(entry->d_name, S_ISREG(st.st_mode), std::int64_t(now - st.st_mtime));
+    }
+    ::closedir(dir);
+}
+
+void randomBytes(unsigned char* out, std::size_t n)
+{
+    if (::getrandom(out, n, GRND_NONBLOCK) == static_cast<ssize_t>(n))
+        return;
+    // No entropy yet: the clock and the process still make a name.
+    const auto seed = static_cast<unsigned long>(std::time(nullptr)) ^ (unsigned long)::getpid() << 16
+                      ^ (unsigned long)std::clock();
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<unsigned char>(seed >> (5 * i));
+}
+
+std::string executablePath()
+{
+    std::string buffer(256, '\0');
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            return {};
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            return buffer;
+        }
+        if (buffer.size() > (1u << 20))
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string resolveLink(const std::string& path)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string resolved = real;
+            std::free(real);
+            return resolved;
+        }
+    }
+    return path;
+}
+
+}  // namespace profile::sys
+
+namespace profile {
+
+bool isOutOfSpace(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+
+}  // namespace profile
+
+namespace profile::sys {
+
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
+}  // namespace profile::sys
