@@ -1,7 +1,8 @@
 #include "progress_line.h"
 
+#include "console.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -12,14 +13,14 @@ constexpr auto kRefresh = std::chrono::milliseconds(100);
 
 ProgressLine::ProgressLine(std::string label)
     : label_(std::move(label))
-    , terminal_(::isatty(STDERR_FILENO) == 1)
+    , terminal_(console::isTerminal(console::Stream::Err))
 {
 }
 
 ProgressLine::~ProgressLine()
 {
     if (shownWidth_ > 0)
-        std::fprintf(stderr, "\r%*s\r", int(shownWidth_), "");
+        console::write(console::Stream::Err, "\r" + std::string(shownWidth_, ' ') + "\r");
 }
 
 void ProgressLine::operator()(std::size_t done, std::size_t total)
@@ -33,8 +34,7 @@ void ProgressLine::operator()(std::size_t done, std::size_t total)
     const int percent = total ? int(done * 100 / total) : 100;
     char text[128];
     const int n = std::snprintf(text, sizeof text, "%zu / %zu (%d%%)", done, total, percent);
-    std::fprintf(stderr, "\r%s %s", label_.c_str(), text);
-    std::fflush(stderr);
+    console::write(console::Stream::Err, "\r" + label_ + " " + text);
     // Bytes are never fewer than the columns they take, so this wipes it all.
     shownWidth_ = label_.size() + 1 + std::size_t(n > 0 ? n : 0);
 }

@@ -3,17 +3,19 @@
 // own card rules. This file only reads the command line and prints; the work
 // is done by the cardset library.
 
+#include "velmar_cards.h"
+
 #include "card_check.h"
 #include "card_import.h"
 #include "card_export.h"
 #include "card_list.h"
 #include "card_set.h"
+#include "console.h"
 #include "file_io.h"
 #include "plain_files.h"
 #include "profile_service.h"
 #include "progress_line.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,15 +84,16 @@ constexpr const char* kImportHelp
       "\n"
       "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、2 ファイルやフォルダーのエラー\n";
 
-void print(std::FILE* to, std::string_view text) { std::fwrite(text.data(), 1, text.size(), to); }
+void print(console::Stream to, std::string_view text) { console::write(to, text); }
 
 // Messages name files, and a file name may hold control characters.
-void say(std::FILE* to, std::string_view message) { print(to, terminalSafe(message)); }
+void say(console::Stream to, std::string_view message) { print(to, terminalSafe(message)); }
 
 int usageError(const std::string& message, const char* command)
 {
-    say(stderr, "velmar-cards: " + message + "\n");
-    say(stderr, std::string("詳しくは: velmar-cards ") + (command ? std::string(command) + " " : "") + "--help\n");
+    say(console::Stream::Err, "velmar-cards: " + message + "\n");
+    say(console::Stream::Err,
+        std::string("詳しくは: velmar-cards ") + (command ? std::string(command) + " " : "") + "--help\n");
     return kFailed;
 }
 
@@ -103,10 +106,12 @@ struct Arguments {
 };
 
 // Reads the arguments after the command's name; a message when they are wrong.
-std::optional<std::string> parse(int argc, char** argv, bool takesFiles, bool takesDryRun, Arguments& args)
+std::optional<std::string> parse(
+    const std::vector<std::string>& argv, bool takesFiles, bool takesDryRun, Arguments& args)
 {
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 2; i < argc; ++i) {
+        const std::string& arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             args.help = true;
         } else if (takesDryRun && arg == "--dry-run") {
@@ -146,18 +151,18 @@ constexpr const char* kNoFolder = "このコマンドのあるフォルダーが
 std::optional<CardSet> readFolder(const std::string& folder)
 {
     if (folder.empty()) {
-        say(stderr, std::string("velmar-cards: ") + kNoFolder + "\n");
+        say(console::Stream::Err, std::string("velmar-cards: ") + kNoFolder + "\n");
         return std::nullopt;
     }
     std::vector<CardFile> files;
     if (auto problem = findCardFiles(folder, files)) {
-        say(stderr, "velmar-cards: " + *problem + "\n");
+        say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
         return std::nullopt;
     }
     ProgressLine progress("カードを読み込んでいます");
     CardSet set = readCardSet(files, std::ref(progress));
     for (const std::string& problem : set.problems)
-        say(stderr, "velmar-cards: " + problem + "\n");
+        say(console::Stream::Err, "velmar-cards: " + problem + "\n");
     return set;
 }
 
@@ -168,7 +173,7 @@ int list(const Arguments& args)
     const auto set = readFolder(folderOr(args.positional, 0));
     if (!set)
         return kFailed;
-    print(stdout, cardListTable(set->rows));
+    print(console::Stream::Out, cardListTable(set->rows));
     return set->problems.empty() ? kOk : kFound;
 }
 
@@ -185,9 +190,9 @@ int exportCards(const Arguments& args)
     int status = set->problems.empty() ? kOk : kFound;
     const auto put = [&](const std::string& file, const std::string& content) {
         if (file == "-") {
-            print(stdout, content);
+            print(console::Stream::Out, content);
         } else if (auto problem = writeOutputFile(file, content)) {
-            say(stderr, "velmar-cards: " + *problem + "\n");
+            say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
             status = kFailed;
         }
     };
@@ -208,15 +213,15 @@ int check(const Arguments& args)
         return usageError(kNoFolder, "check");
     std::vector<CardFile> files;
     if (auto problem = findCardFiles(folder, files)) {
-        say(stderr, "velmar-cards: " + *problem + "\n");
+        say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
     ProgressLine progress("カードを確かめています");
     const CheckReport report = checkCardSet(files, std::ref(progress));
-    say(stdout, report.text);
+    say(console::Stream::Out, report.text);
     for (const std::string& problem : report.unreadable)
-        say(stderr, "velmar-cards: " + problem + "\n");
-    print(stdout, report.summary + "\n");
+        say(console::Stream::Err, "velmar-cards: " + problem + "\n");
+    print(console::Stream::Out, report.summary + "\n");
     return report.clean() ? kOk : kFound;
 }
 
@@ -233,52 +238,55 @@ int importCards(const Arguments& args)
 
     std::string csvText;
     if (auto problem = readInputFile(csvFile, csvText)) {
-        say(stderr, "velmar-cards: " + *problem + "\n");
+        say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
     if (auto problem = checkFolder(folder)) {
-        say(stderr, "velmar-cards: " + *problem + "\n");
+        say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
     const ImportPlan plan = planImport(csvText, folder);
     if (!plan.problems.empty()) {
         for (const ImportProblem& problem : plan.problems)
-            say(stderr, csvFile + ": " + describe(problem) + "\n");
-        say(stderr, "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
+            say(console::Stream::Err, csvFile + ": " + describe(problem) + "\n");
+        say(console::Stream::Err,
+            "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
         return kFound;
     }
     for (const ImportCard& card : plan.cards)
         if (card.change != CardChange::Unchanged)
-            say(stdout, std::string(card.change == CardChange::New ? "新規: " : "変更: ") + card.path + "\n");
+            say(console::Stream::Out,
+                std::string(card.change == CardChange::New ? "新規: " : "変更: ") + card.path + "\n");
     const std::string summary = "新規 " + std::to_string(plan.count(CardChange::New)) + " 枚、変更 "
                                 + std::to_string(plan.count(CardChange::Changed)) + " 枚、変更なし "
                                 + std::to_string(plan.count(CardChange::Unchanged)) + " 枚";
     if (args.dryRun) {
-        print(stdout, summary + "（--dry-run: 何も書き込んでいません）\n");
+        print(console::Stream::Out, summary + "（--dry-run: 何も書き込んでいません）\n");
         return kOk;
     }
     std::size_t written = 0;
     if (auto problem = carryOut(plan, written)) {
-        say(stderr, "velmar-cards: " + *problem + "\n");
-        say(stderr, std::to_string(written) + " 枚を書き込んだところで止めました。残りのカードはそのままです。\n");
+        say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
+        say(console::Stream::Err,
+            std::to_string(written) + " 枚を書き込んだところで止めました。残りのカードはそのままです。\n");
         return kFailed;
     }
-    print(stdout, summary + "\n");
+    print(console::Stream::Out, summary + "\n");
     return kOk;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
+int runVelmarCards(const std::vector<std::string>& argv)
 {
     profile::ignoreFileSizeSignal();  // a file-size limit fails a write, as any other reason does
-    if (argc < 2) {
-        say(stderr, kMainHelp);
+    if (argv.size() < 2) {
+        say(console::Stream::Err, kMainHelp);
         return kFailed;
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
-        print(stdout, kMainHelp);
+        print(console::Stream::Out, kMainHelp);
         return kOk;
     }
     struct Command {
@@ -297,10 +305,10 @@ int main(int argc, char** argv)
         if (command != c.name)
             continue;
         Arguments args;
-        if (auto problem = parse(argc, argv, c.takesFiles, c.takesDryRun, args))
+        if (auto problem = parse(argv, c.takesFiles, c.takesDryRun, args))
             return usageError(*problem, c.name);
         if (args.help) {
-            print(stdout, c.help);
+            print(console::Stream::Out, c.help);
             return kOk;
         }
         return c.run(args);

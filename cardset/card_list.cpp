@@ -2,18 +2,23 @@
 
 #include "code_page.h"
 
-#include <clocale>
 #include <cstdio>
-#include <cwchar>
-#include <locale.h>
 
 namespace {
 
-// wcwidth() knows the widths of the characters in a UTF-8 locale only.
-locale_t utf8Locale()
+// Columns a character takes in a terminal, the same on every system: what a
+// Japanese console gives it (its width in code page 932, which all card
+// text has), and for other characters two in the East Asian wide blocks
+// (hangul, CJK beyond code page 932, emoji), one elsewhere.
+std::size_t columnsOf(char32_t c)
 {
-    static const locale_t locale = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-    return locale;
+    if (const std::size_t bytes = profile::cp932Width(c))
+        return bytes;
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
+                      || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+                      || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF)
+                      || (c >= 0x20000 && c <= 0x3FFFD);
+    return wide ? 2 : 1;
 }
 
 // Control characters (a tab is the only one Save lets through) would break
@@ -31,17 +36,12 @@ std::string shown(std::string_view value)
 
 std::size_t displayWidth(std::string_view utf8)
 {
-    const locale_t locale = utf8Locale();
-    const locale_t previous = locale ? ::uselocale(locale) : locale_t(nullptr);
     std::size_t width = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t c;
         pos += profile::decodeUtf8(utf8, pos, c);
-        const int w = locale ? ::wcwidth(static_cast<wchar_t>(c)) : 1;
-        width += w < 0 ? 1 : std::size_t(w);
+        width += c < 0x80 ? 1 : columnsOf(c);
     }
-    if (locale)
-        ::uselocale(previous);
     return width;
 }
 

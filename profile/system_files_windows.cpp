@@ -1,0 +1,268 @@
+// The file layer's system calls on Windows (the *W calls, UTF-16 paths).
+#include "system_files.h"
+#include "system_path_windows.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <windows.h>
+
+namespace profile::sys {
+namespace {
+
+// A handle closed when it goes out of scope.
+class Handle {
+public:
+    explicit Handle(HANDLE h)
+        : h_(h)
+    {
+    }
+    ~Handle()
+    {
+        if (ok())
+            CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+int lastErrno() { return errnoOf(GetLastError()); }
+
+bool isBusy(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED
+           || error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_USER_MAPPED_FILE;
+}
+
+// A program that holds the card open (a virus scanner looking at the new
+// file, most often) usually lets go within moments: try a few times, well
+// under a second in all, before telling the user.
+constexpr int kAttempts = 8;
+constexpr DWORD kPauseMs = 60;
+
+std::int64_t fileTimeSeconds(const FILETIME& t)
+{
+    return std::int64_t((ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000000ULL);
+}
+
+}  // namespace
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+char separator() { return '\\'; }
+
+int readFile(const std::string& path, std::string& bytes, std::size_t maxBytes)
+{
+    // Sharing read, write and delete: a program saving the file meanwhile
+    // never fails because of this read. Backup semantics open a folder too,
+    // so that it is told apart from a missing file.
+    Handle file(
+        CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.ok())
+        return lastErrno();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info))
+        return EINVAL;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return EISDIR;
+    const ULONGLONG size = ULONGLONG(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    if (size > maxBytes)
+        return EFBIG;
+    try {
+        // What the size promised, and one byte more to see whether the file grew.
+        bytes.resize(std::size_t(size) + 1);
+        std::size_t got = 0;
+        for (;;) {
+            if (got == bytes.size()) {
+                if (bytes.size() > maxBytes) {
+                    bytes.clear();
+                    return EFBIG;
+                }
+                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
+            }
+            DWORD n = 0;
+            const DWORD wanted = DWORD(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+            if (!ReadFile(file.get(), bytes.data() + got, wanted, &n, nullptr)) {
+                const int err = lastErrno();
+                bytes.clear();
+                return err;
+            }
+            if (n == 0)
+                break;
+            got += n;
+        }
+        bytes.resize(got);
+    } catch (const std::bad_alloc&) {
+        bytes = std::string();
+        return ENOMEM;
+    }
+    return 0;
+}
+
+FileInfo info(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return {};
+        return {FileInfo::Kind::Missing, false, errnoOf(error)};
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return {FileInfo::Kind::Folder, false, 0};  // a folder's read-only attribute does not stop writing in it
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
+        return {FileInfo::Kind::Other, false, 0};
+    return {FileInfo::Kind::File, (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0, 0};
+}
+
+NewFile::~NewFile() { (void)close(); }
+
+int NewFile::create(const std::string& path)
+{
+    const HANDLE h
+        = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastErrno();
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    return 0;
+}
+
+// ReplaceFileW gives the new file the old one's attributes, security and
+// creation time.
+int NewFile::copyOwnership(const std::string&) { return 0; }
+
+int NewFile::write(std::string_view data)
+{
+    const HANDLE h = reinterpret_cast<HANDLE>(handle_);
+    while (!data.empty()) {
+        DWORD n = 0;
+        if (!WriteFile(h, data.data(), DWORD(std::min<std::size_t>(data.size(), 1u << 30)), &n, nullptr))
+            return lastErrno();
+        if (n == 0)
+            return EIO;
+        data.remove_prefix(n);
+    }
+    return 0;
+}
+
+int NewFile::flush() { return FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)) ? 0 : lastErrno(); }
+
+int NewFile::close()
+{
+    if (handle_ == -1)
+        return 0;
+    const HANDLE h = reinterpret_cast<HANDLE>(handle_);
+    handle_ = -1;
+    return CloseHandle(h) ? 0 : lastErrno();
+}
+
+int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool durable)
+{
+    const std::wstring from = systemPath(temp), to = systemPath(path);
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0)
+            Sleep(kPauseMs);
+        if (replacing) {
+            if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+                return 0;
+            error = GetLastError();
+            // The old file is gone and the new one still waits under its
+            // temporary name: finish the move rather than lose both.
+            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+                replacing = false;
+                continue;
+            }
+            // Deleted meanwhile: a plain move puts the new file in place.
+            if (error == ERROR_FILE_NOT_FOUND) {
+                replacing = false;
+                continue;
+            }
+        } else {
+            if (MoveFileExW(from.c_str(), to.c_str(), durable ? MOVEFILE_WRITE_THROUGH : 0))
+                return 0;
+            error = GetLastError();
+            // Created meanwhile by someone else: replace it as an existing file.
+            if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+                replacing = true;
+                continue;
+            }
+        }
+        if (!isBusy(error))
+            break;
+    }
+    return errnoOf(error);
+}
+
+void remove(const std::string& path) { DeleteFileW(systemPath(path).c_str()); }
+
+void forEachEntry(const std::string& folder,
+    const std::function<void(std::string_view name, bool regular, std::int64_t ageSeconds)>& visit)
+{
+    std::string pattern = folder;
+    if (!pattern.empty() && !isSeparator(pattern.back()))
+        pattern += '\\';
+    WIN32_FIND_DATAW entry{};
+    const HANDLE find = FindFirstFileExW(
+        systemPath(pattern + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    do {
+        const bool regular = !(
+            entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+        visit(narrow(entry.cFileName), regular, fileTimeSeconds(now) - fileTimeSeconds(entry.ftLastWriteTime));
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+void randomBytes(unsigned char* out, std::size_t n)
+{
+    // The counter, the process and a running count, stirred (splitmix64).
+    static std::uint64_t calls = 0;
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    std::uint64_t x = std::uint64_t(counter.QuadPart) ^ std::uint64_t(GetCurrentProcessId()) << 32 ^ ++calls;
+    for (std::size_t i = 0; i < n; ++i) {
+        x += 0x9E3779B97F4A7C15ULL;
+        std::uint64_t z = x;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        out[i] = static_cast<unsigned char>(z ^ (z >> 31));
+    }
+}
+
+std::string executablePath()
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return narrow(buffer);
+        }
+        if (buffer.size() >= 32768)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string resolveLink(const std::string& path) { return path; }
+
+void ignoreFileSizeSignal() { }
+
+}  // namespace profile::sys
+
+namespace profile {
+
+bool isOutOfSpace(int error) { return error == ENOSPC || error == EFBIG; }
+
+}  // namespace profile
