@@ -25,7 +25,7 @@ constexpr std::size_t kMaxValueBytes = profile::kDefaultBufferSize - 1;
 // A full card is well under a kilobyte; a file this large is something else.
 constexpr std::size_t kMaxCardFileBytes = profile::kMaxProfileFileBytes;
 
-std::string quoted(std::string_view text) { return "「" + std::string(text) + "」"; }
+std::string bracketed(std::string_view text) { return "「" + std::string(text) + "」"; }
 
 // The system's reason in the window's language, with its own words after it.
 std::string systemReason(int error)
@@ -51,12 +51,12 @@ std::string systemReason(int error)
 
 CardProblem cannotRead(const std::string& path, const std::string& reason)
 {
-    return quoted(path) + "を読み込めませんでした：" + reason + "\n画面はそのままです。";
+    return bracketed(path) + "を読み込めませんでした：" + reason + "\n画面はそのままです。";
 }
 
 CardProblem cannotSave(const std::string& path, const std::string& reason)
 {
-    return quoted(path) + "に保存できませんでした：" + reason + "\nファイルはそのままです。";
+    return bracketed(path) + "に保存できませんでした：" + reason + "\nファイルはそのままです。";
 }
 
 // Without the program folder there is no place for cards: nothing is read or
@@ -135,7 +135,7 @@ CardProblem unwritableText(const std::vector<Entry>& entries)
             profile::appendUtf8(shown, *c);
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*c));
-            return e.field + "の文字" + quoted(shown) + "（" + code
+            return e.field + "の文字" + bracketed(shown) + "（" + code
                    + "）はカードファイルの文字コード（Shift-JIS）にないため保存できません。\n"
                      "何も保存していません。";
         }
@@ -173,7 +173,7 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
 CardProblem checkCardId(std::string_view id)
 {
     const auto refuse
-        = [&](const std::string& why) { return "ID" + quoted(id) + "はカードのファイル名に使えません：" + why; };
+        = [&](const std::string& why) { return "ID" + bracketed(id) + "はカードのファイル名に使えません：" + why; };
     for (std::size_t pos = 0; pos < id.size();) {
         char32_t c;
         pos += profile::decodeUtf8(id, pos, c);
@@ -309,7 +309,7 @@ CardProblem writeCard(const std::string& path, const Card& card)
     // No new file can be made beside the card: the folder is the cause, not the card.
     if (result.step == profile::ReplaceStep::Folder
         && (result.error == EACCES || result.error == EPERM || result.error == EROFS))
-        return "フォルダー" + quoted(folder) + "にはこのユーザーでは書き込めないため、" + quoted(path)
+        return "フォルダー" + bracketed(folder) + "にはこのユーザーでは書き込めないため、" + bracketed(path)
                + "に保存できませんでした：" + systemReason(result.error)
                + "\nプログラムを書き込みのできるフォルダーに置いてください。ファイルはそのままです。";
     return cannotSave(path, systemReason(result.error));

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <map>
-#include <sys/stat.h>
 
 namespace {
 
@@ -49,10 +48,10 @@ bool allEmpty(const CsvRecord& record)
     return std::all_of(record.fields.begin(), record.fields.end(), [](const std::string& f) { return f.empty(); });
 }
 
-bool folderHasWriteBits(const std::string& path)
+bool folderWritable(const std::string& path)
 {
-    struct stat st { };
-    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
+    const profile::FileInfo info = profile::fileInfo(path);
+    return info.kind == profile::FileInfo::Kind::Folder && !info.readOnly;
 }
 
 // Reads one row of the table into a card; problems for what is not text or
@@ -133,7 +132,7 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
         return plan;
 
     std::map<std::string, std::size_t> rowOfId;
-    const bool folderWritable = folderHasWriteBits(folder);
+    const bool canWriteFolder = folderWritable(folder);
     for (std::size_t r = 1; r < table.records.size(); ++r) {
         const CsvRecord& record = table.records[r];
         if (allEmpty(record))
@@ -153,8 +152,8 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
 
         item.path = cardFilePath(folder, id);
         CardRow current{id, {}};
-        struct stat st { };
-        const bool exists = ::stat(item.path.c_str(), &st) == 0;
+        const profile::FileInfo file = profile::fileInfo(item.path);
+        const bool exists = file.kind != profile::FileInfo::Kind::Missing;
         if (auto problem = readCard(item.path, current.card)) {
             problems.push_back({record.row, &idColumn(), problem->substr(0, problem->find('\n'))});
             continue;
@@ -165,10 +164,10 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
             item.change = exists ? CardChange::Changed : CardChange::New;
             for (RefusedValue& refused : refusedValues(item.row.card))
                 problems.push_back({record.row, columnOf(refused.section, refused.key), std::move(refused.reason)});
-            if (exists && (st.st_mode & 0222) == 0)
+            if (exists && file.readOnly)
                 problems.push_back(
                     {record.row, &idColumn(), "カードファイル「" + item.path + "」が読み取り専用です。"});
-            else if (!exists && !folderWritable)
+            else if (!exists && !canWriteFolder)
                 problems.push_back({record.row, &idColumn(), "フォルダー「" + folder + "」が読み取り専用です。"});
         }
         plan.cards.push_back(std::move(item));

@@ -1,5 +1,7 @@
 #include "card_set.h"
 
+#include "file_io.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -19,7 +21,7 @@ CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& file
 {
     files.clear();
     std::error_code error;
-    fs::directory_iterator it(folder, error);
+    fs::directory_iterator it(profile::fsPath(folder), error);
     const auto cannotRead = [&] {
         files.clear();
         return "フォルダー「" + folder + "」を読み込めませんでした：" + error.message();
@@ -29,14 +31,14 @@ CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& file
     for (const fs::directory_iterator end; it != end; it.increment(error)) {
         if (error)
             return cannotRead();
-        std::string name = it->path().filename().string();
+        std::string name = profile::utf8Path(it->path().filename());
         if (name.size() < kExtension.size() || !name.ends_with(kExtension))
             continue;
         std::error_code ignored;
         if (it->is_directory(ignored))
             continue;
         name.resize(name.size() - kExtension.size());
-        files.push_back({std::move(name), it->path().string()});
+        files.push_back({std::move(name), profile::utf8Path(it->path())});
     }
     if (error)
         return cannotRead();

@@ -2,8 +2,8 @@
 
 #include "file_io.h"
 
+#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -27,10 +27,10 @@ CardProblem writeOutputFile(const std::string& path, const std::string& content)
 
 CardProblem checkFolder(const std::string& folder)
 {
-    struct stat st { };
-    if (::stat(folder.c_str(), &st) != 0)
-        return "フォルダー「" + folder + "」を開けませんでした：" + reason(errno);
-    if (!S_ISDIR(st.st_mode))
+    const profile::FileInfo info = profile::fileInfo(folder);
+    if (info.error || info.kind == profile::FileInfo::Kind::Missing)
+        return "フォルダー「" + folder + "」を開けませんでした：" + reason(info.error ? info.error : ENOENT);
+    if (info.kind != profile::FileInfo::Kind::Folder)
         return "「" + folder + "」はフォルダーではありません。";
     return std::nullopt;
 }

@@ -84,6 +84,17 @@ std::string folderOf(const std::string& path)
     return folder.substr(0, end - 1);
 }
 
+std::filesystem::path fsPath(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Path(const std::filesystem::path& path)
+{
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
 FileInfo fileInfo(const std::string& path)
 {
     if (path.empty() || path.find('\0') != std::string::npos)

@@ -5,6 +5,7 @@
 // seen half-written. Errors are errno values.
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,11 @@ FileInfo fileInfo(const std::string& path);
 // Linux, "\" on Windows, where "/" separates as well).
 bool isPathSeparator(char c);
 char pathSeparator();
+
+// A UTF-8 path as std::filesystem takes it, and back (its narrow strings are
+// the ANSI code page on Windows, never UTF-8).
+std::filesystem::path fsPath(const std::string& utf8);
+std::string utf8Path(const std::filesystem::path& path);
 
 // The folder part of a path: "." when it has none, the root for a file in it.
 std::string folderOf(const std::string& path);

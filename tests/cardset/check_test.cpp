@@ -36,8 +36,6 @@ std::vector<Fixture> fixtures()
         {"unknownkey", kHead + "note=x\r\n", 6, "知らないキー"},
         {"nokey", kHead + "HP 20\r\n", 6, "見出しでもキーでもない"},
         {"beforehead", "id=1\r\n" + kHead, 1, "最初の見出しより前"},
-        {"a\x01id", kHead, 0, "ファイル名に使えません"},
-        {"\xff", kHead, 0, "UTF-8の文字になっていない"},
         {"control", "[head]\r\nrare=3\x01\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n", 2, "制御文字"},
     };
 }

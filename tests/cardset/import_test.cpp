@@ -48,20 +48,17 @@ std::map<std::string, std::string> snapshot(const CardFolder& folder)
 }
 
 // Puts the file's modification time an hour back and returns it.
-std::int64_t ageFile(const std::string& path)
+std::filesystem::file_time_type ageFile(const std::string& path)
 {
-    struct stat st { };
-    ::stat(path.c_str(), &st);
-    const timespec times[2] = {{st.st_atime - 3600, 0}, {st.st_mtime - 3600, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-    return st.st_mtime - 3600;
+    const auto p = testsupport::fsPath(path);
+    const auto time = std::filesystem::last_write_time(p) - std::chrono::hours(1);
+    std::filesystem::last_write_time(p, time);
+    return time;
 }
 
-std::int64_t mtimeOf(const std::string& path)
+std::filesystem::file_time_type mtimeOf(const std::string& path)
 {
-    struct stat st { };
-    ::stat(path.c_str(), &st);
-    return st.st_mtime;
+    return std::filesystem::last_write_time(testsupport::fsPath(path));
 }
 
 std::vector<std::string> described(const ImportPlan& plan)
@@ -176,11 +173,11 @@ TEST(CardImport, OnlyChangedCardsAreWrittenAndReadOnlyOnesRefused)
     EXPECT_EQ(plan.count(CardChange::Unchanged), 1u);
 
     // A read-only card is refused as Save refuses it, before anything is written.
-    ::chmod(folder.file("カード1.ini").c_str(), 0444);
+    testsupport::setReadOnly(folder.file("カード1.ini"), true);
     const ImportPlan refused = planImport(csv, folder.path());
     ASSERT_EQ(refused.problems.size(), 1u);
     EXPECT_TRUE(describe(refused.problems[0]).starts_with("行3、列「ID」")) << describe(refused.problems[0]);
-    ::chmod(folder.file("カード1.ini").c_str(), 0644);
+    testsupport::setReadOnly(folder.file("カード1.ini"), false);
 
     std::size_t written = 0;
     ASSERT_FALSE(carryOut(plan, written));

@@ -1,4 +1,5 @@
 // INIAccess: the tests it makes before touching the file, and keys through it.
+#include "file_io.h"
 #include "ini_access.h"
 #include "profile_service.h"
 #include "temp_folder.h"
@@ -82,18 +83,22 @@ TEST(INIAccess, ValuesRoundTrip)
 
 TEST(INIAccess, AppPathFilenameJoinsTheProgramFolder)
 {
-    EXPECT_EQ(profile::joinPath("/", "a.ini"), "/a.ini");
-    EXPECT_EQ(profile::joinPath("/tool", "a.ini"), "/tool/a.ini");
-    EXPECT_EQ(profile::joinPath("/tool/", "a.ini"), "/tool/a.ini");
+    // "/" and "/tool" on Linux, "C:\" and "C:\tool" on Windows.
+    const std::string sep(1, profile::pathSeparator());
+    const std::string root = sep == "/" ? "/" : "C:\\";
+    EXPECT_EQ(profile::joinPath(root, "a.ini"), root + "a.ini");
+    EXPECT_EQ(profile::joinPath(root + "tool", "a.ini"), root + "tool" + sep + "a.ini");
+    EXPECT_EQ(profile::joinPath(root + "tool" + sep, "a.ini"), root + "tool" + sep + "a.ini");
 
     // The program folder is the one holding this test program.
     const std::string folder = profile::programFolder();
     ASSERT_FALSE(folder.empty());
-    EXPECT_NE(folder.back(), '/');
-    EXPECT_TRUE(profile::pathExists(folder + "/profile_tests"));
+    EXPECT_FALSE(profile::isPathSeparator(folder.back()));
+    EXPECT_TRUE(
+        profile::pathExists(folder + sep + "profile_tests") || profile::pathExists(folder + sep + "profile_tests.exe"));
     INIAccess ini;
     ini.SetAppPathFilename("a.ini");
-    EXPECT_EQ(ini.FileName, folder + "/a.ini");
+    EXPECT_EQ(ini.FileName, folder + sep + "a.ini");
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,15 +17,28 @@
 
 namespace testsupport {
 
+// A UTF-8 path as the file system library takes it (on Windows the narrow
+// strings are the ANSI code page, not UTF-8).
+inline std::filesystem::path fsPath(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+inline std::string utf8Of(const std::filesystem::path& path)
+{
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
 inline std::string readBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fsPath(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline void writeBytes(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
@@ -36,14 +51,31 @@ inline mode_t modeOf(const std::string& path)
     return st.st_mode & 07777;
 }
 
+// Takes the write bits away, or gives them back (on Windows: sets or clears
+// the read-only attribute).
+inline void setReadOnly(const std::string& path, bool readOnly)
+{
+    using std::filesystem::perms;
+    std::filesystem::permissions(fsPath(path), perms::owner_write | perms::group_write | perms::others_write,
+        readOnly ? std::filesystem::perm_options::remove : std::filesystem::perm_options::add);
+}
+
 class TempFolder {
 public:
-    TempFolder()
+    // `name` names the folder (it may hold any character, a space or
+    // Japanese); a number makes it new.
+    explicit TempFolder(const std::string& name = "velmar-test")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmar-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot make a temporary folder");
-        path_ = pattern;
+        const auto base = std::filesystem::temp_directory_path();
+        auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+        for (int attempt = 0; attempt < 1000;
+             ++attempt, seed = seed * 6364136223846793005ULL + 1442695040888963407ULL) {
+            path_ = base / fsPath(name + "-" + std::to_string(seed % 1000000000));
+            std::error_code error;
+            if (std::filesystem::create_directory(path_, error))
+                return;
+        }
+        throw std::runtime_error("cannot make a temporary folder");
     }
     ~TempFolder()
     {
@@ -60,8 +92,8 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    std::string path() const { return path_.string(); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string path() const { return utf8Of(path_); }
+    std::string file(const std::string& name) const { return utf8Of(path_ / fsPath(name)); }
     std::string read(const std::string& name) const { return readBytes(file(name)); }
     void write(const std::string& name, const std::string& bytes) const { writeBytes(file(name), bytes); }
 
@@ -70,7 +102,7 @@ public:
     {
         std::set<std::string> found;
         for (const auto& entry : std::filesystem::directory_iterator(path_))
-            found.insert(entry.path().filename().string());
+            found.insert(utf8Of(entry.path().filename()));
         return found;
     }
 
