@@ -17,9 +17,6 @@
 
 namespace {
 
-// The longest file name ext4 and NTFS take (NTFS counts UTF-16 units, which
-// are never more than the UTF-8 bytes).
-constexpr std::size_t kMaxFileNameBytes = 255;
 // The longest value a reader gets back whole: its buffer holds 255 bytes and a NUL.
 constexpr std::size_t kMaxValueBytes = profile::kDefaultBufferSize - 1;
 // A full card is well under a kilobyte; a file this large is something else.
@@ -168,23 +165,6 @@ std::string AddBackslash(std::string path) { return path.empty() ? path : profil
 std::string cardFilePath(const std::string& programFolder, const std::string& id)
 {
     return programFolder.empty() ? std::string() : AddBackslash(programFolder) + id + ".ini";
-}
-
-CardProblem checkCardId(std::string_view id)
-{
-    const auto refuse
-        = [&](const std::string& why) { return "ID" + bracketed(id) + "はカードのファイル名に使えません：" + why; };
-    for (std::size_t pos = 0; pos < id.size();) {
-        char32_t c;
-        pos += profile::decodeUtf8(id, pos, c);
-        if (c == U'/' || c == U'\\')
-            return refuse("「/」や「\\」は使えません。");
-        if (c < 0x20 || (c >= 0x7F && c < 0xA0))
-            return refuse("制御文字は使えません。");
-    }
-    if (id.size() + 4 > kMaxFileNameBytes)
-        return refuse("長すぎます。");
-    return std::nullopt;
 }
 
 CardProblem readCard(const std::string& path, Card& card)

@@ -4,6 +4,7 @@
 // between that file and memory. No widgets here; the window turns a card
 // into controls and a failure message into a message box.
 
+#include "card_id.h"
 #include "level_buffer.h"
 
 #include <optional>
@@ -29,10 +30,6 @@ std::string AddBackslash(std::string path);
 // The card file of an ID in the program folder: folder/ID.ini. Empty when the
 // program folder is not known; readCard and writeCard then refuse.
 std::string cardFilePath(const std::string& programFolder, const std::string& id);
-
-// An ID must be a plain file name: no path separator, no control character,
-// not too long for the file system. An empty ID is allowed (".ini").
-CardProblem checkCardId(std::string_view id);
 
 // Reads the card at path: the file is read once and every key is looked up
 // in that copy, by the rules of GetINIData (values cut to 255 bytes). A

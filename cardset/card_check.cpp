@@ -1,6 +1,7 @@
 #include "card_check.h"
 
 #include "card_fields.h"
+#include "card_id.h"
 #include "code_page.h"
 #include "file_io.h"
 #include "level_buffer.h"
@@ -237,6 +238,10 @@ std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& 
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
 {
     CheckReport report;
+    // IDs that differ only in letter case: two files on Linux, one on Windows.
+    std::map<std::string, std::vector<std::string_view>> byFoldedId;
+    for (const CardFile& file : files)
+        byFoldedId[foldedId(file.id)].push_back(file.id);
     std::string bytes;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (progress && i % 64 == 0)
@@ -247,7 +252,16 @@ CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressRepor
             continue;
         }
         ++report.cards;
-        const auto findings = checkCardText(file.id, bytes);
+        auto findings = checkCardText(file.id, bytes);
+        if (const auto& same = byFoldedId[foldedId(file.id)]; same.size() > 1) {
+            std::string others;
+            for (std::string_view id : same)
+                if (id != file.id)
+                    others += (others.empty() ? "「" : "、「") + profile::sanitizeUtf8(id) + ".ini」";
+            findings.insert(findings.begin(), {0, others
+                                                      + "と大文字と小文字だけが違う名前です。Windowsでは同じ"
+                                                        "1つのファイルになり、どちらかのカードしか残りません。"});
+        }
         if (findings.empty())
             continue;
         ++report.cardsWithFindings;

@@ -34,15 +34,35 @@ TEST(CardPath, JoinsFolderIdAndExtension)
     EXPECT_EQ(AddBackslash(tool + sep), tool + sep);
 }
 
-TEST(CardId, OnlyPlainFileNamesAreTaken)
+TEST(CardId, OnlyNamesBothSystemsCanHoldAreTaken)
 {
-    for (std::string_view id : {"", "000", "カード１", ".", "..", "a b", "-1"})
+    for (std::string_view id : {"", "000", "カード１", "a b", "-1", ".x", "a.b", "CONSOLE", "COM0", "LPT10", "con-1"})
         EXPECT_FALSE(checkCardId(id)) << id;
     const std::string tooLong(252, 'x');
     for (std::string_view id : {"a/b", "../000", "..\\000", "a\tb", "a\x7f", "a\xc2\x85", tooLong.c_str()})
         EXPECT_TRUE(checkCardId(id)) << id;
     EXPECT_TRUE(checkCardId(std::string_view("a\0b", 3)));
     EXPECT_FALSE(checkCardId(std::string(251, 'x')));
+
+    // Each refusal names its rule.
+    const auto why = [](std::string_view id) { return checkCardId(id).value_or("(taken)"); };
+    for (std::string_view id : {"CON", "nul", "Aux.old", "com1", "LPT9", "prn .txt"})
+        EXPECT_NE(why(id).find("装置に使う名前"), std::string::npos) << id;
+    for (std::string_view id : {"a<b", "a>b", "a:b", "a\"b", "a|b", "a?b", "a*b"})
+        EXPECT_NE(why(id).find("Windowsのファイル名に使えない文字"), std::string::npos) << id;
+    for (std::string_view id : {"\uFEFF000", "0\u200B0", "\u200F000"})
+        EXPECT_NE(why(id).find("目に見えない書式文字"), std::string::npos) << id;
+    for (std::string_view id : {"000.", "000 ", ".", ".."})
+        EXPECT_NE(why(id).find("最後の「.」や空白"), std::string::npos) << id;
+}
+
+TEST(CardId, FoldedAsWindowsComparesNames)
+{
+    EXPECT_EQ(foldedId("abc"), foldedId("ABC"));
+    EXPECT_EQ(foldedId("ｃａｒｄé"), foldedId("ＣＡＲＤÉ"));
+    EXPECT_EQ(foldedId("мир"), foldedId("МИР"));
+    EXPECT_NE(foldedId("カード"), foldedId("かーど"));
+    EXPECT_EQ(foldedId("000"), "000");
 }
 
 TEST(CardWrite, WritesWhatWindowsWrites)
