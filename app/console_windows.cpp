@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <string>
 #include <windows.h>
 
@@ -22,8 +24,11 @@ void write(Stream to, std::string_view utf8)
 {
     const HANDLE h = handleOf(to);
     if (!isConsole(h)) {
-        // A file or a pipe: the UTF-8 bytes, as on Linux.
+        // A file or a pipe: the UTF-8 bytes, as on Linux, line ends included.
         std::FILE* file = to == Stream::Out ? stdout : stderr;
+        static const bool binary
+            = _setmode(_fileno(stdout), _O_BINARY) != -1 && _setmode(_fileno(stderr), _O_BINARY) != -1;
+        (void)binary;
         std::fwrite(utf8.data(), 1, utf8.size(), file);
         std::fflush(file);
         return;

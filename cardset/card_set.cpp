@@ -1,12 +1,10 @@
 #include "card_set.h"
 
 #include "file_io.h"
+#include "profile_service.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
-
-namespace fs = std::filesystem;
+#include <cstring>
 
 namespace {
 
@@ -20,28 +18,16 @@ constexpr std::size_t kProgressStep = 64;
 CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& files)
 {
     files.clear();
-    std::error_code error;
-    fs::directory_iterator it(profile::fsPath(folder), error);
-    const auto cannotRead = [&] {
+    const int error = profile::listFolder(folder, [&](std::string_view name, bool isFolder) {
+        if (isFolder || name.size() < kExtension.size() || !name.ends_with(kExtension))
+            return;
+        files.push_back(
+            {std::string(name.substr(0, name.size() - kExtension.size())), profile::joinPath(folder, name)});
+    });
+    if (error) {
         files.clear();
-        return "フォルダー「" + folder + "」を読み込めませんでした：" + error.message();
-    };
-    if (error)
-        return cannotRead();
-    for (const fs::directory_iterator end; it != end; it.increment(error)) {
-        if (error)
-            return cannotRead();
-        std::string name = profile::utf8Path(it->path().filename());
-        if (name.size() < kExtension.size() || !name.ends_with(kExtension))
-            continue;
-        std::error_code ignored;
-        if (it->is_directory(ignored))
-            continue;
-        name.resize(name.size() - kExtension.size());
-        files.push_back({std::move(name), profile::utf8Path(it->path())});
+        return "フォルダー「" + folder + "」を読み込めませんでした：" + std::strerror(error);
     }
-    if (error)
-        return cannotRead();
     std::sort(files.begin(), files.end(), [](const CardFile& a, const CardFile& b) { return a.id < b.id; });
     return std::nullopt;
 }

@@ -95,6 +95,13 @@ std::string utf8Path(const std::filesystem::path& path)
     return std::string(u8.begin(), u8.end());
 }
 
+int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
+{
+    if (folder.find('\0') != std::string::npos)
+        return EINVAL;
+    return sys::listFolder(folder, visit);
+}
+
 FileInfo fileInfo(const std::string& path)
 {
     if (path.empty() || path.find('\0') != std::string::npos)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -77,6 +78,11 @@ FileInfo fileInfo(const std::string& path);
 // Linux, "\" on Windows, where "/" separates as well).
 bool isPathSeparator(char c);
 char pathSeparator();
+
+// Calls `visit` with the name of every entry of `folder` (not "." and "..")
+// and whether it is a folder (following symbolic links). Returns 0, or the
+// reason the folder could not be read.
+int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit);
 
 // A UTF-8 path as std::filesystem takes it, and back (its narrow strings are
 // the ANSI code page on Windows, never UTF-8).

@@ -47,6 +47,8 @@ private:
 // Durable: the folder entry reaches the disk too.
 int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool durable);
 
+int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit);
+
 void remove(const std::string& path);
 
 // Calls `visit` with every entry of `folder`: its name, whether it is a

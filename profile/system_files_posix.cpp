@@ -176,6 +176,36 @@ int putInPlace(const std::string& temp, const std::string& path, bool, bool dura
     return 0;
 }
 
+int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
+{
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return errno;
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        const int err = errno;
+        ::close(dirFd);
+        return err;
+    }
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        // The kind is only known by asking for links and file systems that do not tell.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st { };
+            isFolder = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        visit(name, isFolder);
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    return err;
+}
+
 void remove(const std::string& path) { ::unlink(path.c_str()); }
 
 void forEachEntry(const std::string& folder,

@@ -50,6 +50,18 @@ std::int64_t fileTimeSeconds(const FILETIME& t)
     return std::int64_t((ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000000ULL);
 }
 
+// True when no other program holds the file without sharing its deletion,
+// which replacing it needs.
+bool canBeReplaced(const std::wstring& path)
+{
+    const HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
 }  // namespace
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
@@ -169,6 +181,18 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
         if (attempt > 0)
             Sleep(kPauseMs);
         if (replacing) {
+            // Asked first, so that a held file is told apart before anything
+            // is moved (ReplaceFileW may leave a file of its own behind).
+            if (!canBeReplaced(to)) {
+                error = GetLastError();
+                if (error == ERROR_FILE_NOT_FOUND) {
+                    replacing = false;
+                    continue;
+                }
+                if (isBusy(error))
+                    continue;
+                break;
+            }
             if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
                 return 0;
             error = GetLastError();
@@ -197,6 +221,28 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
             break;
     }
     return errnoOf(error);
+}
+
+int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
+{
+    std::string pattern = folder;
+    if (!pattern.empty() && !isSeparator(pattern.back()))
+        pattern += '\\';
+    WIN32_FIND_DATAW entry{};
+    const HANDLE find = FindFirstFileExW(
+        systemPath(pattern + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? 0 : errnoOf(error);  // an empty drive root has no entries at all
+    }
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            visit(narrow(name), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileW(find, &entry));
+    const DWORD error = GetLastError();
+    FindClose(find);
+    return error == ERROR_NO_MORE_FILES ? 0 : errnoOf(error);
 }
 
 void remove(const std::string& path) { DeleteFileW(systemPath(path).c_str()); }

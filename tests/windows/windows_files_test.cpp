@@ -1,0 +1,190 @@
+// What only Windows has: the read-only attribute, files held open by other
+// programs, device names, Japanese folder names and long paths at the *W
+// calls.
+#include "card_file.h"
+#include "card_folder.h"
+#include "card_set.h"
+#include "file_io.h"
+#include "profile_service.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+using profile::fsPath;
+
+std::wstring wide(const std::string& utf8) { return fsPath(utf8).wstring(); }
+
+bool contains(const CardProblem& problem, const std::string& words)
+{
+    return problem && problem->find(words) != std::string::npos;
+}
+
+Card someCard(const std::string& rarity)
+{
+    Card card{rarity, "4", "1", 2, {}};
+    card.Levels[0] = {"20", "10", "N/30P/1", "ひっかく", "ふぶき"};
+    return card;
+}
+
+// Another program holding a file open (file_holder.exe beside this test),
+// until the object goes.
+class OtherProgram {
+public:
+    OtherProgram(const std::string& path, const char* sharing, const CardFolder& folder)
+    {
+        const std::string ready = folder.file("ready.flag");
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE readEnd = nullptr;
+        if (!CreatePipe(&readEnd, &input_, &inherit, 0))
+            throw std::runtime_error("no pipe");
+        SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+        std::wstring exe = fsPath(profile::programFolder()).wstring() + L"\\file_holder.exe";
+        std::wstring line = L"\"" + exe + L"\" \"" + wide(path) + L"\" " + wide(sharing) + L" \"" + wide(ready) + L"\"";
+        STARTUPINFOW start{};
+        start.cb = sizeof start;
+        start.dwFlags = STARTF_USESTDHANDLES;
+        start.hStdInput = readEnd;
+        start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process_))
+            throw std::runtime_error("cannot start file_holder.exe");
+        CloseHandle(readEnd);
+        // Waits for the file to be open, however long a busy machine takes.
+        while (GetFileAttributesW(wide(ready).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            DWORD code = 0;
+            if (GetExitCodeProcess(process_.hProcess, &code) && code != STILL_ACTIVE)
+                throw std::runtime_error("file_holder.exe ended with " + std::to_string(code));
+            Sleep(10);
+        }
+        DeleteFileW(wide(ready).c_str());
+    }
+    ~OtherProgram()
+    {
+        CloseHandle(input_);  // lets it go
+        WaitForSingleObject(process_.hProcess, INFINITE);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+
+private:
+    HANDLE input_ = nullptr;
+    PROCESS_INFORMATION process_{};
+};
+
+TEST(WindowsFiles, TheReadOnlyAttributeIsHonoured)
+{
+    CardFolder folder;
+    const std::string path = folder.file("000.ini");
+    ASSERT_FALSE(writeCard(path, someCard("1")));
+    const std::string old = folder.read("000.ini");
+    ASSERT_TRUE(SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_READONLY));
+
+    EXPECT_TRUE(contains(writeCard(path, someCard("2")), "ファイルが読み取り専用です"))
+        << *writeCard(path, someCard("2"));
+    EXPECT_FALSE(profile::writeProfileString("head", "rare", "2", path));
+    EXPECT_EQ(profile::lastError(), EACCES);
+    EXPECT_EQ(folder.read("000.ini"), old);
+    EXPECT_EQ(GetFileAttributesW(wide(path).c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
+    SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(WindowsFiles, ACardHeldOpenByAnotherProgram)
+{
+    CardFolder folder;
+    const std::string path = folder.file("000.ini");
+    ASSERT_FALSE(writeCard(path, someCard("1")));
+    const std::string old = folder.read("000.ini");
+    {
+        // Without delete sharing, the card cannot be replaced: Save says why
+        // and leaves the card and the folder as they were.
+        OtherProgram holder(path, "read", folder);
+        const CardProblem problem = writeCard(path, someCard("2"));
+        EXPECT_TRUE(contains(problem, "ほかのプログラムがファイルを使用中です")) << problem.value_or("saved");
+        EXPECT_EQ(folder.read("000.ini"), old);
+        EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
+        // Load shares everything: it reads what the other program holds.
+        Card loaded;
+        EXPECT_FALSE(readCard(path, loaded));
+        EXPECT_EQ(loaded.Rarity, "1");
+    }
+    {
+        // A program that shares everything is no obstacle to a Save.
+        OtherProgram holder(path, "all", folder);
+        EXPECT_FALSE(writeCard(path, someCard("3")));
+    }
+    Card loaded;
+    ASSERT_FALSE(readCard(path, loaded));
+    EXPECT_EQ(loaded.Rarity, "3");
+    EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
+}
+
+TEST(WindowsFiles, DeviceNamesAreNeverReadAsCards)
+{
+    CardFolder folder;
+    for (const char* id : {"CON", "nul", "com1", "LPT1"}) {
+        EXPECT_TRUE(checkCardId(id)) << id;
+        std::string bytes;
+        EXPECT_NE(profile::readFileOnce(cardFilePath(folder.path(), id), bytes), 0) << id;
+    }
+}
+
+TEST(WindowsFiles, AFolderWithJapaneseAndASpace)
+{
+    CardFolder folder("カード 集");
+    ASSERT_NE(folder.path().find("カード 集"), std::string::npos);
+    const std::string path = cardFilePath(folder.path(), "竜");
+    ASSERT_FALSE(writeCard(path, someCard("5")));
+    Card loaded;
+    ASSERT_FALSE(readCard(path, loaded));
+    EXPECT_EQ(loaded.Levels[0].NomalWaza, "ひっかく");
+    std::vector<CardFile> files;
+    ASSERT_FALSE(findCardFiles(folder.path(), files));
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].id, "竜");
+    EXPECT_TRUE(profile::pathExists(path));
+}
+
+TEST(WindowsFiles, PathsLongerThan260Characters)
+{
+    CardFolder folder;
+    std::string deep = folder.path();
+    while (deep.size() < 300) {
+        deep += "\\" + std::string(40, 'd');
+        ASSERT_TRUE(CreateDirectoryW(profile::fsPath(deep).wstring().insert(0, L"\\\\?\\").c_str(), nullptr));
+    }
+    const std::string path = cardFilePath(deep, "000");
+    ASSERT_GT(path.size(), 300u);
+    ASSERT_FALSE(writeCard(path, someCard("1"))) << *writeCard(path, someCard("1"));
+    ASSERT_FALSE(writeCard(path, someCard("2")));  // replacing, too
+    Card loaded;
+    ASSERT_FALSE(readCard(path, loaded));
+    EXPECT_EQ(loaded.Rarity, "2");
+    EXPECT_EQ(profile::fileInfo(path).kind, profile::FileInfo::Kind::File);
+    ASSERT_TRUE(profile::writeProfileString("head", "rare", "3", path)) << profile::lastError();
+    ASSERT_FALSE(readCard(path, loaded));
+    EXPECT_EQ(loaded.Rarity, "3");
+    // Nothing is left behind but the card.
+    std::vector<CardFile> files;
+    ASSERT_FALSE(findCardFiles(deep, files));
+    EXPECT_EQ(files.size(), 1u);
+    const std::wstring pattern = L"\\\\?\\" + fsPath(deep).wstring() + L"\\*";
+    WIN32_FIND_DATAW entry{};
+    int names = 0;
+    const HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do
+        names += entry.cFileName[0] != L'.' || entry.cFileName[1] > L'.';
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    EXPECT_EQ(names, 1);
+    // The test folder's clean-up cannot reach this deep on its own.
+    DeleteFileW((L"\\\\?\\" + fsPath(path).wstring()).c_str());
+    for (std::string d = deep; d.size() > folder.path().size(); d = profile::folderOf(d))
+        RemoveDirectoryW((L"\\\\?\\" + fsPath(d).wstring()).c_str());
+}
+
+}  // namespace
