@@ -4,6 +4,7 @@
 #   2. real-input tests (the program under Xvfb, driven with xdotool)
 #   3. the tests of phases 1 and 2 built with AddressSanitizer and UBSan
 #   4. fuzzing of the profile reader and writer (VELMAR_FUZZ_SECONDS, default 60)
+#   5. the Windows build (mingw-w64) and its tests under Wine
 # Each phase prints a heading and one result line; the failing tests' output
 # is shown, the full logs are kept in the build folders. The last line counts
 # every test of every phase: "N passed, M failed". Exits 1 when one failed.
@@ -97,6 +98,18 @@ if cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null && tools/
 else
   result "fuzzing" 0 1 "the build failed"
 fi
+
+heading "Windows build under Wine"
+# One Wine prefix per run, in the build folder; every Windows test shares it.
+export WINEPREFIX=$PWD/build-windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$WINEPREFIX"
+if tools/windows/build.sh -DVELMAR_TESTS=ON -DVELMAR_LINUX_CARDS="$PWD/build/velmar-cards" &&
+   wineboot -i >/dev/null 2>&1; then
+  run_ctest "Windows tests" build-windows -j"$jobs"
+else
+  result "Windows tests" 0 1 "the Windows build or the Wine prefix failed"
+fi
+wineserver -k 2>/dev/null
 
 echo
 echo "$passed passed, $failed failed"

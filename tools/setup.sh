@@ -3,6 +3,7 @@
 #   tools/setup.sh program   building and running the editor (run.sh)
 #   tools/setup.sh suite     the above, and what the test suite needs (test.sh)
 #   tools/setup.sh bench     the above, and what the benchmarks need (bench/run.sh)
+#   tools/setup.sh windows   building for Windows (tools/windows/build.sh)
 # Quick when everything is already there. Builds nothing.
 set -euo pipefail
 
@@ -11,12 +12,18 @@ suite_packages=(libgtest-dev libbenchmark-dev clang clang-format
                 xvfb xauth xdotool xclip imagemagick x11-utils desktop-file-utils
                 dbus at-spi2-core gir1.2-atspi-2.0 python3-gi fonts-dejavu-core)
 bench_packages=(valgrind)
+# The Windows build: mingw-w64 to build, Wine to run its tests.
+windows_build_packages=(cmake g++-mingw-w64-x86-64-posix)
+windows_test_packages=(wine wine64)
 
 case ${1:-} in
   program) wanted=("${program_packages[@]}") ;;
-  suite)   wanted=("${program_packages[@]}" "${suite_packages[@]}") ;;
-  bench)   wanted=("${program_packages[@]}" "${suite_packages[@]}" "${bench_packages[@]}") ;;
-  *) echo "usage: $0 program|suite|bench" >&2; exit 2 ;;
+  suite)   wanted=("${program_packages[@]}" "${suite_packages[@]}" "${windows_build_packages[@]}"
+                   "${windows_test_packages[@]}") ;;
+  bench)   wanted=("${program_packages[@]}" "${suite_packages[@]}" "${windows_build_packages[@]}"
+                   "${windows_test_packages[@]}" "${bench_packages[@]}") ;;
+  windows) wanted=("${windows_build_packages[@]}") ;;
+  *) echo "usage: $0 program|suite|bench|windows" >&2; exit 2 ;;
 esac
 
 sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -35,6 +42,6 @@ install_missing() {
 install_missing "${wanted[@]}"
 # The fuzzer's runtime comes with the installed clang's own version
 # (clang 14 on Debian 12, 19 on Debian 13).
-if [ "$1" != program ]; then
+if [ "$1" = suite ] || [ "$1" = bench ]; then
   install_missing "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"
 fi

@@ -15,3 +15,4 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # Windows 10 and later: the calls for long paths and per-monitor DPI.
 add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
