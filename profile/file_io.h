@@ -5,6 +5,7 @@
 // seen half-written. Errors are errno values.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -78,6 +79,24 @@ FileInfo fileInfo(const std::string& path);
 // Linux, "\" on Windows, where "/" separates as well).
 bool isPathSeparator(char c);
 char pathSeparator();
+
+// An advisory lock on a folder's profile files for as long as it lives, for
+// a read, an edit and a replace that must not interleave with another
+// writer's (another process, or another thread). It never locks the file
+// itself, which the replace swaps out: on Linux the folder is locked
+// (flock), on Windows a hidden ".velmar.lock" file in it (LockFileEx). Where
+// no lock can be had (a read-only folder), it holds none; the write then
+// fails on its own.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    std::intptr_t handle_ = -1;
+};
 
 // Calls `visit` with the name of every entry of `folder` (not "." and "..")
 // and whether it is a folder (following symbolic links). Returns 0, or the

@@ -24,6 +24,9 @@ int write(std::string_view section, std::string_view key, std::string_view value
 
     // Write through a symbolic link to the file it names.
     const std::string path = sys::resolveLink(fileName.substr(0, fileName.find('\0')));
+    // Another writer's read, edit and replace of a file in this folder waits
+    // for this one's, so that no key written by either is lost.
+    const FolderLock lock(folderOf(path));
     const FileInfo old = fileInfo(path);
     if (old.error)
         return old.error;

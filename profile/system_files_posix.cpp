@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <new>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -205,6 +206,29 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
     ::closedir(dir);
     return err;
 }
+
+}  // namespace profile::sys
+
+namespace profile {
+
+FolderLock::FolderLock(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) { }
+    handle_ = fd;
+}
+
+FolderLock::~FolderLock()
+{
+    if (handle_ >= 0)
+        ::close(int(handle_));  // and so unlocks
+}
+
+}  // namespace profile
+
+namespace profile::sys {
 
 void remove(const std::string& path) { ::unlink(path.c_str()); }
 

@@ -245,6 +245,37 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
     return error == ERROR_NO_MORE_FILES ? 0 : errnoOf(error);
 }
 
+}  // namespace profile::sys
+
+namespace profile {
+
+FolderLock::FolderLock(const std::string& folder)
+{
+    std::string path = folder;
+    if (!path.empty() && !sys::isSeparator(path.back()))
+        path += '\\';
+    const HANDLE h = CreateFileW(sys::systemPath(path + ".velmar.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    OVERLAPPED whole{};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+        CloseHandle(h);
+        return;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+FolderLock::~FolderLock()
+{
+    if (handle_ != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));  // and so unlocks
+}
+
+}  // namespace profile
+
+namespace profile::sys {
+
 void remove(const std::string& path) { DeleteFileW(systemPath(path).c_str()); }
 
 void forEachEntry(const std::string& folder,

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <future>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -173,6 +174,35 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns)
     ASSERT_TRUE(replaceFile(dir.file("card.ini"), "[a]\r\n", true).ok());
     EXPECT_EQ(dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep",
                                "card.ini.tmp4242.7", "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConcurrentWriters, EveryKeyOfTwoWritersIsInTheFile)
+{
+    // Two writers (each with its own descriptors, as two processes have),
+    // each adding its own keys to one file: none may undo the other's.
+    TempFolder dir;
+    const std::string path = dir.file("card.ini");
+    constexpr int kKeys = 300;
+    const auto writer = [&](char who) {
+        for (int i = 0; i < kKeys; ++i)
+            if (!writeProfileString("s", who + std::to_string(i), "v", path))
+                return false;
+        return true;
+    };
+    auto other = std::async(std::launch::async, writer, 'b');
+    EXPECT_TRUE(writer('a')) << lastError();
+    EXPECT_TRUE(other.get());
+    int lost = 0;
+    for (char who : {'a', 'b'})
+        for (int i = 0; i < kKeys; ++i) {
+            std::string value;
+            lost += getProfileString("s", who + std::to_string(i), "", value, 256, path) == 0;
+        }
+    EXPECT_EQ(lost, 0);
 }
 
 }  // namespace
