@@ -8,6 +8,19 @@
 using enum TextBoxName;
 using enum ComboBoxName;
 
+namespace {
+
+std::string quoted(const std::string& text) { return "「" + text + "」"; }
+
+std::string changedElsewhereQuestion(const std::string& path, const CardFingerprint& now)
+{
+    const char* what = now.state == CardFingerprint::State::NoFile ? "削除" : "変更";
+    return quoted(path) + "は、このウィンドウで読み込んだ（または保存した）後に、ほかの人か別のウィンドウが" + what
+           + "しました。\n上書きしますか？\n\n「いいえ」なら何も保存しません。入力した内容は画面に残ります。";
+}
+
+}  // namespace
+
 CardForm::CardForm(FormControls& controls, std::string programFolder)
     : controls_(controls)
     , programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
@@ -112,11 +125,14 @@ void CardForm::cmdLoad_Click()
 {
     if (refusedId())
         return;
+    const std::string path = cardPath();
     Card card;
-    if (const auto problem = readCard(cardPath(), card)) {
+    CardFingerprint read;
+    if (const auto problem = readCard(path, card, &read)) {
         controls_.tellProblem(*problem);
         return;
     }
+    lastSeen_[path] = read;
     showHeader(card);
     LevelData = card.Levels;
     CurrentLevel = -1;  // what the level controls show now belongs to no level
@@ -125,15 +141,38 @@ void CardForm::cmdLoad_Click()
     controls_.setFocus(txtRarelity);
 }
 
+// A card file this form read or wrote may have been written since by someone
+// else (another window, another computer on a shared folder): that change is
+// only overwritten when the user says so.
+bool CardForm::mayOverwrite(const std::string& path, const Card& card)
+{
+    const auto seen = lastSeen_.find(path);
+    if (seen == lastSeen_.end())
+        return true;
+    const CardFingerprint now = currentFingerprint(path);
+    if (unchangedSince(seen->second, now))
+        return true;
+    // Save refuses such a card before writing anything; no need to ask first.
+    if (!refusedValues(card).empty())
+        return true;
+    return controls_.askYesNo(changedElsewhereQuestion(path, now));
+}
+
 void CardForm::cmdSave_Click()
 {
     if (refusedId())
         return;
     StoreCurrentLevel();
-    if (const auto problem = writeCard(cardPath(), cardOnScreen())) {
+    const Card card = cardOnScreen();
+    const std::string path = cardPath();
+    if (!mayOverwrite(path, card))
+        return;
+    CardFingerprint written;
+    if (const auto problem = writeCard(path, card, &written)) {
         controls_.tellProblem(*problem);
         return;
     }
+    lastSeen_[path] = written;
     controls_.setFocus(txtID);
     controls_.selectAll(txtID);
 }

@@ -1,13 +1,16 @@
 #pragma once
 
 // The editor's window without a toolkit: the level buffer, the level switch,
-// Clear, Load and Save, where the focus goes and what the user is told. A window (Qt, Win32) builds the controls,
-// implements FormControls over them and calls these handlers from its events.
+// Clear, Load and Save, where the focus goes and what the user is told or
+// asked. A window (Qt, Win32) builds the controls, implements FormControls
+// over them and calls these handlers from its events.
 
 #include "card_file.h"
+#include "card_fingerprint.h"
 #include "form_controls.h"
 #include "level_buffer.h"
 
+#include <map>
 #include <string>
 
 class CardForm {
@@ -33,9 +36,12 @@ private:
     Card cardOnScreen() const;
     std::string cardPath() const;
     bool refusedId();
+    bool mayOverwrite(const std::string& path, const Card& card);
 
     FormControls& controls_;
     std::string programFolder_;
     LevelBuffer LevelData;
     LevelIndex CurrentLevel = 0;
+    // What each card file held when this form last read or wrote it.
+    std::map<std::string, CardFingerprint> lastSeen_;
 };

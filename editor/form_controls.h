@@ -50,6 +50,8 @@ public:
 
     // Tells the user of a problem and waits until they have read it.
     virtual void tellProblem(const std::string& message) = 0;
+    // Asks a yes/no question; true for yes. No is the default and what Esc gives.
+    virtual bool askYesNo(const std::string& question) = 0;
 
 protected:
     ~FormControls() = default;

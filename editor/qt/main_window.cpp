@@ -53,11 +53,22 @@ frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
         fallBackForText(&box, message);  // a message may quote what was typed
         box.exec();
     };
+    askYesNo = [this](const QString& question) {
+        QMessageBox box(
+            QMessageBox::Warning, form_layout::kCaption, question, QMessageBox::Yes | QMessageBox::No, this);
+        box.button(QMessageBox::Yes)->setText("はい(&Y)");
+        box.button(QMessageBox::No)->setText("いいえ(&N)");
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        fallBackForText(&box, question);
+        return box.exec() == QMessageBox::Yes;
+    };
     setObjectName("frmVelmar");
     setWindowTitle(form_layout::kCaption);
     QWidget* client = buildControls();
-    controls_
-        = std::make_unique<QtFormControls>(client, optLv, [this](const QString& message) { reportProblem(message); });
+    controls_ = std::make_unique<QtFormControls>(
+        client, optLv, [this](const QString& message) { reportProblem(message); },
+        [this](const QString& question) { return askYesNo(question); });
     form_ = std::make_unique<CardForm>(*controls_, std::move(programFolder));
     // Mouse, arrow keys and code all end here, once per change of selection.
     connect(optLv, &QButtonGroup::idToggled, this, [this](int id, bool checked) {

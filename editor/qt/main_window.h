@@ -35,6 +35,9 @@ public:
 
     // Tells the user what went wrong; a message box unless replaced (tests do).
     std::function<void(const QString&)> reportProblem;
+    // Asks a yes/no question, true for yes; a message box with No as the
+    // default and the Esc button unless replaced.
+    std::function<bool(const QString&)> askYesNo;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

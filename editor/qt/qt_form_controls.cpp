@@ -7,9 +7,11 @@
 #include <QSignalBlocker>
 #include <type_traits>
 
-QtFormControls::QtFormControls(QWidget* client, QButtonGroup* levelOptions, std::function<void(const QString&)> tell)
+QtFormControls::QtFormControls(QWidget* client, QButtonGroup* levelOptions, std::function<void(const QString&)> tell,
+    std::function<bool(const QString&)> ask)
     : levelOptions_(levelOptions)
     , tell_(std::move(tell))
+    , ask_(std::move(ask))
 {
     const auto find = [client](auto*& member, const char* name) {
         member = client->findChild<std::remove_reference_t<decltype(*member)>*>(name);
@@ -44,3 +46,5 @@ void QtFormControls::setFocus(TextBoxName name) { box(name)->setFocus(); }
 void QtFormControls::selectAll(TextBoxName name) { box(name)->selectAll(); }
 
 void QtFormControls::tellProblem(const std::string& message) { tell_(QString::fromStdString(message)); }
+
+bool QtFormControls::askYesNo(const std::string& question) { return ask_(QString::fromStdString(question)); }

@@ -15,7 +15,8 @@ using enum ComboBoxName;
 
 namespace {
 
-// Controls that remember what the form did to them.
+// Controls that remember what the form did to them; the user's answer to a
+// question is set beforehand.
 class FakeControls final : public FormControls {
 public:
     std::map<TextBoxName, std::string> texts{{txtID, "000"}};
@@ -24,6 +25,8 @@ public:
     std::optional<TextBoxName> focused;
     std::set<TextBoxName> wholeTextSelected;
     std::vector<std::string> problems;
+    std::vector<std::string> questions;
+    bool answer = false;
 
     std::string text(TextBoxName box) const override
     {
@@ -45,6 +48,11 @@ public:
     void setFocus(TextBoxName box) override { focused = box; }
     void selectAll(TextBoxName box) override { wholeTextSelected.insert(box); }
     void tellProblem(const std::string& message) override { problems.push_back(message); }
+    bool askYesNo(const std::string& question) override
+    {
+        questions.push_back(question);
+        return answer;
+    }
 
     bool focusedWithTextSelected(TextBoxName box) const { return focused == box && wholeTextSelected.count(box); }
 };
@@ -177,6 +185,107 @@ TEST_F(CardFormTest, AnIdThatIsNoFileNameIsRefusedWithAMessage)
     EXPECT_NE(controls.problems[0].find("「../000」"), std::string::npos) << controls.problems[0];
     EXPECT_EQ(controls.text(txtRarelity), "kept");
     EXPECT_TRUE(folder.names().empty());
+}
+
+// Two people, one card: a window's Save asks before it replaces what someone
+// else wrote after this window last read or wrote the card.
+class SharedCardTest : public CardFormTest {
+protected:
+    const std::string theirs = "[head]\r\nrare=theirs\r\nmaxlv=\r\nminlv=\r\nsuper=1\r\n";
+
+    void loadThenTheyWrite()
+    {
+        folder.write("000.ini", kTwoLevelCard);
+        form.cmdLoad_Click();
+        folder.write("000.ini", theirs);
+    }
+};
+
+TEST_F(SharedCardTest, TheirChangeIsKeptWhenTheAnswerIsNo)
+{
+    loadThenTheyWrite();
+    pickLevel(1);
+    type(txtMaxHP, "typed");
+    type(txtRarelity, "mine");
+    controls.answer = false;
+    form.cmdSave_Click();
+    ASSERT_EQ(controls.questions.size(), 1u);
+    EXPECT_NE(controls.questions[0].find(folder.file("000.ini")), std::string::npos) << controls.questions[0];
+    EXPECT_NE(controls.questions[0].find("が変更しました"), std::string::npos) << controls.questions[0];
+    EXPECT_EQ(folder.read("000.ini"), theirs);
+    EXPECT_EQ(controls.text(txtRarelity), "mine");
+    EXPECT_EQ(controls.text(txtMaxHP), "typed");
+    EXPECT_FALSE(controls.focused == txtID);
+
+    // Asked again on the next Save; a Load shows their version.
+    form.cmdSave_Click();
+    EXPECT_EQ(controls.questions.size(), 2u);
+    form.cmdLoad_Click();
+    EXPECT_EQ(controls.text(txtRarelity), "theirs");
+}
+
+TEST_F(SharedCardTest, TheirChangeIsOverwrittenWhenTheAnswerIsYes)
+{
+    loadThenTheyWrite();
+    controls.answer = true;
+    form.cmdSave_Click();
+    EXPECT_EQ(controls.questions.size(), 1u);
+    EXPECT_EQ(folder.read("000.ini"), kTwoLevelCard);
+    EXPECT_TRUE(controls.focusedWithTextSelected(txtID));
+}
+
+TEST_F(SharedCardTest, NoQuestionWhenNobodyElseWroteOrTheCardIsNewHere)
+{
+    folder.write("000.ini", kTwoLevelCard);
+    form.cmdLoad_Click();
+    form.cmdSave_Click();
+    type(txtRarelity, "again");
+    form.cmdSave_Click();  // over this window's own Save
+    EXPECT_NE(folder.read("000.ini").find("rare=again"), std::string::npos);
+
+    folder.write("001.ini", theirs);  // never loaded here: saved as before, without asking
+    type(txtID, "001");
+    form.cmdSave_Click();
+    EXPECT_NE(folder.read("001.ini").find("rare=again"), std::string::npos);
+
+    type(txtID, "002");  // loaded as missing, still missing
+    form.cmdLoad_Click();
+    form.cmdSave_Click();
+    EXPECT_EQ(folder.names(), (std::set<std::string>{"000.ini", "001.ini", "002.ini"}));
+    EXPECT_TRUE(controls.questions.empty());
+    EXPECT_TRUE(controls.problems.empty());
+}
+
+TEST_F(SharedCardTest, ACardDeletedOrCreatedElsewhereIsAskedAbout)
+{
+    folder.write("000.ini", kTwoLevelCard);
+    form.cmdLoad_Click();
+    std::filesystem::remove(folder.file("000.ini"));
+    form.cmdSave_Click();
+    ASSERT_EQ(controls.questions.size(), 1u);
+    EXPECT_NE(controls.questions[0].find("が削除しました"), std::string::npos) << controls.questions[0];
+    EXPECT_TRUE(folder.names().empty());
+    controls.answer = true;
+    form.cmdSave_Click();
+    EXPECT_EQ(folder.read("000.ini"), kTwoLevelCard);
+
+    type(txtID, "404");  // no file when loaded, someone made it since
+    form.cmdLoad_Click();
+    folder.write("404.ini", theirs);
+    controls.answer = false;
+    form.cmdSave_Click();
+    EXPECT_EQ(controls.questions.size(), 3u);
+    EXPECT_EQ(folder.read("404.ini"), theirs);
+}
+
+TEST_F(SharedCardTest, AValueSaveRefusesIsToldWithoutAQuestion)
+{
+    loadThenTheyWrite();
+    type(txtRarelity, "\x01");
+    form.cmdSave_Click();
+    EXPECT_TRUE(controls.questions.empty());
+    EXPECT_EQ(controls.problems.size(), 1u);
+    EXPECT_EQ(folder.read("000.ini"), theirs);
 }
 
 }  // namespace
