@@ -167,7 +167,7 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
     return programFolder.empty() ? std::string() : AddBackslash(programFolder) + id + ".ini";
 }
 
-CardProblem readCard(const std::string& path, Card& card)
+CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint)
 {
     if (path.empty())
         return noProgramFolder("読み込み");
@@ -176,7 +176,11 @@ CardProblem readCard(const std::string& path, Card& card)
     std::string bytes;
     switch (const int err = profile::readFileOnce(path, bytes, kMaxCardFileBytes)) {
     case 0: break;
-    case ENOENT: card = Card{}; return std::nullopt;  // a card that does not exist yet is empty
+    case ENOENT:  // a card that does not exist yet is empty
+        card = Card{};
+        if (fingerprint)
+            *fingerprint = CardFingerprint{};
+        return std::nullopt;
     case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
     case EINVAL: return cannotRead(path, "通常のファイルではありません。");
     case EFBIG:
@@ -247,15 +251,18 @@ CardProblem readCard(const std::string& path, Card& card)
             &lv[3].NomalWaza,
             &lv[3].ExtWaza,
         };
+        const CardFingerprint read = fingerprintOfBytes(bytes);
         profile::ProfileText(std::move(bytes)).getAll(cardKeys, values);
         card.SuperMode = superModeFromText(super);
+        if (fingerprint)
+            *fingerprint = read;
     } catch (const std::bad_alloc&) {
         return cannotRead(path, "メモリが足りません。");
     }
     return std::nullopt;
 }
 
-CardProblem writeCard(const std::string& path, const Card& card)
+CardProblem writeCard(const std::string& path, const Card& card, CardFingerprint* fingerprint)
 {
     if (path.empty())
         return noProgramFolder("保存");
@@ -284,8 +291,11 @@ CardProblem writeCard(const std::string& path, const Card& card)
     if (const int err = compose(entries, content))
         return cannotSave(path, systemReason(err));
     const profile::ReplaceResult result = profile::replaceFile(path, content, true);
-    if (result.ok())
+    if (result.ok()) {
+        if (fingerprint)
+            *fingerprint = fingerprintOfBytes(content);
         return std::nullopt;
+    }
     // No new file can be made beside the card: the folder is the cause, not the card.
     if (result.step == profile::ReplaceStep::Folder
         && (result.error == EACCES || result.error == EPERM || result.error == EROFS))

@@ -5,6 +5,7 @@
 // into controls and a failure message into a message box.
 
 #include "card_id.h"
+#include "card_fingerprint.h"
 #include "level_buffer.h"
 
 #include <optional>
@@ -35,8 +36,9 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
 // in that copy, by the rules of GetINIData (values cut to 255 bytes). A
 // missing file is an empty card; a file that exists but cannot be read, is no
 // regular file or is too large to be a card is a problem, and `card` is then
-// left as it was.
-CardProblem readCard(const std::string& path, Card& card);
+// left as it was. `fingerprint`, when given, receives that of the bytes read
+// (or "no file") when all went well.
+CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint = nullptr);
 
 // Writes the card so that the file holds exactly this card: the whole card
 // goes into a temporary file beside it first, which then replaces the card
@@ -44,8 +46,9 @@ CardProblem readCard(const std::string& path, Card& card);
 // cannot hold as typed (control characters, characters Shift-JIS lacks, a
 // value longer than a reader gets back) is refused before anything is
 // written. On any problem the old file is left as it was and no temporary
-// file remains.
-CardProblem writeCard(const std::string& path, const Card& card);
+// file remains. `fingerprint`, when given, receives that of the bytes
+// written when all went well.
+CardProblem writeCard(const std::string& path, const Card& card, CardFingerprint* fingerprint = nullptr);
 
 // The super mode Load selects for a "super" value: "02" is 2; anything but a
 // whole number from 0 to 3 selects none.

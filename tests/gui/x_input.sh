@@ -60,14 +60,15 @@ check() {
 }
 
 editor_title='^Ostra VozoZO Velmar$'
-# The number of visible windows with the editor's title (message boxes too).
-editor_windows() { xdotool search --onlyvisible --name "$editor_title" 2>/dev/null | wc -l; }
+# The number of visible windows with the editor's title (message boxes too),
+# of every editor or of the one with the given process id.
+editor_windows() { xdotool search --all --onlyvisible ${1:+--pid "$1"} --name "$editor_title" 2>/dev/null | wc -l; }
 
 # start_editor PROGRAM: starts it on the X server, waits for its window and
-# gives it the focus; sets pid and win.
+# gives it the focus; sets pid and win. Another editor may be running.
 start_editor() {
   QT_QPA_PLATFORM=xcb "$1" & pid=$!
-  win=$(xdotool search --sync --onlyvisible --name "$editor_title" | head -n1)
+  win=$(xdotool search --sync --all --onlyvisible --pid "$pid" --name "$editor_title" | head -n1)
   xdotool windowfocus --sync "$win"
   sleep 0.5
 }

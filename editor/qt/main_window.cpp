@@ -1,14 +1,12 @@
 #include "main_window.h"
 
 #include "card_fields.h"
-#include "card_file.h"
 #include "classic_controls.h"
 #include "combo_accessibility.h"
 #include "font_fallback.h"
 #include "form_layout.h"
 #include "japanese_font.h"
 #include "list_on_open_combo_box.h"
-#include "profile_service.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -21,16 +19,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSignalBlocker>
-#include <type_traits>
 
 using form_layout::px;
 
 namespace {
 
 QString qs(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
-std::string text(const QLineEdit* box) { return box->text().toStdString(); }
-void setText(QLineEdit* box, const std::string& utf8) { box->setText(QString::fromStdString(utf8)); }
 
 void fillList(QComboBox* box, std::span<const char* const> entries)
 {
@@ -53,18 +47,39 @@ QWidget* makeRule(const form_layout::Line& line, QWidget* container)
 
 frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
     : QMainWindow(parent)
-    , programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
 {
     reportProblem = [this](const QString& message) {
         QMessageBox box(QMessageBox::Warning, form_layout::kCaption, message, QMessageBox::Ok, this);
         fallBackForText(&box, message);  // a message may quote what was typed
         box.exec();
     };
+    askYesNo = [this](const QString& question) {
+        QMessageBox box(
+            QMessageBox::Warning, form_layout::kCaption, question, QMessageBox::Yes | QMessageBox::No, this);
+        box.button(QMessageBox::Yes)->setText("はい(&Y)");
+        box.button(QMessageBox::No)->setText("いいえ(&N)");
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        fallBackForText(&box, question);
+        return box.exec() == QMessageBox::Yes;
+    };
     setObjectName("frmVelmar");
     setWindowTitle(form_layout::kCaption);
-    buildControls();
+    QWidget* client = buildControls();
+    controls_ = std::make_unique<QtFormControls>(
+        client, optLv, [this](const QString& message) { reportProblem(message); },
+        [this](const QString& question) { return askYesNo(question); });
+    form_ = std::make_unique<CardForm>(*controls_, std::move(programFolder));
+    // Mouse, arrow keys and code all end here, once per change of selection.
+    connect(optLv, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            optLv_Click(LevelIndex(id));
+    });
+    connect(client->findChild<QPushButton*>("cmdLoad"), &QPushButton::clicked, this, &frmVelmar::cmdLoad_Click);
+    connect(client->findChild<QPushButton*>("cmdSave"), &QPushButton::clicked, this, &frmVelmar::cmdSave_Click);
+    connect(client->findChild<QPushButton*>("cmdClear"), &QPushButton::clicked, this, &frmVelmar::cmdClear_Click);
     buildMenu();
-    Form_Load();
+    form_->Form_Load();
     centreOnScreen();
 }
 
@@ -96,7 +111,7 @@ QWidget* frmVelmar::createControl(const form_layout::Control& c, QWidget* contai
     return nullptr;
 }
 
-void frmVelmar::buildControls()
+QWidget* frmVelmar::buildControls()
 {
     auto* client = new QWidget(this);
     client->setFixedSize(px(form_layout::kClientWidth), px(form_layout::kClientHeight));
@@ -124,39 +139,17 @@ void frmVelmar::buildControls()
     for (const auto& line : form_layout::lines())
         makeRule(line, client->findChild<QWidget*>(line.container));
 
-    const auto find = [client](auto*& member, const char* name) {
-        member = client->findChild<std::remove_reference_t<decltype(*member)>*>(name);
-    };
-    find(txtID, "txtID");
-    find(txtRarelity, "txtRarelity");
-    find(txtMaxLv, "txtMaxLv");
-    find(txtMinLv, "txtMinLv");
-    find(cboSuperMode, "cboSuperMode");
-    find(txtMaxHP, "txtMaxHP");
-    find(txtNomalWaza, "txtNomalWaza");
-    find(txtPower, "txtPower");
-    find(txtExtWaza, "txtExtWaza");
-    find(cboExWaza1, "cboExWaza1");
-    find(txtExtWaza2, "txtExtWaza2");
-    find(cboExtWaza2, "cboExtWaza2");
-    find(txtExtWaza3, "txtExtWaza3");
-
+    auto* cboSuperMode = client->findChild<QComboBox*>("cboSuperMode");
     fillList(cboSuperMode, form_layout::superModeEntries());
-    fillList(cboExWaza1, form_layout::reachEntries());
+    fillList(client->findChild<QComboBox*>("cboExWaza1"), form_layout::reachEntries());
+    auto* cboExtWaza2 = client->findChild<QComboBox*>("cboExtWaza2");
     for (auto letter : kEffectLetters)
         cboExtWaza2->addItem(qs(letter));
     condenseToFit(cboSuperMode);  // the one list with long entries
     nameControls(client);
 
     optLv->button(0)->setChecked(true);
-    // Mouse, arrow keys and code all end here, once per change of selection.
-    connect(optLv, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            optLv_Click(LevelIndex(id));
-    });
-    connect(client->findChild<QPushButton*>("cmdLoad"), &QPushButton::clicked, this, &frmVelmar::cmdLoad_Click);
-    connect(client->findChild<QPushButton*>("cmdSave"), &QPushButton::clicked, this, &frmVelmar::cmdSave_Click);
-    connect(client->findChild<QPushButton*>("cmdClear"), &QPushButton::clicked, this, &frmVelmar::cmdClear_Click);
+    return client;
 }
 
 // Names for screen readers, from the one table of field names: the label's
@@ -203,129 +196,9 @@ bool frmVelmar::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmVelmar::Form_Load()
-{
-    cboExtWaza2->setCurrentIndex(0);
-    cboExWaza1->setCurrentIndex(0);
-    cboSuperMode->setCurrentIndex(0);
-    txtID->setFocus();
-    txtID->selectAll();
-}
-
 void frmVelmar::centreOnScreen()
 {
     adjustSize();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
-}
-
-ExtMoveFields frmVelmar::extMoveFields() const
-{
-    return {cboExWaza1->currentIndex(), text(txtExtWaza2), cboExtWaza2->currentIndex(), text(txtExtWaza3)};
-}
-
-void frmVelmar::showExtMoveFields(const ExtMoveFields& fields)
-{
-    cboExWaza1->setCurrentIndex(fields.rangeIndex);
-    setText(txtExtWaza2, fields.amount);
-    cboExtWaza2->setCurrentIndex(fields.effectIndex);
-    setText(txtExtWaza3, fields.count);
-}
-
-void frmVelmar::StoreCurrentLevel()
-{
-    if (CurrentLevel < 0 || CurrentLevel >= LevelIndex(LevelData.size()))
-        return;
-    LevelRecord& r = LevelData[CurrentLevel];
-    r.MaxHP = text(txtMaxHP);
-    r.Power = text(txtPower);
-    r.NomalWaza = text(txtNomalWaza);
-    r.ExtWaza = text(txtExtWaza);
-    r.ExtWazaSpec = encodeExtMoveSpec(extMoveFields());
-}
-
-void frmVelmar::optLv_Click(LevelIndex Index)
-{
-    if (Index < 0 || Index >= LevelIndex(LevelData.size()))
-        return;
-    StoreCurrentLevel();
-    const LevelRecord& r = LevelData[Index];
-    setText(txtMaxHP, r.MaxHP);
-    setText(txtPower, r.Power);
-    setText(txtNomalWaza, r.NomalWaza);
-    setText(txtExtWaza, r.ExtWaza);
-    ExtMoveFields fields = extMoveFields();
-    if (decodeExtMoveSpec(r.ExtWazaSpec, fields))
-        showExtMoveFields(fields);
-    CurrentLevel = Index;
-}
-
-void frmVelmar::selectLevelOption(LevelIndex index)
-{
-    const QSignalBlocker quiet(optLv);
-    optLv->button(index)->setChecked(true);
-}
-
-void frmVelmar::cmdClear_Click()
-{
-    cboExtWaza2->setCurrentIndex(0);
-    cboExWaza1->setCurrentIndex(0);
-    cboSuperMode->setCurrentIndex(0);
-    txtRarelity->clear();
-    txtMinLv->clear();
-    txtMaxLv->clear();
-    LevelData.fill(LevelRecord{});
-    for (QLineEdit* box : {txtMaxHP, txtNomalWaza, txtPower, txtExtWaza, txtExtWaza2, txtExtWaza3})
-        box->clear();
-    CurrentLevel = 0;
-    selectLevelOption(0);
-    optLv_Click(0);
-    txtID->setFocus();
-    txtID->selectAll();
-}
-
-std::string frmVelmar::cardPath() const { return cardFilePath(programFolder_, text(txtID)); }
-
-bool frmVelmar::refusedId()
-{
-    if (const auto problem = checkCardId(text(txtID))) {
-        reportProblem(QString::fromStdString(*problem));
-        return true;
-    }
-    return false;
-}
-
-void frmVelmar::cmdLoad_Click()
-{
-    if (refusedId())
-        return;
-    Card card;
-    if (const auto problem = readCard(cardPath(), card)) {
-        reportProblem(QString::fromStdString(*problem));
-        return;
-    }
-    setText(txtRarelity, card.Rarity);
-    setText(txtMaxLv, card.MaxLv);
-    setText(txtMinLv, card.MinLv);
-    if (card.SuperMode)
-        cboSuperMode->setCurrentIndex(*card.SuperMode);
-    LevelData = card.Levels;
-    CurrentLevel = -1;  // what the level controls show now belongs to no level
-    selectLevelOption(0);
-    optLv_Click(0);
-    txtRarelity->setFocus();
-}
-
-void frmVelmar::cmdSave_Click()
-{
-    if (refusedId())
-        return;
-    StoreCurrentLevel();
-    const Card card{text(txtRarelity), text(txtMaxLv), text(txtMinLv), cboSuperMode->currentIndex(), LevelData};
-    if (const auto problem = writeCard(cardPath(), card)) {
-        reportProblem(QString::fromStdString(*problem));
-        return;
-    }
-    txtID->setFocus();
-    txtID->selectAll();
 }

@@ -1,0 +1,291 @@
+#include "card_folder.h"
+#include "card_form.h"
+#include "form_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+using enum TextBoxName;
+using enum ComboBoxName;
+
+namespace {
+
+// Controls that remember what the form did to them; the user's answer to a
+// question is set beforehand.
+class FakeControls final : public FormControls {
+public:
+    std::map<TextBoxName, std::string> texts{{txtID, "000"}};
+    std::map<ComboBoxName, int> selected;
+    LevelIndex checkedOption = 0;
+    std::optional<TextBoxName> focused;
+    std::set<TextBoxName> wholeTextSelected;
+    std::vector<std::string> problems;
+    std::vector<std::string> questions;
+    bool answer = false;
+
+    std::string text(TextBoxName box) const override
+    {
+        const auto found = texts.find(box);
+        return found == texts.end() ? std::string() : found->second;
+    }
+    void setText(TextBoxName box, const std::string& utf8) override
+    {
+        texts[box] = utf8;
+        wholeTextSelected.erase(box);
+    }
+    int selectedIndex(ComboBoxName list) const override
+    {
+        const auto found = selected.find(list);
+        return found == selected.end() ? 0 : found->second;
+    }
+    void select(ComboBoxName list, int index) override { selected[list] = index; }
+    void checkLevelOption(LevelIndex index) override { checkedOption = index; }
+    void setFocus(TextBoxName box) override { focused = box; }
+    void selectAll(TextBoxName box) override { wholeTextSelected.insert(box); }
+    void tellProblem(const std::string& message) override { problems.push_back(message); }
+    bool askYesNo(const std::string& question) override
+    {
+        questions.push_back(question);
+        return answer;
+    }
+
+    bool focusedWithTextSelected(TextBoxName box) const { return focused == box && wholeTextSelected.count(box); }
+};
+
+class CardFormTest : public ::testing::Test {
+protected:
+    CardFolder folder;
+    FakeControls controls;
+    CardForm form{controls, folder.path()};
+
+    void type(TextBoxName box, const std::string& text) { controls.setText(box, text); }
+    void pickLevel(LevelIndex index)
+    {
+        controls.checkLevelOption(index);
+        form.optLv_Click(index);
+    }
+    void typeTwoLevelCard()
+    {
+        type(txtRarelity, "3");
+        type(txtMaxLv, "4");
+        type(txtMinLv, "1");
+        controls.select(cboSuperMode, 2);
+        type(txtMaxHP, "20");
+        type(txtPower, "10");
+        type(txtNomalWaza, "Strike");
+        type(txtExtWaza, "Blast");
+        type(txtExtWaza2, "30");
+        type(txtExtWaza3, "1");
+        pickLevel(1);
+        type(txtMaxHP, "30");
+    }
+};
+
+TEST_F(CardFormTest, ControlNamesAreThoseOfTheLayoutTable)
+{
+    const auto kindOf = [](const char* name) {
+        for (const auto& c : form_layout::controls())
+            if (std::string_view(c.name) == name)
+                return std::optional(c.kind);
+        return std::optional<form_layout::Kind>();
+    };
+    for (std::size_t i = 0; i < kTextBoxCount; ++i)
+        EXPECT_EQ(kindOf(controlName(TextBoxName(i))), form_layout::Kind::TextBox) << controlName(TextBoxName(i));
+    for (std::size_t i = 0; i < kComboBoxCount; ++i)
+        EXPECT_EQ(kindOf(controlName(ComboBoxName(i))), form_layout::Kind::ComboBox) << controlName(ComboBoxName(i));
+}
+
+TEST_F(CardFormTest, LevelsKeepTheirValuesAndExtendedMoveSpec)
+{
+    type(txtMaxHP, "20");
+    type(txtExtWaza, "Blast");
+    type(txtExtWaza2, "30");
+    type(txtExtWaza3, "2");
+    controls.select(cboExWaza1, 1);
+    controls.select(cboExtWaza2, 1);
+    pickLevel(1);
+    EXPECT_EQ(form.levelData()[0], (LevelRecord{"20", "", "1F/30D/2", "", "Blast"}));
+    EXPECT_EQ(form.currentLevel(), 1);
+    // A level never shown: empty texts, the four spec controls as they were.
+    EXPECT_EQ(controls.text(txtMaxHP), "");
+    EXPECT_EQ(controls.text(txtExtWaza2), "30");
+
+    type(txtMaxHP, "30");
+    type(txtExtWaza2, "5");
+    type(txtExtWaza3, "1/2");  // a count with "/" gives a spec that does not decode
+    controls.select(cboExWaza1, 4);
+    pickLevel(0);
+    EXPECT_EQ(form.levelData()[1].ExtWazaSpec, "AM/5D/1/2");
+    EXPECT_EQ(controls.text(txtMaxHP), "20");
+    EXPECT_EQ(controls.text(txtExtWaza2), "30");
+    EXPECT_EQ(controls.text(txtExtWaza3), "2");
+    EXPECT_EQ(controls.selectedIndex(cboExWaza1), 1);
+    pickLevel(1);
+    EXPECT_EQ(controls.text(txtMaxHP), "30");
+    EXPECT_EQ(controls.text(txtExtWaza3), "2");  // level 1's, kept
+}
+
+TEST_F(CardFormTest, ClearEmptiesTheCardAndFocusesTheId)
+{
+    typeTwoLevelCard();
+    pickLevel(2);
+    type(txtMaxHP, "40");
+    form.cmdClear_Click();
+    EXPECT_EQ(controls.checkedOption, 0);
+    EXPECT_EQ(form.currentLevel(), 0);
+    for (const auto& [box, text] : controls.texts)
+        EXPECT_EQ(text, box == txtID ? "000" : "") << controlName(box);
+    for (const auto& [list, index] : controls.selected)
+        EXPECT_EQ(index, 0) << controlName(list);
+    EXPECT_EQ(form.levelData()[1], LevelRecord{});
+    EXPECT_EQ(form.levelData()[2], LevelRecord{});
+    EXPECT_TRUE(controls.focusedWithTextSelected(txtID));
+    EXPECT_TRUE(folder.names().empty());
+}
+
+TEST_F(CardFormTest, LoadShowsLevelOneAndStoresNothingShownBefore)
+{
+    folder.write("7.ini", kTwoLevelCard);
+    type(txtID, "7");
+    pickLevel(2);
+    type(txtMaxHP, "before the load");
+    form.cmdLoad_Click();
+    EXPECT_EQ(form.levelData()[2], LevelRecord{});
+    EXPECT_EQ(form.currentLevel(), 0);
+    EXPECT_EQ(controls.checkedOption, 0);
+    EXPECT_EQ(controls.text(txtRarelity), "3");
+    EXPECT_EQ(controls.selectedIndex(cboSuperMode), 2);
+    EXPECT_EQ(controls.text(txtMaxHP), "20");
+    EXPECT_EQ(controls.focused, txtRarelity);
+    EXPECT_FALSE(controls.wholeTextSelected.count(txtRarelity));
+}
+
+TEST_F(CardFormTest, SaveStoresTheLevelShownAndFocusesTheId)
+{
+    typeTwoLevelCard();  // level 2's hit points are only on screen
+    form.cmdSave_Click();
+    EXPECT_EQ(folder.read("000.ini"), kTwoLevelCard);
+    EXPECT_EQ(form.levelData()[1].MaxHP, "30");
+    EXPECT_TRUE(controls.focusedWithTextSelected(txtID));
+    EXPECT_TRUE(controls.problems.empty());
+}
+
+TEST_F(CardFormTest, AnIdThatIsNoFileNameIsRefusedWithAMessage)
+{
+    type(txtRarelity, "kept");
+    type(txtID, "../000");
+    form.cmdSave_Click();
+    form.cmdLoad_Click();
+    ASSERT_EQ(controls.problems.size(), 2u);
+    EXPECT_NE(controls.problems[0].find("「../000」"), std::string::npos) << controls.problems[0];
+    EXPECT_EQ(controls.text(txtRarelity), "kept");
+    EXPECT_TRUE(folder.names().empty());
+}
+
+// Two people, one card: a window's Save asks before it replaces what someone
+// else wrote after this window last read or wrote the card.
+class SharedCardTest : public CardFormTest {
+protected:
+    const std::string theirs = "[head]\r\nrare=theirs\r\nmaxlv=\r\nminlv=\r\nsuper=1\r\n";
+
+    void loadThenTheyWrite()
+    {
+        folder.write("000.ini", kTwoLevelCard);
+        form.cmdLoad_Click();
+        folder.write("000.ini", theirs);
+    }
+};
+
+TEST_F(SharedCardTest, TheirChangeIsKeptWhenTheAnswerIsNo)
+{
+    loadThenTheyWrite();
+    pickLevel(1);
+    type(txtMaxHP, "typed");
+    type(txtRarelity, "mine");
+    controls.answer = false;
+    form.cmdSave_Click();
+    ASSERT_EQ(controls.questions.size(), 1u);
+    EXPECT_NE(controls.questions[0].find(folder.file("000.ini")), std::string::npos) << controls.questions[0];
+    EXPECT_NE(controls.questions[0].find("が変更しました"), std::string::npos) << controls.questions[0];
+    EXPECT_EQ(folder.read("000.ini"), theirs);
+    EXPECT_EQ(controls.text(txtRarelity), "mine");
+    EXPECT_EQ(controls.text(txtMaxHP), "typed");
+    EXPECT_FALSE(controls.focused == txtID);
+
+    // Asked again on the next Save; a Load shows their version.
+    form.cmdSave_Click();
+    EXPECT_EQ(controls.questions.size(), 2u);
+    form.cmdLoad_Click();
+    EXPECT_EQ(controls.text(txtRarelity), "theirs");
+}
+
+TEST_F(SharedCardTest, TheirChangeIsOverwrittenWhenTheAnswerIsYes)
+{
+    loadThenTheyWrite();
+    controls.answer = true;
+    form.cmdSave_Click();
+    EXPECT_EQ(controls.questions.size(), 1u);
+    EXPECT_EQ(folder.read("000.ini"), kTwoLevelCard);
+    EXPECT_TRUE(controls.focusedWithTextSelected(txtID));
+}
+
+TEST_F(SharedCardTest, NoQuestionWhenNobodyElseWroteOrTheCardIsNewHere)
+{
+    folder.write("000.ini", kTwoLevelCard);
+    form.cmdLoad_Click();
+    form.cmdSave_Click();
+    type(txtRarelity, "again");
+    form.cmdSave_Click();  // over this window's own Save
+    EXPECT_NE(folder.read("000.ini").find("rare=again"), std::string::npos);
+
+    folder.write("001.ini", theirs);  // never loaded here: saved as before, without asking
+    type(txtID, "001");
+    form.cmdSave_Click();
+    EXPECT_NE(folder.read("001.ini").find("rare=again"), std::string::npos);
+
+    type(txtID, "002");  // loaded as missing, still missing
+    form.cmdLoad_Click();
+    form.cmdSave_Click();
+    EXPECT_EQ(folder.names(), (std::set<std::string>{"000.ini", "001.ini", "002.ini"}));
+    EXPECT_TRUE(controls.questions.empty());
+    EXPECT_TRUE(controls.problems.empty());
+}
+
+TEST_F(SharedCardTest, ACardDeletedOrCreatedElsewhereIsAskedAbout)
+{
+    folder.write("000.ini", kTwoLevelCard);
+    form.cmdLoad_Click();
+    std::filesystem::remove(folder.file("000.ini"));
+    form.cmdSave_Click();
+    ASSERT_EQ(controls.questions.size(), 1u);
+    EXPECT_NE(controls.questions[0].find("が削除しました"), std::string::npos) << controls.questions[0];
+    EXPECT_TRUE(folder.names().empty());
+    controls.answer = true;
+    form.cmdSave_Click();
+    EXPECT_EQ(folder.read("000.ini"), kTwoLevelCard);
+
+    type(txtID, "404");  // no file when loaded, someone made it since
+    form.cmdLoad_Click();
+    folder.write("404.ini", theirs);
+    controls.answer = false;
+    form.cmdSave_Click();
+    EXPECT_EQ(controls.questions.size(), 3u);
+    EXPECT_EQ(folder.read("404.ini"), theirs);
+}
+
+TEST_F(SharedCardTest, AValueSaveRefusesIsToldWithoutAQuestion)
+{
+    loadThenTheyWrite();
+    type(txtRarelity, "\x01");
+    form.cmdSave_Click();
+    EXPECT_TRUE(controls.questions.empty());
+    EXPECT_EQ(controls.problems.size(), 1u);
+    EXPECT_EQ(folder.read("000.ini"), theirs);
+}
+
+}  // namespace
