@@ -19,8 +19,11 @@ ProgressLine::ProgressLine(std::string label)
 
 ProgressLine::~ProgressLine()
 {
-    if (shownWidth_ > 0)
-        console::write(console::Stream::Err, "\r" + std::string(shownWidth_, ' ') + "\r");
+    if (shownWidth_ > 0) {
+        std::string wipe(shownWidth_ + 2, ' ');
+        wipe.front() = wipe.back() = '\r';
+        console::write(console::Stream::Err, wipe);
+    }
 }
 
 void ProgressLine::operator()(std::size_t done, std::size_t total)

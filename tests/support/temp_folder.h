@@ -97,12 +97,14 @@ public:
     std::string read(const std::string& name) const { return readBytes(file(name)); }
     void write(const std::string& name, const std::string& bytes) const { writeBytes(file(name), bytes); }
 
-    // Every name in the folder, hidden ones included.
+    // Every name in the folder, hidden ones included, but the lock file the
+    // key writer keeps in a folder on Windows.
     std::set<std::string> names() const
     {
         std::set<std::string> found;
         for (const auto& entry : std::filesystem::directory_iterator(path_))
-            found.insert(utf8Of(entry.path().filename()));
+            if (entry.path().filename() != ".velmar.lock")
+                found.insert(utf8Of(entry.path().filename()));
         return found;
     }
 
