@@ -1,5 +1,7 @@
 #include "card_form.h"
 
+#include "file_io.h"
+
 #include "profile_service.h"
 
 #include <initializer_list>
@@ -132,7 +134,7 @@ void CardForm::cmdLoad_Click()
         controls_.tellProblem(*problem);
         return;
     }
-    lastSeen_[path] = read;
+    lastSeen_[profile::samePathKey(path)] = read;
     showHeader(card);
     LevelData = card.Levels;
     CurrentLevel = -1;  // what the level controls show now belongs to no level
@@ -146,7 +148,7 @@ void CardForm::cmdLoad_Click()
 // only overwritten when the user says so.
 bool CardForm::mayOverwrite(const std::string& path, const Card& card)
 {
-    const auto seen = lastSeen_.find(path);
+    const auto seen = lastSeen_.find(profile::samePathKey(path));
     if (seen == lastSeen_.end())
         return true;
     const CardFingerprint now = currentFingerprint(path);
@@ -172,7 +174,7 @@ void CardForm::cmdSave_Click()
         controls_.tellProblem(*problem);
         return;
     }
-    lastSeen_[path] = written;
+    lastSeen_[profile::samePathKey(path)] = written;
     controls_.setFocus(txtID);
     controls_.selectAll(txtID);
 }

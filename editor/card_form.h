@@ -42,6 +42,7 @@ private:
     std::string programFolder_;
     LevelBuffer LevelData;
     LevelIndex CurrentLevel = 0;
-    // What each card file held when this form last read or wrote it.
+    // What each card file held when this form last read or wrote it, by the
+    // path as the system compares paths (without letter case on Windows).
     std::map<std::string, CardFingerprint> lastSeen_;
 };

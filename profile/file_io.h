@@ -108,6 +108,10 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
 std::filesystem::path fsPath(const std::string& utf8);
 std::string utf8Path(const std::filesystem::path& path);
 
+// The path as the system compares paths: itself on Linux, in upper case on
+// Windows, where "abc.ini" and "ABC.ini" name one file.
+std::string samePathKey(const std::string& path);
+
 // The folder part of a path: "." when it has none, the root for a file in it.
 std::string folderOf(const std::string& path);
 

@@ -297,6 +297,8 @@ std::string resolveLink(const std::string& path)
 
 namespace profile {
 
+std::string samePathKey(const std::string& path) { return path; }
+
 bool isOutOfSpace(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
 
 }  // namespace profile

@@ -340,6 +340,15 @@ void ignoreFileSizeSignal() { }
 
 namespace profile {
 
+std::string samePathKey(const std::string& path)
+{
+    // Windows' own upper case, as its file systems compare names.
+    std::wstring wide = sys::widen(path);
+    if (!wide.empty())
+        CharUpperBuffW(wide.data(), DWORD(wide.size()));
+    return sys::narrow(wide);
+}
+
 bool isOutOfSpace(int error) { return error == ENOSPC || error == EFBIG; }
 
 }  // namespace profile

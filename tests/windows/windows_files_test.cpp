@@ -122,6 +122,14 @@ TEST(WindowsFiles, ACardHeldOpenByAnotherProgram)
     EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
 }
 
+TEST(WindowsFiles, PathsAreComparedWithoutLetterCase)
+{
+    // The window remembers what it read by this key: "abc" and "ABC" are one card here.
+    EXPECT_EQ(profile::samePathKey("C:\\Cards\\abc.ini"), profile::samePathKey("c:\\cards\\ABC.INI"));
+    EXPECT_EQ(profile::samePathKey("C:\\カード\\ｅé.ini"), profile::samePathKey("C:\\カード\\ＥÉ.ini"));
+    EXPECT_NE(profile::samePathKey("C:\\abc.ini"), profile::samePathKey("C:\\abd.ini"));
+}
+
 TEST(WindowsFiles, DeviceNamesAreNeverReadAsCards)
 {
     CardFolder folder;
