@@ -62,6 +62,30 @@ bool canBeReplaced(const std::wstring& path)
     return true;
 }
 
+// Calls `visit` with every entry of `folder` but "." and ".."; 0 or the
+// reason the folder could not be read.
+int findEach(const std::string& folder, const std::function<void(const WIN32_FIND_DATAW&)>& visit)
+{
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/')
+        pattern += '\\';
+    WIN32_FIND_DATAW entry{};
+    const HANDLE find = FindFirstFileExW(
+        systemPath(pattern + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? 0 : errnoOf(error);  // an empty drive root has no entries at all
+    }
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            visit(entry);
+    } while (FindNextFileW(find, &entry));
+    const DWORD error = GetLastError();
+    FindClose(find);
+    return error == ERROR_NO_MORE_FILES ? 0 : errnoOf(error);
+}
+
 }  // namespace
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
@@ -225,24 +249,9 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
 
 int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
 {
-    std::string pattern = folder;
-    if (!pattern.empty() && !isSeparator(pattern.back()))
-        pattern += '\\';
-    WIN32_FIND_DATAW entry{};
-    const HANDLE find = FindFirstFileExW(
-        systemPath(pattern + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? 0 : errnoOf(error);  // an empty drive root has no entries at all
-    }
-    do {
-        const std::wstring_view name = entry.cFileName;
-        if (name != L"." && name != L"..")
-            visit(narrow(name), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } while (FindNextFileW(find, &entry));
-    const DWORD error = GetLastError();
-    FindClose(find);
-    return error == ERROR_NO_MORE_FILES ? 0 : errnoOf(error);
+    return findEach(folder, [&](const WIN32_FIND_DATAW& entry) {
+        visit(narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    });
 }
 
 }  // namespace profile::sys
@@ -281,22 +290,13 @@ void remove(const std::string& path) { DeleteFileW(systemPath(path).c_str()); }
 void forEachEntry(const std::string& folder,
     const std::function<void(std::string_view name, bool regular, std::int64_t ageSeconds)>& visit)
 {
-    std::string pattern = folder;
-    if (!pattern.empty() && !isSeparator(pattern.back()))
-        pattern += '\\';
-    WIN32_FIND_DATAW entry{};
-    const HANDLE find = FindFirstFileExW(
-        systemPath(pattern + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    do {
+    findEach(folder, [&](const WIN32_FIND_DATAW& entry) {
         const bool regular = !(
             entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
         visit(narrow(entry.cFileName), regular, fileTimeSeconds(now) - fileTimeSeconds(entry.ftLastWriteTime));
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    });
 }
 
 void randomBytes(unsigned char* out, std::size_t n)

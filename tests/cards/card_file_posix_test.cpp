@@ -1,5 +1,6 @@
 #include "card_file.h"
 #include "card_folder.h"
+#include "card_test_fixtures.h"
 #include "child_process.h"
 #include "ini_access.h"
 
@@ -13,14 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-Card twoLevelCard()
-{
-    Card card{"3", "4", "1", 2, {}};
-    card.Levels[0] = {"20", "10", "N/30P/1", "Strike", "Blast"};
-    card.Levels[1] = {"30", "", "N/P/", "", ""};
-    return card;
-}
 
 using testsupport::inChild;
 
@@ -43,21 +36,7 @@ TEST(CardWrite, ReplacesTheWholeFileAndKeepsItsMode)
     EXPECT_EQ(modeOf(folder.file("2.ini")), 0644u);
 }
 
-// Every failed save leaves the old card byte for byte and no temporary file.
-class FailedSaveOnLinux : public ::testing::Test {
-protected:
-    CardFolder folder;
-    const std::string old = "[head]\r\nrare=old\r\n";
-
-    void SetUp() override { folder.write("000.ini", old); }
-    void expectUntouched()
-    {
-        EXPECT_EQ(folder.read("000.ini"), old);
-        EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
-    }
-};
-
-TEST_F(FailedSaveOnLinux, ReadOnlyFolder)
+TEST_F(FailedSave, ReadOnlyFolder)
 {
     ::chmod(folder.path().c_str(), 0555);
     EXPECT_TRUE(writeCard(folder.file("000.ini"), twoLevelCard()));
@@ -66,7 +45,7 @@ TEST_F(FailedSaveOnLinux, ReadOnlyFolder)
     expectUntouched();
 }
 
-TEST_F(FailedSaveOnLinux, FullDisk)
+TEST_F(FailedSave, FullDisk)
 {
     const int code = inChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);

@@ -1,5 +1,6 @@
 #include "card_file.h"
 #include "card_folder.h"
+#include "card_test_fixtures.h"
 #include "file_io.h"
 #include "ini_access.h"
 
@@ -9,14 +10,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-Card twoLevelCard()
-{
-    Card card{"3", "4", "1", 2, {}};
-    card.Levels[0] = {"20", "10", "N/30P/1", "Strike", "Blast"};
-    card.Levels[1] = {"30", "", "N/P/", "", ""};
-    return card;
-}
 
 using testsupport::modeOf;
 
@@ -165,20 +158,6 @@ TEST(CardRead, MissingFileIsAnEmptyCardAndIsNotCreated)
     EXPECT_FALSE(card.SuperMode);
     EXPECT_TRUE(folder.names().empty());
 }
-
-// Every failed save leaves the old card byte for byte and no temporary file.
-class FailedSave : public ::testing::Test {
-protected:
-    CardFolder folder;
-    const std::string old = "[head]\r\nrare=old\r\n";
-
-    void SetUp() override { folder.write("000.ini", old); }
-    void expectUntouched()
-    {
-        EXPECT_EQ(folder.read("000.ini"), old);
-        EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
-    }
-};
 
 TEST_F(FailedSave, ReadOnlyCard)
 {

@@ -22,29 +22,6 @@ bool contains(const std::optional<std::string>& problem, const std::string& text
     return problem && problem->find(text) != std::string::npos;
 }
 
-// A card whose every field names its version, so a mix of two is visible.
-Card versionCard(const std::string& v)
-{
-    Card card{"r" + v, "x" + v, "n" + v, v == "A" ? 1 : 2, {}};
-    for (int n = 0; n < 4; ++n)
-        card.Levels[n] = {v + "hp" + std::to_string(n), v + "p", v + "/1P/1", v + "一", v + "二"};
-    return card;
-}
-
-std::string fileOf(const Card& card)
-{
-    CardFolder scratch;
-    if (writeCard(scratch.file("c.ini"), card))
-        throw std::runtime_error("cannot compose the card");
-    return scratch.read("c.ini");
-}
-
-bool sameCard(const Card& a, const Card& b)
-{
-    return a.Rarity == b.Rarity && a.MaxLv == b.MaxLv && a.MinLv == b.MinLv && a.SuperMode == b.SuperMode
-           && a.Levels == b.Levels;
-}
-
 TEST(CardLoad, GivesWhatTwentyFourGetINIDataCallsGive)
 {
     // Card-like files with the reader's hard cases: long values around the

@@ -21,16 +21,6 @@ class WriteOnLinux : public ::testing::Test {
 protected:
     TempFolder dir;
     std::string path = dir.file("card.ini");
-
-    // Writes `content` as the file, then key=value into it; returns the new file.
-    std::string put(
-        const std::string& content, const std::string& section, const std::string& key, const std::string& value)
-    {
-        writeBytes(path, content);
-        EXPECT_TRUE(writeProfileString(section, key, value, path)) << lastError();
-        EXPECT_EQ(lastError(), 0);
-        return readBytes(path);
-    }
 };
 
 TEST_F(WriteOnLinux, KeepsTheModeAndWritesThroughASymbolicLink)
