@@ -33,9 +33,11 @@ Card someCard(const std::string& rarity)
 // until the object goes.
 class OtherProgram {
 public:
-    OtherProgram(const std::string& path, const char* sharing, const CardFolder& folder)
+    OtherProgram(const std::string& path, const char* sharing)
     {
-        const std::string ready = folder.file("ready.flag");
+        // The sign that the file is open goes into a folder of its own, so
+        // the card's folder holds only what the program under test made.
+        const std::string ready = signs_.file("ready.flag");
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         HANDLE readEnd = nullptr;
         if (!CreatePipe(&readEnd, &input_, &inherit, 0))
@@ -59,7 +61,6 @@ public:
                 throw std::runtime_error("file_holder.exe ended with " + std::to_string(code));
             Sleep(10);
         }
-        DeleteFileW(wide(ready).c_str());
     }
     ~OtherProgram()
     {
@@ -70,6 +71,7 @@ public:
     }
 
 private:
+    CardFolder signs_;
     HANDLE input_ = nullptr;
     PROCESS_INFORMATION process_{};
 };
@@ -101,7 +103,7 @@ TEST(WindowsFiles, ACardHeldOpenByAnotherProgram)
     {
         // Without delete sharing, the card cannot be replaced: Save says why
         // and leaves the card and the folder as they were.
-        OtherProgram holder(path, "read", folder);
+        OtherProgram holder(path, "read");
         const CardProblem problem = writeCard(path, someCard("2"));
         EXPECT_TRUE(contains(problem, "ほかのプログラムがファイルを使用中です")) << problem.value_or("saved");
         EXPECT_EQ(folder.read("000.ini"), old);
@@ -113,7 +115,7 @@ TEST(WindowsFiles, ACardHeldOpenByAnotherProgram)
     }
     {
         // A program that shares everything is no obstacle to a Save.
-        OtherProgram holder(path, "all", folder);
+        OtherProgram holder(path, "all");
         EXPECT_FALSE(writeCard(path, someCard("3")));
     }
     Card loaded;
