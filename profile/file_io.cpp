@@ -1,6 +1,7 @@
 #include "file_io.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <csignal>
@@ -8,7 +9,9 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <new>
+#include <set>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,7 +91,9 @@ std::string randomLetters()
     return letters;
 }
 
-// Earlier versions' key writer named its temporary files ".NAME.tmpPID.N".
+// Earlier versions' key writer named its temporary files ".NAME.tmpPID.N",
+// NAME being the profile file's name; any other name of that shape (a user's
+// ".notes.tmp2024.1") is not ours.
 bool isEarlierTemporaryName(std::string_view name)
 {
     const auto digitsAtEnd = [&name] {
@@ -101,7 +106,14 @@ bool isEarlierTemporaryName(std::string_view name)
     if (!name.starts_with('.') || !digitsAtEnd() || !name.ends_with('.'))
         return false;
     name.remove_suffix(1);
-    return digitsAtEnd() && name.ends_with(".tmp") && name.size() > 5;
+    if (!digitsAtEnd() || !name.ends_with(".tmp"))
+        return false;
+    name.remove_suffix(4);
+    name.remove_prefix(1);
+    constexpr std::string_view ini = ".ini";
+    return name.size() >= ini.size() && std::equal(ini.begin(), ini.end(), name.end() - ini.size(), [](char a, char b) {
+        return a == (b >= 'A' && b <= 'Z' ? char(b - 'A' + 'a') : b);
+    });
 }
 
 bool isTemporaryName(std::string_view name)
@@ -114,10 +126,13 @@ bool isTemporaryName(std::string_view name)
     return name.find_first_not_of(kLetters) == std::string_view::npos;
 }
 
+std::atomic<std::size_t> folderScans{0};
+
 // Removes temporary files of killed runs: ours by name, regular files, and
 // untouched for longer than any write takes.
 void removeStaleTemporaries(const std::string& folder)
 {
+    ++folderScans;
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return;
@@ -251,9 +266,22 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
     // itself durable, and a failure of that flush does not undo it.
     if (durable)
         syncFolder(folder);
-    removeStaleTemporaries(folder);
+    removeStaleTemporariesOnce(folder);
     return {};
 }
+
+void removeStaleTemporariesOnce(const std::string& folder)
+{
+    // Leftovers come from runs killed before this process began; scanning a
+    // large folder at every write would cost more than the write.
+    static std::mutex mutex;
+    static std::set<std::string> cleaned;
+    const std::lock_guard lock(mutex);
+    if (cleaned.insert(folder).second)
+        removeStaleTemporaries(folder);
+}
+
+std::size_t staleTemporaryScans() { return folderScans; }
 
 void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
