@@ -1,5 +1,7 @@
 #include "code_page.h"
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <iconv.h>
 
@@ -166,6 +168,10 @@ void appendUtf8(std::string& out, char32_t c)
 
 std::optional<char32_t> firstUnencodable(std::string_view utf8)
 {
+    // What iconv said of each character of the Basic Multilingual Plane:
+    // a card set repeats the same few thousand characters many times.
+    constexpr unsigned char kNotAsked = 0, kEncodable = 1, kUnencodable = 2;
+    static std::array<std::atomic<unsigned char>, 0x10000> known{};
     Converter& conv = toCp932();
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t c;
@@ -173,15 +179,23 @@ std::optional<char32_t> firstUnencodable(std::string_view utf8)
         if (c == kReplacementChar && n == 1)
             return kReplacementChar;  // not valid UTF-8
         if (c >= 0x80) {
-            // One character at a time, so a character that converts to
-            // nothing is seen as well as one that does not convert.
-            char buffer[8];
-            const char* in = utf8.data() + pos;
-            std::size_t inLeft = n;
-            char* out = buffer;
-            std::size_t outLeft = sizeof buffer;
-            if (conv.run(in, inLeft, out, outLeft) != 0 || outLeft == sizeof buffer)
+            const unsigned char said = c < known.size() ? known[c].load(std::memory_order_relaxed) : kNotAsked;
+            if (said == kUnencodable)
                 return c;
+            if (said == kNotAsked) {
+                // One character at a time, so a character that converts to
+                // nothing is seen as well as one that does not convert.
+                char buffer[8];
+                const char* in = utf8.data() + pos;
+                std::size_t inLeft = n;
+                char* out = buffer;
+                std::size_t outLeft = sizeof buffer;
+                const bool encodable = conv.run(in, inLeft, out, outLeft) == 0 && outLeft != sizeof buffer;
+                if (c < known.size())
+                    known[c].store(encodable ? kEncodable : kUnencodable, std::memory_order_relaxed);
+                if (!encodable)
+                    return c;
+            }
         }
         pos += n;
     }

@@ -47,18 +47,49 @@ std::string ReplaceBatch::temporaryName()
 
 ReplaceResult ReplaceBatch::add(const std::string& name, std::string_view content)
 {
+    if (const ReplaceResult begun = begin(name); !begun.ok())
+        return begun;
+    if (const ReplaceResult appended = append(content); !appended.ok())
+        return appended;
+    return end();
+}
+
+ReplaceResult ReplaceBatch::begin(const std::string& name)
+{
     if (const ReplaceResult opened = openFolder(); !opened.ok())
         return opened;
+    system_->abandon();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string temporary = temporaryName();
-        const ReplaceResult written = system_->write(temporary, name, content);
-        if (written.step == ReplaceStep::Folder && written.error == EEXIST)
+        const ReplaceResult created = system_->create(temporary, name);
+        if (created.step == ReplaceStep::Folder && created.error == EEXIST)
             continue;
-        if (written.ok())
-            entries_.push_back({name, std::move(temporary)});
-        return written;
+        if (created.ok())
+            open_ = {name, std::move(temporary)};
+        return created;
     }
     return {EEXIST, ReplaceStep::Folder};
+}
+
+ReplaceResult ReplaceBatch::append(std::string_view piece)
+{
+    if (open_.temporary.empty())
+        return {EBADF, ReplaceStep::Write};
+    const ReplaceResult appended = system_->append(piece);
+    if (!appended.ok())
+        open_ = {};
+    return appended;
+}
+
+ReplaceResult ReplaceBatch::end()
+{
+    if (open_.temporary.empty())
+        return {EBADF, ReplaceStep::Write};
+    const ReplaceResult closed = system_->close();
+    if (closed.ok())
+        entries_.push_back(std::move(open_));
+    open_ = {};
+    return closed;
 }
 
 ReplaceResult ReplaceBatch::makeDurable()
@@ -70,13 +101,28 @@ ReplaceResult ReplaceBatch::makeDurable()
     return {};
 }
 
-ReplaceResult ReplaceBatch::put(std::size_t index, bool mustBeNew)
+ReplaceResult ReplaceBatch::put(std::size_t index)
 {
+    bool changed = false;
+    return putIfUnchanged(index, std::nullopt, changed, false);
+}
+
+ReplaceResult ReplaceBatch::putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, bool& changed)
+{
+    return putIfUnchanged(index, expected, changed, true);
+}
+
+ReplaceResult ReplaceBatch::putIfUnchanged(
+    std::size_t index, const std::optional<std::string>& expected, bool& changed, bool compare)
+{
+    changed = false;
     Entry& entry = entries_.at(index);
     if (entry.temporary.empty())
         return {ENOENT, ReplaceStep::Rename};
-    const int err = system_->rename(entry.temporary, entry.name, mustBeNew);
-    if (err)
+    const std::optional<std::string_view> old = expected ? std::optional<std::string_view>(*expected) : std::nullopt;
+    const int err = compare ? system_->renameIfHolds(entry.temporary, entry.name, old, changed)
+                            : system_->rename(entry.temporary, entry.name);
+    if (err || changed)
         system_->remove(entry.temporary);
     entry.temporary.clear();
     return err ? ReplaceResult{err, ReplaceStep::Rename} : ReplaceResult{};

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -37,13 +38,26 @@ public:
     // added before it. Nothing is replaced yet.
     ReplaceResult add(const std::string& name, std::string_view content);
 
+    // The same for content too large to hold in memory: begin(), then
+    // append() as often as needed, then end(). A failure removes the entry's
+    // temporary file; until end() the entry is not part of the batch.
+    ReplaceResult begin(const std::string& name);
+    ReplaceResult append(std::string_view piece);
+    ReplaceResult end();
+
     // Makes the content of every entry added durable on disk.
     ReplaceResult makeDurable();
 
-    // Renames entry `index` over its file. With `mustBeNew` it fails with
-    // EEXIST, leaving the file there alone, when a file of that name exists.
-    // The entry's temporary file is gone whatever the result.
-    ReplaceResult put(std::size_t index, bool mustBeNew = false);
+    // Renames entry `index` over its file. The entry's temporary file is gone
+    // whatever the result.
+    ReplaceResult put(std::size_t index);
+
+    // The same, but only when the file still holds `expected`, byte for byte,
+    // or, for nullopt, when there is no such file: its content is read again
+    // just before the rename. Otherwise `changed` is set and the file is left
+    // alone (someone wrote it meanwhile). The old file's space is given back
+    // to the system in the background while the next files are put in place.
+    ReplaceResult putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, bool& changed);
 
     // Removes entry `index`'s temporary file; its file stays as it is.
     void drop(std::size_t index);
@@ -60,11 +74,14 @@ private:
         std::string temporary;  // empty once put in place or dropped
     };
     ReplaceResult openFolder();
+    ReplaceResult putIfUnchanged(
+        std::size_t index, const std::optional<std::string>& expected, bool& changed, bool compare);
     std::string temporaryName();
 
     std::string folder_;
     std::unique_ptr<BatchFolder> system_;
     std::vector<Entry> entries_;
+    Entry open_;  // the entry between begin() and end()
     std::mt19937_64 random_;
 };
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <sys/stat.h>
 
 using namespace profile;
@@ -20,27 +19,35 @@ TEST(ReplaceBatch, PutsEachFileInPlaceOnlyWhenToldAndKeepsItsMode)
     ASSERT_EQ(::chmod(dir.file("a.ini").c_str(), 0640), 0);
     dir.write("b.ini", "old b");
 
+    dir.write("e.ini", "old e");
     ReplaceBatch batch(dir.path());
-    for (const char* name : {"a.ini", "b.ini", "c.ini", "d.ini"})
+    for (const char* name : {"a.ini", "b.ini", "c.ini", "d.ini", "e.ini"})
         ASSERT_TRUE(batch.add(name, std::string("new ") + name).ok());
     ASSERT_TRUE(batch.makeDurable().ok());
     EXPECT_EQ(dir.read("a.ini"), "old a");  // written beside, nothing replaced yet
-    EXPECT_EQ(dir.names().size(), 6u);
+    EXPECT_EQ(dir.names().size(), 8u);
 
+    bool changed = true;
     EXPECT_TRUE(batch.put(0).ok());
-    batch.drop(1);
-    EXPECT_TRUE(batch.put(2, true).ok());
+    // Put in place only over what was there before, or where nothing was.
+    dir.write("b.ini", "edited meanwhile");
+    EXPECT_TRUE(batch.putIfUnchanged(1, "old b", changed).ok());
+    EXPECT_TRUE(changed);
+    EXPECT_TRUE(batch.putIfUnchanged(2, std::nullopt, changed).ok());
+    EXPECT_FALSE(changed);
     dir.write("d.ini", "made meanwhile");
-    const ReplaceResult taken = batch.put(3, true);
-    EXPECT_EQ(taken.error, EEXIST);
+    EXPECT_TRUE(batch.putIfUnchanged(3, std::nullopt, changed).ok());
+    EXPECT_TRUE(changed);
+    batch.drop(4);
     EXPECT_TRUE(batch.finish().ok());
 
     EXPECT_EQ(dir.read("a.ini"), "new a.ini");
     EXPECT_EQ(modeOf(dir.file("a.ini")), 0640u);
-    EXPECT_EQ(dir.read("b.ini"), "old b");
+    EXPECT_EQ(dir.read("b.ini"), "edited meanwhile");
     EXPECT_EQ(dir.read("c.ini"), "new c.ini");
     EXPECT_EQ(dir.read("d.ini"), "made meanwhile");
-    EXPECT_EQ(dir.names(), (std::set<std::string>{"a.ini", "b.ini", "c.ini", "d.ini"}));
+    EXPECT_EQ(dir.read("e.ini"), "old e");
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"a.ini", "b.ini", "c.ini", "d.ini", "e.ini"}));
 }
 
 TEST(ReplaceBatch, AnUnfinishedBatchLeavesTheOldFilesAndNoTemporaryFile)
