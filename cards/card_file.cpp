@@ -5,6 +5,7 @@
 #include "file_io.h"
 #include "profile_service.h"
 #include "profile_text.h"
+#include "shown_name.h"
 
 #include <array>
 #include <cerrno>
@@ -25,9 +26,11 @@ constexpr std::size_t kMaxValueBytes = profile::kDefaultBufferSize - 1;
 // A full card is well under a kilobyte; a file this large is something else.
 constexpr std::size_t kMaxCardFileBytes = profile::kMaxProfileFileBytes;
 
-std::string quoted(std::string_view text) { return "「" + std::string(text) + "」"; }
+// A path or ID in a message: a control character in it is shown, not sent.
+std::string quoted(std::string_view text) { return "「" + shownName(text) + "」"; }
 
-// The system's reason in the window's language, with its own words after it.
+}  // namespace
+
 std::string systemReason(int error)
 {
     const char* japanese = nullptr;
@@ -47,6 +50,8 @@ std::string systemReason(int error)
     const std::string words = std::strerror(error);
     return japanese ? std::string(japanese) + "（" + words + "）" : words;
 }
+
+namespace {
 
 CardProblem cannotRead(const std::string& path, const std::string& reason)
 {
@@ -194,7 +199,7 @@ CardProblem checkCardId(std::string_view id)
     return std::nullopt;
 }
 
-CardProblem readCard(const std::string& path, Card& card)
+CardProblem readCard(const std::string& path, Card& card, std::optional<std::string>* fileBytes)
 {
     if (path.empty())
         return noProgramFolder("読み込み");
@@ -202,8 +207,15 @@ CardProblem readCard(const std::string& path, Card& card)
     // card on screen is one version of the file, never a mix of two saves.
     std::string bytes;
     switch (const int err = profile::readFileOnce(path, bytes, kMaxCardFileBytes)) {
-    case 0: break;
-    case ENOENT: card = Card{}; return std::nullopt;  // a card that does not exist yet is empty
+    case 0:
+        if (fileBytes)
+            *fileBytes = bytes;
+        break;
+    case ENOENT:  // a card that does not exist yet is empty
+        card = Card{};
+        if (fileBytes)
+            fileBytes->reset();
+        return std::nullopt;
     case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
     case EINVAL: return cannotRead(path, "通常のファイルではありません。");
     case EFBIG:

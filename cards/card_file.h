@@ -38,8 +38,13 @@ CardProblem checkCardId(std::string_view id);
 // in that copy, by the rules of GetINIData (values cut to 255 bytes). A
 // missing file is an empty card; a file that exists but cannot be read, is no
 // regular file or is too large to be a card is a problem, and `card` is then
-// left as it was.
-CardProblem readCard(const std::string& path, Card& card);
+// left as it was. `fileBytes`, when given, receives the bytes the card was
+// read from, or nullopt when there is no file.
+CardProblem readCard(const std::string& path, Card& card, std::optional<std::string>* fileBytes = nullptr);
+
+// The system's reason for an errno value in the window's language, with the
+// system's own words after it.
+std::string systemReason(int error);
 
 // Writes the card so that the file holds exactly this card: the whole card
 // goes into a temporary file beside it first, which then replaces the card
