@@ -15,5 +15,13 @@ std::string cardsCsv(const std::vector<CardRow>& rows);
 // every value a string.
 std::string cardsJson(const std::vector<CardRow>& rows);
 
+// The same a card at a time, for a set too large to hold: the CSV is
+// csvStart() and then each card's record; the JSON is "[", each card's
+// object (`first` for the first) and then jsonEnd().
+std::string csvStart();
+void appendCsvRecord(std::string& out, const CardRow& row);
+void appendJsonObject(std::string& out, const CardRow& row, bool first);
+std::string jsonEnd(bool empty);
+
 // A JSON string literal of UTF-8 text (invalid sequences become U+FFFD).
 std::string jsonString(std::string_view text);

@@ -1,5 +1,7 @@
 #include "card_set.h"
 
+#include "shown_name.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -22,7 +24,7 @@ CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& file
     fs::directory_iterator it(folder, error);
     const auto cannotRead = [&] {
         files.clear();
-        return "フォルダー「" + folder + "」を読み込めませんでした：" + error.message();
+        return "フォルダー「" + shownName(folder) + "」を読み込めませんでした：" + error.message();
     };
     if (error)
         return cannotRead();
@@ -44,20 +46,28 @@ CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& file
     return std::nullopt;
 }
 
+void forEachCard(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit,
+    std::vector<std::string>& problems, const ProgressReport& progress)
+{
+    CardRow row;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (progress && i % kProgressStep == 0)
+            progress(i, files.size());
+        row.id = files[i].id;
+        if (auto problem = readCard(files[i].path, row.card))
+            problems.push_back(problem->substr(0, problem->rfind('\n')));  // the last line speaks of the window
+        else
+            visit(row);
+    }
+    if (progress)
+        progress(files.size(), files.size());
+}
+
 CardSet readCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
 {
     CardSet set;
     set.rows.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (progress && i % kProgressStep == 0)
-            progress(i, files.size());
-        CardRow row{files[i].id, {}};
-        if (auto problem = readCard(files[i].path, row.card))
-            set.problems.push_back(problem->substr(0, problem->find('\n')));  // the rest speaks of the window
-        else
-            set.rows.push_back(std::move(row));
-    }
-    if (progress)
-        progress(files.size(), files.size());
+    forEachCard(
+        files, [&](const CardRow& row) { set.rows.push_back(row); }, set.problems, progress);
     return set;
 }
