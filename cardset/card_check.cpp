@@ -5,6 +5,7 @@
 #include "file_io.h"
 #include "level_buffer.h"
 #include "profile_text.h"
+#include "read_ahead.h"
 #include "shown_name.h"
 
 #include <algorithm>
@@ -301,25 +302,31 @@ std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& 
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
 {
     CheckReport report;
-    std::string bytes;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (progress && i % 64 == 0)
-            progress(i, files.size());
-        const CardFile& file = files[i];
-        if (const int error = profile::readFileOnce(file.path, bytes)) {
-            report.unreadable.push_back(
-                "「" + shownName(file.path) + "」を読み込めませんでした：" + std::strerror(error));
-            continue;
-        }
-        ++report.cards;
-        const auto findings = checkCardText(file.id, bytes);
-        if (findings.empty())
-            continue;
-        ++report.cardsWithFindings;
-        const std::string name = shownName(file.id) + ".ini:";
-        for (const CheckFinding& f : findings)
-            report.text += name + (f.line ? std::to_string(f.line) + ":" : "") + " " + f.message + "\n";
-    }
+    struct ReadFile {
+        std::string bytes;
+        int error = 0;
+    };
+    readAhead<ReadFile>(
+        files.size(),
+        [&](std::size_t i, ReadFile& read) { read.error = profile::readFileOnce(files[i].path, read.bytes); },
+        [&](std::size_t i, ReadFile& read) {
+            if (progress && i % 64 == 0)
+                progress(i, files.size());
+            const CardFile& file = files[i];
+            if (read.error) {
+                report.unreadable.push_back(
+                    "「" + shownName(file.path) + "」を読み込めませんでした：" + std::strerror(read.error));
+                return;
+            }
+            ++report.cards;
+            const auto findings = checkCardText(file.id, read.bytes);
+            if (findings.empty())
+                return;
+            ++report.cardsWithFindings;
+            const std::string name = shownName(file.id) + ".ini:";
+            for (const CheckFinding& f : findings)
+                report.text += name + (f.line ? std::to_string(f.line) + ":" : "") + " " + f.message + "\n";
+        });
     if (progress)
         progress(files.size(), files.size());
     report.summary = std::to_string(report.cards) + "枚のカードを確かめました。";

@@ -1,5 +1,6 @@
 #include "card_set.h"
 
+#include "read_ahead.h"
 #include "shown_name.h"
 
 #include <algorithm>
@@ -49,16 +50,24 @@ CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& file
 void forEachCard(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit,
     std::vector<std::string>& problems, const ProgressReport& progress)
 {
-    CardRow row;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (progress && i % kProgressStep == 0)
-            progress(i, files.size());
-        row.id = files[i].id;
-        if (auto problem = readCard(files[i].path, row.card))
-            problems.push_back(problem->substr(0, problem->rfind('\n')));  // the last line speaks of the window
-        else
-            visit(row);
-    }
+    struct ReadCard {
+        CardRow row;
+        CardProblem problem;
+    };
+    readAhead<ReadCard>(
+        files.size(),
+        [&](std::size_t i, ReadCard& read) {
+            read.row.id = files[i].id;
+            read.problem = readCard(files[i].path, read.row.card);
+        },
+        [&](std::size_t i, ReadCard& read) {
+            if (progress && i % kProgressStep == 0)
+                progress(i, files.size());
+            if (read.problem)  // the last line speaks of the window
+                problems.push_back(read.problem->substr(0, read.problem->rfind('\n')));
+            else
+                visit(read.row);
+        });
     if (progress)
         progress(files.size(), files.size());
 }

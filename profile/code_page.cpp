@@ -252,10 +252,67 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
     return result;
 }
 
+namespace {
+
+// What iconv makes of each two-byte character (lead byte 81-9F or E0-FC, a
+// trail byte after it), asked once: a card set repeats the same few
+// thousand characters many times. 0: not asked yet; kNoCharacter: iconv
+// does not take it (the whole text then goes through iconv, which tells how).
+constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+std::array<std::atomic<char32_t>, 0x10000>& knownPairs()
+{
+    static std::array<std::atomic<char32_t>, 0x10000> known{};
+    return known;
+}
+
+char32_t pairCharacter(unsigned char lead, unsigned char trail)
+{
+    std::atomic<char32_t>& slot = knownPairs()[lead << 8 | trail];
+    char32_t c = slot.load(std::memory_order_relaxed);
+    if (c != 0)
+        return c;
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    const char* in = pair;
+    std::size_t inLeft = sizeof pair;
+    wchar_t wide[2];
+    char* out = reinterpret_cast<char*>(wide);
+    std::size_t outLeft = sizeof wide;
+    const bool one = fromCp932().run(in, inLeft, out, outLeft) == 0 && outLeft == sizeof wide - sizeof(wchar_t);
+    c = one && wide[0] != 0 ? static_cast<char32_t>(wide[0]) : kNoCharacter;
+    slot.store(c, std::memory_order_relaxed);
+    return c;
+}
+
+// The text as UTF-8 when it is ASCII and two-byte characters only, each
+// looked up in knownPairs; nullptr (nothing of use written) otherwise.
+char* knownCharactersToUtf8(std::string_view bytes, char* utf8)
+{
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[pos]);
+        if (lead < 0x80) {
+            *utf8++ = static_cast<char>(lead);
+            ++pos;
+            continue;
+        }
+        if (cp932CharLength(bytes, pos) != 2 || lead > 0xFC)
+            return nullptr;
+        const char32_t c = pairCharacter(lead, static_cast<unsigned char>(bytes[pos + 1]));
+        if (c == kNoCharacter)
+            return nullptr;
+        utf8 = putUtf8(utf8, c);
+        pos += 2;
+    }
+    return utf8;
+}
+
+}  // namespace
+
 char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid)
 {
     if (allValid)
         *allValid = true;
+    if (char* end = knownCharactersToUtf8(bytes, utf8))
+        return end;
     // One input byte never gives more than three bytes of UTF-8 (U+FFFD or
     // a half-width katakana; a character beyond U+FFFF would take two), so
     // the room is fixed, with room for the last character's four.
