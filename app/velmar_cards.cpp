@@ -243,30 +243,19 @@ int exportCards(const Arguments& args)
         csv.emplace(*args.csv, false);
     if (args.json)
         json.emplace(*args.json, args.csv == "-");
-    if (csv)
-        csv->append(csvStart());
-    bool first = true;
-    std::string piece;
-    const bool allRead = readEach(*files, [&](const CardRow& row) {
-        if (csv) {
-            piece.clear();
-            appendCsvRecord(piece, row);
-            csv->append(piece);
-        }
-        if (json) {
-            piece.clear();
-            if (first)
-                piece += '[';
-            appendJsonObject(piece, row, first);
-            json->append(piece);
-        }
-        first = false;
-    });
-    if (json) {
-        if (first)
-            json->append("[");
-        json->append(jsonEnd(first));
+    const auto output = [](std::optional<TableSink>& sink) -> TableOutput {
+        if (!sink)
+            return {};
+        return [&sink](std::string_view piece) { sink->append(piece); };
+    };
+    std::vector<std::string> problems;
+    {
+        ProgressLine progress("カードを読み込んでいます");
+        problems = exportCardSet(*files, output(csv), output(json), std::ref(progress));
     }
+    for (const std::string& problem : problems)
+        say(stderr, "velmar-cards: " + problem + "\n");
+    const bool allRead = problems.empty();
 
     int status = allRead ? kOk : kFound;
     for (auto* sink : {&csv, &json}) {

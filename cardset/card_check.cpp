@@ -302,29 +302,35 @@ std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& 
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
 {
     CheckReport report;
-    struct ReadFile {
-        std::string bytes;
+    // Each card is read and checked on a worker thread; the report is put
+    // together here, card by card in the files' order.
+    struct CheckedFile {
+        std::vector<CheckFinding> findings;
         int error = 0;
     };
-    readAhead<ReadFile>(
+    readAhead<CheckedFile>(
         files.size(),
-        [&](std::size_t i, ReadFile& read) { read.error = profile::readFileOnce(files[i].path, read.bytes); },
-        [&](std::size_t i, ReadFile& read) {
+        [&](std::size_t i, CheckedFile& checked) {
+            std::string bytes;
+            checked.error = profile::readFileOnce(files[i].path, bytes);
+            if (!checked.error)
+                checked.findings = checkCardText(files[i].id, bytes);
+        },
+        [&](std::size_t i, CheckedFile& checked) {
             if (progress && i % 64 == 0)
                 progress(i, files.size());
             const CardFile& file = files[i];
-            if (read.error) {
+            if (checked.error) {
                 report.unreadable.push_back(
-                    "「" + shownName(file.path) + "」を読み込めませんでした：" + std::strerror(read.error));
+                    "「" + shownName(file.path) + "」を読み込めませんでした：" + std::strerror(checked.error));
                 return;
             }
             ++report.cards;
-            const auto findings = checkCardText(file.id, read.bytes);
-            if (findings.empty())
+            if (checked.findings.empty())
                 return;
             ++report.cardsWithFindings;
             const std::string name = shownName(file.id) + ".ini:";
-            for (const CheckFinding& f : findings)
+            for (const CheckFinding& f : checked.findings)
                 report.text += name + (f.line ? std::to_string(f.line) + ":" : "") + " " + f.message + "\n";
         });
     if (progress)

@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "csv.h"
+#include "read_ahead.h"
 
 #include <cstdio>
 
@@ -121,4 +122,49 @@ std::string cardsCsv(const std::vector<CardRow>& rows)
     for (const CardRow& row : rows)
         appendCsvRecord(csv, row);
     return csv;
+}
+
+std::vector<std::string> exportCardSet(
+    const std::vector<CardFile>& files, const TableOutput& csv, const TableOutput& json, const ProgressReport& progress)
+{
+    struct Rows {
+        CardProblem problem;
+        std::string csv, json;
+    };
+    std::vector<std::string> problems;
+    std::size_t written = 0;
+    if (csv)
+        csv(csvStart());
+    if (json)
+        json("[");
+    readAhead<Rows>(
+        files.size(),
+        [&](std::size_t i, Rows& rows) {
+            CardRow row{files[i].id, {}};
+            rows.problem = readCard(files[i].path, row.card);
+            if (rows.problem)
+                return;
+            if (csv)
+                appendCsvRecord(rows.csv, row);
+            if (json)
+                appendJsonObject(rows.json, row, false);  // the first one loses its comma below
+        },
+        [&](std::size_t i, Rows& rows) {
+            if (progress && i % 64 == 0)
+                progress(i, files.size());
+            if (rows.problem) {  // the last line speaks of the window
+                problems.push_back(rows.problem->substr(0, rows.problem->rfind('\n')));
+                return;
+            }
+            if (csv)
+                csv(rows.csv);
+            if (json)
+                json(std::string_view(rows.json).substr(written == 0 ? 1 : 0));
+            ++written;
+        });
+    if (progress)
+        progress(files.size(), files.size());
+    if (json)
+        json(jsonEnd(written == 0));
+    return problems;
 }

@@ -3,6 +3,9 @@
 // The card set as a table to take elsewhere, every value as Load sees it.
 
 #include "card_columns.h"
+#include "card_set.h"
+
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -22,6 +25,16 @@ std::string csvStart();
 void appendCsvRecord(std::string& out, const CardRow& row);
 void appendJsonObject(std::string& out, const CardRow& row, bool first);
 std::string jsonEnd(bool empty);
+
+// Where a table goes, a piece at a time.
+using TableOutput = std::function<void(std::string_view piece)>;
+
+// The CSV and the JSON of every card of the files, each handed to its output
+// (an empty output: that table is not made) a card at a time, so a large set
+// is never held whole; the cards are read and their rows made on worker
+// threads. Returns one message for each card that could not be read.
+std::vector<std::string> exportCardSet(const std::vector<CardFile>& files, const TableOutput& csv,
+    const TableOutput& json, const ProgressReport& progress = {});
 
 // A JSON string literal of UTF-8 text (invalid sequences become U+FFFD).
 std::string jsonString(std::string_view text);

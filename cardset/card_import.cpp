@@ -4,6 +4,7 @@
 #include "code_page.h"
 #include "csv.h"
 #include "file_io.h"
+#include "read_ahead.h"
 #include "replace_batch.h"
 #include "shown_name.h"
 
@@ -137,6 +138,46 @@ std::string cannotWrite(const std::string& path, int error)
     return "「" + shownName(path) + "」に書き込めませんでした：" + systemReason(error);
 }
 
+// The row set against its card's file: new, changed or unchanged, with the
+// problems of a card that is to be written (nullopt: the file cannot be read).
+std::optional<ImportCard> compare(const CardRow& row, std::size_t tableRow, const std::string& folder,
+    bool folderWritable, std::vector<ImportProblem>& problems)
+{
+    ImportCard item;
+    item.id = row.id;
+    item.path = cardFilePath(folder, row.id);
+    CardRow current{row.id, {}};
+    if (auto problem = readCard(item.path, current.card, &item.fileBytes)) {
+        problems.push_back({tableRow, &idColumn(), problem->substr(0, problem->rfind('\n'))});
+        return std::nullopt;
+    }
+    const bool exists = item.fileBytes.has_value();
+    if (exists && sameValues(current, row)) {
+        item.fileBytes.reset();
+        return item;  // unchanged
+    }
+    // The file may hold what Save would write while its values read back
+    // otherwise: a few characters (〜 and −, for example) are held in
+    // Shift-JIS as look-alikes that read back as other characters.
+    std::vector<RefusedValue> refused = refusedValues(row.card);
+    item.newBytes = cardFileBytes(row.card);
+    if (exists && refused.empty() && item.newBytes == *item.fileBytes) {
+        item.fileBytes.reset();
+        item.newBytes = std::string();
+        return item;  // unchanged
+    }
+    item.change = exists ? CardChange::Changed : CardChange::New;
+    for (RefusedValue& value : refused)
+        problems.push_back({tableRow, columnOf(value.section, value.key), std::move(value.reason)});
+    struct stat st { };
+    if (exists && ::stat(item.path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
+        problems.push_back(
+            {tableRow, &idColumn(), "カードファイル「" + shownName(item.path) + "」が読み取り専用です。"});
+    else if (!exists && !folderWritable)
+        problems.push_back({tableRow, &idColumn(), "フォルダー「" + shownName(folder) + "」が読み取り専用です。"});
+    return item;
+}
+
 }  // namespace
 
 std::string describe(const ImportProblem& problem)
@@ -180,9 +221,11 @@ ImportPlan planImport(std::string_view tableBytes, const std::string& folder, co
     if (!problems.empty())
         return plan;
 
+    // The rows that are cards, each with its table row; then each compared
+    // with its card file (on worker threads: reading the files and composing
+    // the new ones is most of the work).
+    std::vector<std::pair<CardRow, std::size_t>> rows;
     std::unordered_map<std::string, std::size_t> rowOfId;
-    std::vector<std::size_t> rowOfCard;
-    const bool folderWritable = folderHasWriteBits(folder);
     for (std::size_t r = 1; r < table.records.size(); ++r) {
         const CsvRecord& record = table.records[r];
         if (allEmpty(record))
@@ -190,55 +233,36 @@ ImportPlan planImport(std::string_view tableBytes, const std::string& folder, co
         CardRow row;
         if (!readRow(record, columns, row, problems))
             continue;
-        const std::string& id = row.id;
-        if (auto problem = checkCardId(id)) {
+        if (auto problem = checkCardId(row.id)) {
             problems.push_back({record.row, &idColumn(), std::move(*problem)});
             continue;
         }
-        if (auto [it, added] = rowOfId.emplace(id, record.row); !added) {
+        if (auto [it, added] = rowOfId.emplace(row.id, record.row); !added) {
             problems.push_back({record.row, &idColumn(), "同じIDが行" + std::to_string(it->second) + "にもあります。"});
             continue;
         }
-
-        ImportCard item;
-        item.id = id;
-        item.path = cardFilePath(folder, id);
-        CardRow current{id, {}};
-        if (auto problem = readCard(item.path, current.card, &item.fileBytes)) {
-            problems.push_back({record.row, &idColumn(), problem->substr(0, problem->rfind('\n'))});
-            continue;
-        }
-        const bool exists = item.fileBytes.has_value();
-        std::vector<RefusedValue> refused = refusedValues(row.card);
-        if (exists && sameValues(current, row)) {
-            item.change = CardChange::Unchanged;
-        } else {
-            // The file may hold what Save would write while its values read
-            // back otherwise: a few characters (〜 and −, for example) are held
-            // in Shift-JIS as look-alikes that read back as other characters.
-            item.newBytes = cardFileBytes(row.card);
-            if (exists && refused.empty() && item.newBytes == *item.fileBytes)
-                item.change = CardChange::Unchanged;
-            else
-                item.change = exists ? CardChange::Changed : CardChange::New;
-        }
-        if (item.change == CardChange::Unchanged) {
-            item.fileBytes.reset();
-            item.newBytes = std::string();
-        } else {
-            for (RefusedValue& value : refused)
-                problems.push_back({record.row, columnOf(value.section, value.key), std::move(value.reason)});
-            struct stat st { };
-            if (exists && ::stat(item.path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
-                problems.push_back(
-                    {record.row, &idColumn(), "カードファイル「" + shownName(item.path) + "」が読み取り専用です。"});
-            else if (!exists && !folderWritable)
-                problems.push_back(
-                    {record.row, &idColumn(), "フォルダー「" + shownName(folder) + "」が読み取り専用です。"});
-        }
-        plan.cards.push_back(std::move(item));
-        rowOfCard.push_back(record.row);
+        rows.emplace_back(std::move(row), record.row);
     }
+
+    struct Compared {
+        std::optional<ImportCard> card;
+        std::vector<ImportProblem> problems;
+    };
+    std::vector<std::size_t> rowOfCard;
+    const bool folderWritable = folderHasWriteBits(folder);
+    readAhead<Compared>(
+        rows.size(),
+        [&](std::size_t i, Compared& compared) {
+            compared.card = compare(rows[i].first, rows[i].second, folder, folderWritable, compared.problems);
+        },
+        [&](std::size_t i, Compared& compared) {
+            problems.insert(problems.end(), std::make_move_iterator(compared.problems.begin()),
+                std::make_move_iterator(compared.problems.end()));
+            if (!compared.card)
+                return;
+            plan.cards.push_back(std::move(*compared.card));
+            rowOfCard.push_back(rows[i].second);
+        });
     if (!options.newIds)
         findDroppedZeros(plan, rowOfCard, problems);
     std::stable_sort(
