@@ -98,33 +98,39 @@ struct Entry {
     std::string section;
     const char* key;
     std::string value;
-    std::string field;
+    int level;  // 1 to 4 for a level's key, 0 for the header's
+    CardField field;
 };
+
+// The field as messages name it, made only when a message needs it.
+std::string fieldText(const Entry& e)
+{
+    return e.level > 0 ? levelFieldName(e.level, e.field) : std::string(fieldName(e.field));
+}
 
 // The keys of a card in file order; levels without hit points, a power
 // without a normal move and a spec without an extended move are left out.
 std::vector<Entry> entriesOf(const Card& card)
 {
-    const auto head = [](CardField f) { return std::string(fieldName(f)); };
     std::vector<Entry> entries{
-        {"head", "rare", card.Rarity, head(CardField::Rarity)},
-        {"head", "maxlv", card.MaxLv, head(CardField::MaxLv)},
-        {"head", "minlv", card.MinLv, head(CardField::MinLv)},
-        {"head", "super", std::to_string(card.SuperMode.value_or(0)), head(CardField::SuperMode)},
+        {"head", "rare", card.Rarity, 0, CardField::Rarity},
+        {"head", "maxlv", card.MaxLv, 0, CardField::MaxLv},
+        {"head", "minlv", card.MinLv, 0, CardField::MinLv},
+        {"head", "super", std::to_string(card.SuperMode.value_or(0)), 0, CardField::SuperMode},
     };
     for (int n = 1; n <= int(card.Levels.size()); ++n) {
         const LevelRecord& r = card.Levels[n - 1];
         if (r.MaxHP.empty())
             continue;
         const std::string section = "Lv" + std::to_string(n);
-        entries.push_back({section, "HP", r.MaxHP, levelFieldName(n, CardField::MaxHP)});
+        entries.push_back({section, "HP", r.MaxHP, n, CardField::MaxHP});
         if (!r.NomalWaza.empty()) {
-            entries.push_back({section, "P", r.Power, levelFieldName(n, CardField::Power)});
-            entries.push_back({section, "1", r.NomalWaza, levelFieldName(n, CardField::NomalWaza)});
+            entries.push_back({section, "P", r.Power, n, CardField::Power});
+            entries.push_back({section, "1", r.NomalWaza, n, CardField::NomalWaza});
         }
         if (!r.ExtWaza.empty()) {
-            entries.push_back({section, "S", r.ExtWazaSpec, levelFieldName(n, CardField::ExtWazaSpec)});
-            entries.push_back({section, "2", r.ExtWaza, levelFieldName(n, CardField::ExtWaza)});
+            entries.push_back({section, "S", r.ExtWazaSpec, n, CardField::ExtWazaSpec});
+            entries.push_back({section, "2", r.ExtWaza, n, CardField::ExtWaza});
         }
     }
     return entries;
@@ -140,21 +146,21 @@ CardProblem unwritableText(const std::vector<Entry>& entries)
             char32_t c;
             pos += profile::decodeUtf8(e.value, pos, c);
             if (c < 0x20 && c != U'\t')
-                return e.field + "に改行などの制御文字があるため保存できません。\n何も保存していません。";
+                return fieldText(e) + "に改行などの制御文字があるため保存できません。\n何も保存していません。";
         }
         if (const auto c = profile::firstUnencodable(e.value)) {
             std::string shown;
             profile::appendUtf8(shown, *c);
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*c));
-            return e.field + "の文字" + quoted(shown) + "（" + code
+            return fieldText(e) + "の文字" + quoted(shown) + "（" + code
                    + "）はカードファイルの文字コード（Shift-JIS）にないため保存できません。\n"
                      "何も保存していません。";
         }
         // A longer value would be saved whole and come back cut on the next Load.
         if (const std::size_t bytes = profile::utf8ToCp932(e.value).value_or(std::string()).size();
             bytes > kMaxValueBytes)
-            return e.field + "が" + std::to_string(bytes) + "バイトあります。カードファイルから読み戻せるのは"
+            return fieldText(e) + "が" + std::to_string(bytes) + "バイトあります。カードファイルから読み戻せるのは"
                    + std::to_string(kMaxValueBytes) + "バイト（全角で" + std::to_string(kMaxValueBytes / 2)
                    + "文字）までのため保存できません。\n何も保存していません。";
     }

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 
 namespace profile {
@@ -166,37 +167,57 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
+namespace {
+
+// What iconv makes of each character of the Basic Multilingual Plane in code
+// page 932, asked once: a card set repeats the same few thousand characters
+// many times. 0: not asked yet; kUnencodable; else the bytes' count (1 or 2)
+// in the high half and the bytes in the low half.
+constexpr std::uint32_t kUnencodable = 0xFFFFFFFF;
+std::array<std::atomic<std::uint32_t>, 0x10000>& knownCharacters()
+{
+    static std::array<std::atomic<std::uint32_t>, 0x10000> known{};
+    return known;
+}
+
+// Code page 932 for the character that the `n` bytes of UTF-8 at `utf8` hold.
+std::uint32_t cp932Of(char32_t c, const char* utf8, std::size_t n)
+{
+    std::atomic<std::uint32_t>* slot = c < 0x10000 ? &knownCharacters()[c] : nullptr;
+    if (slot)
+        if (const std::uint32_t known = slot->load(std::memory_order_relaxed))
+            return known;
+    // One character at a time, so a character that converts to nothing is
+    // seen as well as one that does not convert.
+    char buffer[8];
+    const char* in = utf8;
+    std::size_t inLeft = n;
+    char* out = buffer;
+    std::size_t outLeft = sizeof buffer;
+    std::uint32_t result = kUnencodable;
+    if (toCp932().run(in, inLeft, out, outLeft) == 0) {
+        const std::size_t length = sizeof buffer - outLeft;
+        if (length == 1)
+            result = 1u << 16 | static_cast<unsigned char>(buffer[0]);
+        else if (length == 2)
+            result = 2u << 16 | static_cast<unsigned char>(buffer[0]) << 8 | static_cast<unsigned char>(buffer[1]);
+    }
+    if (slot)
+        slot->store(result, std::memory_order_relaxed);
+    return result;
+}
+
+}  // namespace
+
 std::optional<char32_t> firstUnencodable(std::string_view utf8)
 {
-    // What iconv said of each character of the Basic Multilingual Plane:
-    // a card set repeats the same few thousand characters many times.
-    constexpr unsigned char kNotAsked = 0, kEncodable = 1, kUnencodable = 2;
-    static std::array<std::atomic<unsigned char>, 0x10000> known{};
-    Converter& conv = toCp932();
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t c;
         const std::size_t n = decodeUtf8(utf8, pos, c);
         if (c == kReplacementChar && n == 1)
             return kReplacementChar;  // not valid UTF-8
-        if (c >= 0x80) {
-            const unsigned char said = c < known.size() ? known[c].load(std::memory_order_relaxed) : kNotAsked;
-            if (said == kUnencodable)
-                return c;
-            if (said == kNotAsked) {
-                // One character at a time, so a character that converts to
-                // nothing is seen as well as one that does not convert.
-                char buffer[8];
-                const char* in = utf8.data() + pos;
-                std::size_t inLeft = n;
-                char* out = buffer;
-                std::size_t outLeft = sizeof buffer;
-                const bool encodable = conv.run(in, inLeft, out, outLeft) == 0 && outLeft != sizeof buffer;
-                if (c < known.size())
-                    known[c].store(encodable ? kEncodable : kUnencodable, std::memory_order_relaxed);
-                if (!encodable)
-                    return c;
-            }
-        }
+        if (c >= 0x80 && cp932Of(c, utf8.data() + pos, n) == kUnencodable)
+            return c;
         pos += n;
     }
     return std::nullopt;
@@ -204,17 +225,28 @@ std::optional<char32_t> firstUnencodable(std::string_view utf8)
 
 std::optional<std::string> utf8ToCp932(std::string_view utf8)
 {
-    if (firstUnencodable(utf8))
-        return std::nullopt;
     // Every character takes at most as many bytes in code page 932 as in UTF-8.
-    std::string result(utf8.size(), '\0');
-    const char* in = utf8.data();
-    std::size_t inLeft = utf8.size();
-    char* out = result.data();
-    std::size_t outLeft = result.size();
-    if (toCp932().run(in, inLeft, out, outLeft) != 0)
-        return std::nullopt;
-    result.resize(result.size() - outLeft);
+    std::string result;
+    result.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[pos]);
+        if (byte < 0x80) {
+            result += static_cast<char>(byte);
+            ++pos;
+            continue;
+        }
+        char32_t c;
+        const std::size_t n = decodeUtf8(utf8, pos, c);
+        if (c == kReplacementChar && n == 1)
+            return std::nullopt;  // not valid UTF-8
+        const std::uint32_t code = cp932Of(c, utf8.data() + pos, n);
+        if (code == kUnencodable)
+            return std::nullopt;
+        if (code >> 16 == 2)
+            result += static_cast<char>(code >> 8 & 0xFF);
+        result += static_cast<char>(code & 0xFF);
+        pos += n;
+    }
     return result;
 }
 
