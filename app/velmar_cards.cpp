@@ -15,7 +15,9 @@
 #include "plain_files.h"
 #include "profile_service.h"
 #include "progress_line.h"
+#include "shown_name.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,7 +42,7 @@ constexpr const char* kMainHelp = "使い方: velmar-cards <コマンド> [引�
                                   "      全カードをCSVやJSONに書き出します。\n"
                                   "  check [フォルダー]\n"
                                   "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
-                                  "  import ファイル.csv [フォルダー] [--dry-run]\n"
+                                  "  import ファイル.csv [フォルダー] [--dry-run] [--new-ids]\n"
                                   "      CSVのカードをエディターの保存と同じに書き込みます。\n"
                                   "\n"
                                   "各コマンドの説明: velmar-cards <コマンド> --help\n";
@@ -74,15 +76,23 @@ constexpr const char* kCheckHelp
       "終了コード: 0 問題なし、1 問題あり、2 フォルダーを読めない\n";
 
 constexpr const char* kImportHelp
-    = "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run]\n"
+    = "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run] [--new-ids]\n"
       "\n"
-      "CSV（export の形、BOMはあってもなくても可）のカードをフォルダーに書き込みます。\n"
+      "CSV（export の形）のカードをフォルダーに書き込みます。表はUTF-8（BOMはあってもなくても可）\n"
+      "か、日本語版Excelの「CSV (コンマ区切り)」のShift-JIS（コードページ932）です。\n"
       "まず全行をエディターの保存と同じ決まり（ID、Shift-JIS、制御文字、255バイト）で\n"
       "確かめ、1つでも問題があれば何も書き込まず、問題をすべて行と列で示します。\n"
       "変わったカードだけをエディターの保存と同じバイトで書き込み、変わらないカードには\n"
-      "触れません。--dry-run は結果を示すだけで何も書き込みません。\n"
+      "触れません。確かめた後にほかで（エディターの保存などで）変わったカードは上書きせず、\n"
+      "名前を挙げます。途中で止まったときは、同じ表でもう一度実行すると残りを書き込みます。\n"
       "\n"
-      "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、2 ファイルやフォルダーのエラー\n";
+      "  --dry-run  結果を示すだけで何も書き込みません。\n"
+      "  --new-ids  数字だけのIDが、先頭に0のある同じ番号のカード（7 に対して 007）と別の\n"
+      "             新しいカードになるときも書き込みます。これがないと、表計算ソフトが先頭の0を\n"
+      "             落としたものとして、表全体を書き込みません。\n"
+      "\n"
+      "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、または変わっていたカードを\n"
+      "書き込まなかった、2 ファイルやフォルダーのエラー\n";
 
 void print(console::Stream to, std::string_view text) { console::write(to, text); }
 
@@ -102,6 +112,7 @@ struct Arguments {
     std::vector<std::string> positional;
     std::optional<std::string> csv, json;
     bool dryRun = false;
+    bool newIds = false;
     bool help = false;
 };
 
@@ -116,6 +127,8 @@ std::optional<std::string> parse(
             args.help = true;
         } else if (takesDryRun && arg == "--dry-run") {
             args.dryRun = true;
+        } else if (takesDryRun && arg == "--new-ids") {
+            args.newIds = true;
         } else if (takesFiles
                    && (arg == "--csv" || arg == "--json" || arg.starts_with("--csv=") || arg.starts_with("--json="))) {
             const bool isCsv = arg.starts_with("--csv");
@@ -146,9 +159,8 @@ std::string folderOr(const std::vector<std::string>& positional, std::size_t ind
 
 constexpr const char* kNoFolder = "このコマンドのあるフォルダーが分かりません。フォルダーを指定してください。";
 
-// Reads every card of the folder; prints the cards it cannot read. Returns
-// nullopt when the folder cannot be read.
-std::optional<CardSet> readFolder(const std::string& folder)
+// The card files of the folder; nullopt (told) when the folder cannot be read.
+std::optional<std::vector<CardFile>> listFolder(const std::string& folder)
 {
     if (folder.empty()) {
         say(console::Stream::Err, std::string("velmar-cards: ") + kNoFolder + "\n");
@@ -159,23 +171,67 @@ std::optional<CardSet> readFolder(const std::string& folder)
         say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
         return std::nullopt;
     }
-    ProgressLine progress("カードを読み込んでいます");
-    CardSet set = readCardSet(files, std::ref(progress));
-    for (const std::string& problem : set.problems)
+    return files;
+}
+
+// Reads every card, one at a time, into `visit`; prints the cards it cannot
+// read and tells whether there were any.
+bool readEach(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit)
+{
+    std::vector<std::string> problems;
+    {
+        ProgressLine progress("カードを読み込んでいます");
+        forEachCard(files, visit, problems, std::ref(progress));
+    }
+    for (const std::string& problem : problems)
         say(console::Stream::Err, "velmar-cards: " + problem + "\n");
-    return set;
+    return problems.empty();
 }
 
 int list(const Arguments& args)
 {
     if (args.positional.size() > 1)
         return usageError("フォルダーは1つだけ指定してください。", "list");
-    const auto set = readFolder(folderOr(args.positional, 0));
-    if (!set)
+    const auto files = listFolder(folderOr(args.positional, 0));
+    if (!files)
         return kFailed;
-    print(console::Stream::Out, cardListTable(set->rows));
-    return set->problems.empty() ? kOk : kFound;
+    CardListTable table;
+    const bool allRead = readEach(*files, [&](const CardRow& row) { table.add(row); });
+    table.write([](std::string_view piece) { print(console::Stream::Out, piece); });
+    return allRead ? kOk : kFound;
 }
+
+// Where an exported table goes: a file, put in place once complete, or
+// standard output ("-"), held back to the end when another table is
+// printed there first.
+class TableSink {
+public:
+    TableSink(const std::string& file, bool holdBack)
+        : holdBack_(holdBack)
+    {
+        if (file != "-")
+            file_.emplace(file);
+    }
+    void append(std::string_view piece)
+    {
+        if (file_)
+            file_->append(piece);
+        else if (holdBack_)
+            held_ += piece;
+        else
+            print(console::Stream::Out, piece);
+    }
+    CardProblem finish()
+    {
+        print(console::Stream::Out, held_);
+        return file_ ? file_->finish() : std::nullopt;
+    }
+
+private:
+    bool holdBack_;
+    std::optional<OutputFile> file_;
+    std::string held_;
+};
 
 int exportCards(const Arguments& args)
 {
@@ -183,24 +239,38 @@ int exportCards(const Arguments& args)
         return usageError("フォルダーは1つだけ指定してください。", "export");
     if (!args.csv && !args.json)
         return usageError("--csv ファイル か --json ファイル を指定してください。", "export");
-    const auto set = readFolder(folderOr(args.positional, 0));
-    if (!set)
+    const auto files = listFolder(folderOr(args.positional, 0));
+    if (!files)
         return kFailed;
 
-    int status = set->problems.empty() ? kOk : kFound;
-    const auto put = [&](const std::string& file, const std::string& content) {
-        if (file == "-") {
-            print(console::Stream::Out, content);
-        } else if (auto problem = writeOutputFile(file, content)) {
+    std::optional<TableSink> csv, json;
+    if (args.csv)
+        csv.emplace(*args.csv, false);
+    if (args.json)
+        json.emplace(*args.json, args.csv == "-");
+    const auto output = [](std::optional<TableSink>& sink) -> TableOutput {
+        if (!sink)
+            return {};
+        return [&sink](std::string_view piece) { sink->append(piece); };
+    };
+    std::vector<std::string> problems;
+    {
+        ProgressLine progress("カードを読み込んでいます");
+        problems = exportCardSet(*files, output(csv), output(json), std::ref(progress));
+    }
+    for (const std::string& problem : problems)
+        say(console::Stream::Err, "velmar-cards: " + problem + "\n");
+    const bool allRead = problems.empty();
+
+    int status = allRead ? kOk : kFound;
+    for (auto* sink : {&csv, &json}) {
+        if (!*sink)
+            continue;
+        if (auto problem = (*sink)->finish()) {
             say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
             status = kFailed;
         }
-    };
-    if (args.csv) {
-        put(*args.csv, cardsCsv(set->rows));
     }
-    if (args.json)
-        put(*args.json, cardsJson(set->rows));
     return status;
 }
 
@@ -225,6 +295,20 @@ int check(const Arguments& args)
     return report.clean() ? kOk : kFound;
 }
 
+// "新規 2 枚、変更 1 枚、変更なし 7 枚": what was written; cards skipped
+// because they changed meanwhile are counted apart.
+std::string summary(const ImportPlan& plan, const std::vector<std::size_t>& skipped)
+{
+    std::size_t count[3] = {plan.count(CardChange::New), plan.count(CardChange::Changed), 0};
+    for (const std::size_t i : skipped)
+        --count[plan.cards[i].change == CardChange::New ? 0 : 1];
+    std::string text = "新規 " + std::to_string(count[0]) + " 枚、変更 " + std::to_string(count[1]) + " 枚、変更なし "
+                       + std::to_string(plan.count(CardChange::Unchanged)) + " 枚";
+    if (!skipped.empty())
+        text += "、取り込み中にほかで変わったため書き込まなかった " + std::to_string(skipped.size()) + " 枚";
+    return text;
+}
+
 int importCards(const Arguments& args)
 {
     if (args.positional.empty())
@@ -245,10 +329,10 @@ int importCards(const Arguments& args)
         say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
-    const ImportPlan plan = planImport(csvText, folder);
+    const ImportPlan plan = planImport(csvText, folder, {.newIds = args.newIds});
     if (!plan.problems.empty()) {
         for (const ImportProblem& problem : plan.problems)
-            say(console::Stream::Err, csvFile + ": " + describe(problem) + "\n");
+            say(console::Stream::Err, shownName(csvFile) + ": " + describe(problem) + "\n");
         say(console::Stream::Err,
             "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
         return kFound;
@@ -256,23 +340,26 @@ int importCards(const Arguments& args)
     for (const ImportCard& card : plan.cards)
         if (card.change != CardChange::Unchanged)
             say(console::Stream::Out,
-                std::string(card.change == CardChange::New ? "新規: " : "変更: ") + card.path + "\n");
-    const std::string summary = "新規 " + std::to_string(plan.count(CardChange::New)) + " 枚、変更 "
-                                + std::to_string(plan.count(CardChange::Changed)) + " 枚、変更なし "
-                                + std::to_string(plan.count(CardChange::Unchanged)) + " 枚";
+                std::string(card.change == CardChange::New ? "新規: " : "変更: ") + shownName(card.path) + "\n");
+    const std::string encoding = std::string("（表の文字コード: ") + encodingName(plan.encoding) + "）";
     if (args.dryRun) {
-        print(console::Stream::Out, summary + "（--dry-run: 何も書き込んでいません）\n");
+        print(console::Stream::Out, summary(plan, {}) + encoding + "（--dry-run: 何も書き込んでいません）\n");
         return kOk;
     }
-    std::size_t written = 0;
-    if (auto problem = carryOut(plan, written)) {
-        say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
-        say(console::Stream::Err,
-            std::to_string(written) + " 枚を書き込んだところで止めました。残りのカードはそのままです。\n");
+    const ImportOutcome outcome = carryOut(plan);
+    for (const std::size_t skipped : outcome.skipped)
+        say(console::Stream::Out, "書き込まず: " + shownName(plan.cards[skipped].path)
+                                      + "（確かめた後にほかで変わったため。もう一度取り込むと比べ直します）\n");
+    if (outcome.problem) {
+        say(console::Stream::Err, "velmar-cards: " + *outcome.problem + "\n");
+        if (outcome.written > 0)
+            say(console::Stream::Err, std::to_string(outcome.written)
+                                          + " 枚を書き込んだところで止めました。残りのカードはそのままです。"
+                                            "同じ表でもう一度取り込むと残りを書き込みます。\n");
         return kFailed;
     }
-    print(console::Stream::Out, summary + "\n");
-    return kOk;
+    print(console::Stream::Out, summary(plan, outcome.skipped) + encoding + "\n");
+    return outcome.skipped.empty() ? kOk : kFound;
 }
 
 }  // namespace

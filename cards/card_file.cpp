@@ -5,6 +5,7 @@
 #include "file_io.h"
 #include "profile_service.h"
 #include "profile_text.h"
+#include "shown_name.h"
 
 #include <array>
 #include <cerrno>
@@ -22,9 +23,11 @@ constexpr std::size_t kMaxValueBytes = profile::kDefaultBufferSize - 1;
 // A full card is well under a kilobyte; a file this large is something else.
 constexpr std::size_t kMaxCardFileBytes = profile::kMaxProfileFileBytes;
 
-std::string bracketed(std::string_view text) { return "「" + std::string(text) + "」"; }
+// A path or ID in a message: a control character in it is shown, not sent.
+std::string bracketed(std::string_view text) { return "「" + shownName(text) + "」"; }
 
-// The system's reason in the window's language, with its own words after it.
+}  // namespace
+
 std::string systemReason(int error)
 {
     const char* japanese = nullptr;
@@ -45,6 +48,8 @@ std::string systemReason(int error)
     const std::string words = std::strerror(error);
     return japanese ? std::string(japanese) + "（" + words + "）" : words;
 }
+
+namespace {
 
 CardProblem cannotRead(const std::string& path, const std::string& reason)
 {
@@ -83,33 +88,39 @@ struct Entry {
     std::string section;
     const char* key;
     std::string value;
-    std::string field;
+    int level;  // 1 to 4 for a level's key, 0 for the header's
+    CardField field;
 };
+
+// The field as messages name it, made only when a message needs it.
+std::string fieldText(const Entry& e)
+{
+    return e.level > 0 ? levelFieldName(e.level, e.field) : std::string(fieldName(e.field));
+}
 
 // The keys of a card in file order; levels without hit points, a power
 // without a normal move and a spec without an extended move are left out.
 std::vector<Entry> entriesOf(const Card& card)
 {
-    const auto head = [](CardField f) { return std::string(fieldName(f)); };
     std::vector<Entry> entries{
-        {"head", "rare", card.Rarity, head(CardField::Rarity)},
-        {"head", "maxlv", card.MaxLv, head(CardField::MaxLv)},
-        {"head", "minlv", card.MinLv, head(CardField::MinLv)},
-        {"head", "super", std::to_string(card.SuperMode.value_or(0)), head(CardField::SuperMode)},
+        {"head", "rare", card.Rarity, 0, CardField::Rarity},
+        {"head", "maxlv", card.MaxLv, 0, CardField::MaxLv},
+        {"head", "minlv", card.MinLv, 0, CardField::MinLv},
+        {"head", "super", std::to_string(card.SuperMode.value_or(0)), 0, CardField::SuperMode},
     };
     for (int n = 1; n <= int(card.Levels.size()); ++n) {
         const LevelRecord& r = card.Levels[n - 1];
         if (r.MaxHP.empty())
             continue;
         const std::string section = "Lv" + std::to_string(n);
-        entries.push_back({section, "HP", r.MaxHP, levelFieldName(n, CardField::MaxHP)});
+        entries.push_back({section, "HP", r.MaxHP, n, CardField::MaxHP});
         if (!r.NomalWaza.empty()) {
-            entries.push_back({section, "P", r.Power, levelFieldName(n, CardField::Power)});
-            entries.push_back({section, "1", r.NomalWaza, levelFieldName(n, CardField::NomalWaza)});
+            entries.push_back({section, "P", r.Power, n, CardField::Power});
+            entries.push_back({section, "1", r.NomalWaza, n, CardField::NomalWaza});
         }
         if (!r.ExtWaza.empty()) {
-            entries.push_back({section, "S", r.ExtWazaSpec, levelFieldName(n, CardField::ExtWazaSpec)});
-            entries.push_back({section, "2", r.ExtWaza, levelFieldName(n, CardField::ExtWaza)});
+            entries.push_back({section, "S", r.ExtWazaSpec, n, CardField::ExtWazaSpec});
+            entries.push_back({section, "2", r.ExtWaza, n, CardField::ExtWaza});
         }
     }
     return entries;
@@ -125,21 +136,21 @@ CardProblem unwritableText(const std::vector<Entry>& entries)
             char32_t c;
             pos += profile::decodeUtf8(e.value, pos, c);
             if (c < 0x20 && c != U'\t')
-                return e.field + "に改行などの制御文字があるため保存できません。\n何も保存していません。";
+                return fieldText(e) + "に改行などの制御文字があるため保存できません。\n何も保存していません。";
         }
         if (const auto c = profile::firstUnencodable(e.value)) {
             std::string shown;
             profile::appendUtf8(shown, *c);
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*c));
-            return e.field + "の文字" + bracketed(shown) + "（" + code
+            return fieldText(e) + "の文字" + bracketed(shown) + "（" + code
                    + "）はカードファイルの文字コード（Shift-JIS）にないため保存できません。\n"
                      "何も保存していません。";
         }
         // A longer value would be saved whole and come back cut on the next Load.
         if (const std::size_t bytes = profile::utf8ToCp932(e.value).value_or(std::string()).size();
             bytes > kMaxValueBytes)
-            return e.field + "が" + std::to_string(bytes) + "バイトあります。カードファイルから読み戻せるのは"
+            return fieldText(e) + "が" + std::to_string(bytes) + "バイトあります。カードファイルから読み戻せるのは"
                    + std::to_string(kMaxValueBytes) + "バイト（全角で" + std::to_string(kMaxValueBytes / 2)
                    + "文字）までのため保存できません。\n何も保存していません。";
     }
@@ -167,7 +178,8 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
     return programFolder.empty() ? std::string() : AddBackslash(programFolder) + id + ".ini";
 }
 
-CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint)
+CardProblem readCard(
+    const std::string& path, Card& card, CardFingerprint* fingerprint, std::optional<std::string>* fileBytes)
 {
     if (path.empty())
         return noProgramFolder("読み込み");
@@ -175,11 +187,16 @@ CardProblem readCard(const std::string& path, Card& card, CardFingerprint* finge
     // card on screen is one version of the file, never a mix of two saves.
     std::string bytes;
     switch (const int err = profile::readFileOnce(path, bytes, kMaxCardFileBytes)) {
-    case 0: break;
+    case 0:
+        if (fileBytes)
+            *fileBytes = bytes;
+        break;
     case ENOENT:  // a card that does not exist yet is empty
         card = Card{};
         if (fingerprint)
             *fingerprint = CardFingerprint{};
+        if (fileBytes)
+            fileBytes->reset();
         return std::nullopt;
     case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
     case EINVAL: return cannotRead(path, "通常のファイルではありません。");

@@ -37,8 +37,14 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
 // missing file is an empty card; a file that exists but cannot be read, is no
 // regular file or is too large to be a card is a problem, and `card` is then
 // left as it was. `fingerprint`, when given, receives that of the bytes read
-// (or "no file") when all went well.
-CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint = nullptr);
+// (or "no file") when all went well; `fileBytes`, when given, the bytes the
+// card was read from, or nullopt when there is no file.
+CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint = nullptr,
+    std::optional<std::string>* fileBytes = nullptr);
+
+// The system's reason for an errno value in the window's language, with the
+// system's own words after it.
+std::string systemReason(int error);
 
 // Writes the card so that the file holds exactly this card: the whole card
 // goes into a temporary file beside it first, which then replaces the card

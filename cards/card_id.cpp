@@ -1,6 +1,7 @@
 #include "card_id.h"
 
 #include "code_page.h"
+#include "shown_name.h"
 
 #include <array>
 #include <cstdio>
@@ -12,7 +13,8 @@ namespace {
 constexpr std::size_t kMaxFileNameBytes = 255;
 constexpr std::string_view kExtension = ".ini";
 
-std::string bracketed(std::string_view text) { return "「" + std::string(text) + "」"; }
+// A control character in an ID is shown, not sent.
+std::string bracketed(std::string_view text) { return "「" + shownName(text) + "」"; }
 
 bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
 

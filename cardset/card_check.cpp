@@ -6,6 +6,8 @@
 #include "file_io.h"
 #include "level_buffer.h"
 #include "profile_text.h"
+#include "read_ahead.h"
+#include "shown_name.h"
 
 #include <algorithm>
 #include <array>
@@ -39,12 +41,61 @@ int levelOf(std::string_view foldedSection)
     return 0;
 }
 
-bool knownSection(std::string_view s) { return s == "head" || levelOf(s) > 0; }
-
-bool knownKey(std::string_view section, std::string_view key)
+// 0 for "head", 1 to 4 for "lv1" to "lv4", -1 for a section the editor does not know.
+int sectionSlot(std::string_view foldedSection)
 {
-    const auto has = [&](const auto& keys) { return std::find(keys.begin(), keys.end(), key) != keys.end(); };
-    return section == "head" ? has(kHeadKeys) : has(kLevelKeys);
+    if (foldedSection == "head")
+        return 0;
+    const int level = levelOf(foldedSection);
+    return level > 0 ? level : -1;
+}
+
+// The key's place in kHeadKeys or kLevelKeys, -1 for a key the editor does not know.
+int keySlot(int section, std::string_view foldedKey)
+{
+    const auto find = [&](const auto& keys) {
+        const auto it = std::find(keys.begin(), keys.end(), foldedKey);
+        return it == keys.end() ? -1 : int(it - keys.begin());
+    };
+    return section == 0 ? find(kHeadKeys) : find(kLevelKeys);
+}
+
+// The values the checks look at: "super", then HP, P, 1, S, 2 of each level.
+constexpr int kSuperKey = 3;
+constexpr std::array<std::pair<std::string_view, std::string_view>, 21> kCheckedKeys{{
+    {"head", "super"},
+    {"Lv1", "HP"},
+    {"Lv1", "P"},
+    {"Lv1", "1"},
+    {"Lv1", "S"},
+    {"Lv1", "2"},
+    {"Lv2", "HP"},
+    {"Lv2", "P"},
+    {"Lv2", "1"},
+    {"Lv2", "S"},
+    {"Lv2", "2"},
+    {"Lv3", "HP"},
+    {"Lv3", "P"},
+    {"Lv3", "1"},
+    {"Lv3", "S"},
+    {"Lv3", "2"},
+    {"Lv4", "HP"},
+    {"Lv4", "P"},
+    {"Lv4", "1"},
+    {"Lv4", "S"},
+    {"Lv4", "2"},
+}};
+
+// Their names are sorted out once, for every card checked after.
+const profile::ProfileText::PreparedLookups& checkedKeys()
+{
+    static const profile::ProfileText::PreparedLookups prepared([] {
+        std::vector<profile::ProfileText::Lookup> lookups;
+        for (const auto& [section, key] : kCheckedKeys)
+            lookups.push_back({section, key});
+        return lookups;
+    }());
+    return prepared;
 }
 
 std::string q(std::string_view text) { return "「" + std::string(text) + "」"; }
@@ -84,6 +135,7 @@ public:
                        + "で書かれています。カードファイルはShift-JIS（コードページ932）で、"
                          "Windowsのプログラムは違って読みます。");
         text_.forEachLine([this](const profile::ProfileLine& line) { walk(line); });
+        readValues();
         checkHead();
         for (int level = 1; level <= 4; ++level)
             checkLevel(level);
@@ -118,13 +170,17 @@ private:
     {
         if (!line.nameValid)
             add(line.number, "見出しにShift-JISにないバイトがあります。");
-        section_ = folded(line.section);
-        const auto [first, isFirst] = sectionLines_.emplace(section_, line.number);
-        sectionCounts_ = isFirst;
-        if (!isFirst)
-            add(line.number, "見出し[" + line.section + "]は" + atLine(first->second)
+        const std::string name = folded(line.section);
+        section_ = sectionSlot(name);
+        std::size_t& first = section_ >= 0 ? sectionLine_[section_] : otherSections_[name];
+        sectionCounts_ = first == 0;
+        if (!sectionCounts_) {
+            add(line.number, "見出し[" + line.section + "]は" + atLine(first)
                                  + "にもあります。最初のものだけが読まれ、この見出しの中のキーは読まれません。");
-        else if (!knownSection(section_))
+            return;
+        }
+        first = line.number;
+        if (section_ < 0)
             add(line.number,
                 "見出し[" + line.section + "]はエディターの知らない見出しです。次の保存で中のキーとともに消えます。");
     }
@@ -137,19 +193,20 @@ private:
             add(line.number, "キー" + q(line.key) + "は最初の見出しより前にあるため読まれません。次の保存で消えます。");
             return;
         }
-        if (!sectionCounts_ || !knownSection(section_))
+        if (!sectionCounts_ || section_ < 0)
             return;  // told with its section
-        const std::string key = folded(line.key);
-        if (!knownKey(section_, key)) {
+        const int key = keySlot(section_, folded(line.key));
+        if (key < 0) {
             add(line.number, "キー" + q(line.key) + "はエディターの知らないキーです。次の保存で消えます。");
             return;
         }
-        const auto [first, isFirst] = keyLines_.emplace(section_ + "\n" + key, line.number);
-        if (!isFirst) {
+        std::size_t& first = keyLine_[section_][key];
+        if (first != 0) {
             add(line.number,
-                "キー" + q(line.key) + "は" + atLine(first->second) + "にもあります。最初のものだけが読まれます。");
+                "キー" + q(line.key) + "は" + atLine(first) + "にもあります。最初のものだけが読まれます。");
             return;
         }
+        first = line.number;
         if (line.valueCp932Bytes > kReadLimit)
             add(line.number, "キー" + q(line.key) + "の値は" + std::to_string(line.valueCp932Bytes)
                                  + "バイトあり、読むたびに255バイトまでで切れます。");
@@ -159,21 +216,26 @@ private:
             add(line.number, "キー" + q(line.key) + "の値に制御文字があり、エディターはこのカードを保存できません。");
     }
 
-    // The value Load sees and the line it comes from (the section's line when the key is missing).
-    std::string value(std::string_view section, std::string_view key, std::size_t& line) const
+    // Every value Load sees that the checks below look at, read in one pass.
+    void readValues()
     {
-        std::string v;
-        text_.get(section, key, "", v);
-        const auto it = keyLines_.find(std::string(section) + "\n" + folded(key));
-        const auto sec = sectionLines_.find(std::string(section));
-        line = it != keyLines_.end() ? it->second : sec != sectionLines_.end() ? sec->second : 0;
-        return v;
+        std::array<std::string*, kCheckedKeys.size()> values;
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = &values_[i];
+        text_.getAll(checkedKeys(), values);
+    }
+
+    // The value Load sees and the line it comes from (the section's line when the key is missing).
+    const std::string& value(int section, int key, std::size_t& line) const
+    {
+        line = keyLine_[section][key] ? keyLine_[section][key] : sectionLine_[section];
+        return values_[section == 0 ? 0 : 1 + (section - 1) * kLevelKeys.size() + key];
     }
 
     void checkHead()
     {
         std::size_t line = 0;
-        const std::string super = value("head", "super", line);
+        const std::string& super = value(0, kSuperKey, line);
         const std::string name = "「super」（" + std::string(fieldName(CardField::SuperMode)) + "）";
         if (super.empty())
             add(line, name + "がないか空です。エディターはスーパーの選択を前に開いたカードのままにします。");
@@ -183,18 +245,17 @@ private:
 
     void checkLevel(int level)
     {
-        const std::string section = "lv" + std::to_string(level);
         const auto name = [&](const char* key, CardField field) {
             return "「" + std::string(key) + "」（" + levelFieldName(level, field) + "）";
         };
         std::size_t hpLine, pLine, oneLine, sLine, twoLine;
-        const std::string hp = value(section, "HP", hpLine);
-        const std::string p = value(section, "P", pLine);
-        const std::string one = value(section, "1", oneLine);
-        const std::string spec = value(section, "S", sLine);
-        const std::string two = value(section, "2", twoLine);
+        const std::string& hp = value(level, 0, hpLine);
+        const std::string& p = value(level, 1, pLine);
+        const std::string& one = value(level, 2, oneLine);
+        const std::string& spec = value(level, 3, sLine);
+        const std::string& two = value(level, 4, twoLine);
 
-        if (hp.empty() && !(p + one + spec + two).empty())
+        if (hp.empty() && !(p.empty() && one.empty() && spec.empty() && two.empty()))
             add(hpLine, "[Lv" + std::to_string(level) + "]に" + name("HP", CardField::MaxHP)
                             + "がないため、次の保存でこのレベルのキーはすべて消えます。");
         if (!p.empty() && one.empty())
@@ -222,10 +283,14 @@ private:
     std::string id_;
     profile::ProfileText text_;
     std::vector<CheckFinding> findings_;
-    std::map<std::string, std::size_t> sectionLines_;  // folded name -> its first line
-    std::map<std::string, std::size_t> keyLines_;      // folded section "\n" folded key -> its first line
-    std::string section_;
+    // The first line of each section and key the editor knows (0: none yet),
+    // by sectionSlot and keySlot; other sections by folded name.
+    std::array<std::size_t, 5> sectionLine_{};
+    std::array<std::array<std::size_t, kLevelKeys.size()>, 5> keyLine_{};
+    std::map<std::string, std::size_t> otherSections_;
+    int section_ = -1;            // the section walked, as sectionSlot tells it
     bool sectionCounts_ = false;  // the section walked is the first of its name
+    std::array<std::string, kCheckedKeys.size()> values_;
 };
 
 }  // namespace
@@ -242,33 +307,50 @@ CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressRepor
     std::map<std::string, std::vector<std::string_view>> byFoldedId;
     for (const CardFile& file : files)
         byFoldedId[foldedId(file.id)].push_back(file.id);
-    std::string bytes;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (progress && i % 64 == 0)
-            progress(i, files.size());
-        const CardFile& file = files[i];
-        if (const int error = profile::readFileOnce(file.path, bytes)) {
-            report.unreadable.push_back("「" + file.path + "」を読み込めませんでした：" + std::strerror(error));
-            continue;
-        }
-        ++report.cards;
-        auto findings = checkCardText(file.id, bytes);
-        if (const auto& same = byFoldedId[foldedId(file.id)]; same.size() > 1) {
-            std::string others;
-            for (std::string_view id : same)
-                if (id != file.id)
-                    others += (others.empty() ? "「" : "、「") + profile::sanitizeUtf8(id) + ".ini」";
-            findings.insert(findings.begin(), {0, others
-                                                      + "と大文字と小文字だけが違う名前です。Windowsでは同じ"
-                                                        "1つのファイルになり、どちらかのカードしか残りません。"});
-        }
-        if (findings.empty())
-            continue;
-        ++report.cardsWithFindings;
-        const std::string name = profile::sanitizeUtf8(file.id) + ".ini:";
-        for (const CheckFinding& f : findings)
-            report.text += name + (f.line ? std::to_string(f.line) + ":" : "") + " " + f.message + "\n";
-    }
+    const auto sameOnWindows = [&](const CardFile& file) {
+        std::string others;
+        for (std::string_view id : byFoldedId.at(foldedId(file.id)))
+            if (id != file.id)
+                others += (others.empty() ? "「" : "、「") + shownName(id) + ".ini」";
+        return others;
+    };
+    // Each card is read and checked on a worker thread; the report is put
+    // together here, card by card in the files' order.
+    struct CheckedFile {
+        std::vector<CheckFinding> findings;
+        int error = 0;
+    };
+    readAhead<CheckedFile>(
+        files.size(),
+        [&](std::size_t i, CheckedFile& checked) {
+            std::string bytes;
+            checked.error = profile::readFileOnce(files[i].path, bytes);
+            if (checked.error)
+                return;
+            checked.findings = checkCardText(files[i].id, bytes);
+            if (const std::string others = sameOnWindows(files[i]); !others.empty())
+                checked.findings.insert(checked.findings.begin(),
+                    {0, others
+                            + "と大文字と小文字だけが違う名前です。Windowsでは同じ1つのファイルになり、"
+                              "どちらかのカードしか残りません。"});
+        },
+        [&](std::size_t i, CheckedFile& checked) {
+            if (progress && i % 64 == 0)
+                progress(i, files.size());
+            const CardFile& file = files[i];
+            if (checked.error) {
+                report.unreadable.push_back(
+                    "「" + shownName(file.path) + "」を読み込めませんでした：" + std::strerror(checked.error));
+                return;
+            }
+            ++report.cards;
+            if (checked.findings.empty())
+                return;
+            ++report.cardsWithFindings;
+            const std::string name = shownName(file.id) + ".ini:";
+            for (const CheckFinding& f : checked.findings)
+                report.text += name + (f.line ? std::to_string(f.line) + ":" : "") + " " + f.message + "\n";
+        });
     if (progress)
         progress(files.size(), files.size());
     report.summary = std::to_string(report.cards) + "枚のカードを確かめました。";

@@ -1,6 +1,7 @@
 #include "card_columns.h"
 
 #include "card_fields.h"
+#include "shown_name.h"
 
 namespace {
 
@@ -75,6 +76,16 @@ std::string fieldOf(const CardColumn& column)
     return column.level > 0 ? levelFieldName(column.level, column.field) : std::string(fieldName(column.field));
 }
 
+std::string_view valueAt(const CardRow& row, const CardColumn& column, char& digit)
+{
+    if (const std::string* text = textOf(row, column))
+        return *text;
+    if (!row.card.SuperMode)
+        return {};
+    digit = static_cast<char>('0' + *row.card.SuperMode);
+    return {&digit, 1};
+}
+
 std::vector<std::string> rowValues(const CardRow& row)
 {
     std::vector<std::string> values;
@@ -101,7 +112,7 @@ CardProblem setRowValue(CardRow& row, const CardColumn& column, std::string valu
         return std::nullopt;
     }
     if (value.size() != 1 || value[0] < '0' || value[0] > '3')
-        return fieldOf(column) + "の値「" + value + "」は使えません：0から3の数字か空にしてください。";
+        return fieldOf(column) + "の値「" + shownName(value) + "」は使えません：0から3の数字か空にしてください。";
     row.card.SuperMode = value[0] - '0';
     return std::nullopt;
 }

@@ -44,6 +44,9 @@ std::string fieldOf(const CardColumn& column);
 // or empty when the file holds none that the editor would select.
 std::vector<std::string> rowValues(const CardRow& row);
 
+// One of them without a copy; the super mode's digit is kept in `digit`.
+std::string_view valueAt(const CardRow& row, const CardColumn& column, char& digit);
+
 // Sets one value from its text. Returns a problem (and keeps the row as it
 // was) for a super mode that is neither empty nor a number from 0 to 3.
 CardProblem setRowValue(CardRow& row, const CardColumn& column, std::string value);

@@ -2,61 +2,169 @@
 
 #include "code_page.h"
 #include "csv.h"
+#include "read_ahead.h"
 
 #include <cstdio>
 
-std::string jsonString(std::string_view text)
+namespace {
+
+void appendJsonString(std::string& out, std::string_view text)
 {
-    const std::string utf8 = profile::sanitizeUtf8(text);
-    std::string out = "\"";
-    for (const char c : utf8) {
+    std::string sanitized;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            sanitized = profile::sanitizeUtf8(text);
+            text = sanitized;
+            break;
+        }
+    out += '"';
+    std::size_t plain = 0;  // the start of the characters not yet written
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20)
+            continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
+        default: {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        }
         }
     }
+    out.append(text, plain);
     out += '"';
+}
+
+// A CSV field: in quotes when it holds a comma, a quote or a line break.
+void appendCsvField(std::string& out, std::string_view field)
+{
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (const char c : field) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
+
+std::string jsonString(std::string_view text)
+{
+    std::string out;
+    appendJsonString(out, text);
     return out;
 }
 
+void appendJsonObject(std::string& out, const CardRow& row, bool first)
+{
+    // The members' names, quoted once.
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> quoted;
+        for (const CardColumn& column : cardColumns())
+            quoted.push_back(jsonString(column.name) + ": ");
+        return quoted;
+    }();
+    out += first ? "\n  {" : ",\n  {";
+    char digit = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        out += names[i];
+        appendJsonString(out, valueAt(row, cardColumns()[i], digit));
+    }
+    out += '}';
+}
+
+std::string jsonEnd(bool empty) { return empty ? "]\n" : "\n]\n"; }
+
 std::string cardsJson(const std::vector<CardRow>& rows)
 {
-    const auto& columns = cardColumns();
     std::string out = "[";
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        out += r == 0 ? "\n  {" : ",\n  {";
-        const std::vector<std::string> values = rowValues(rows[r]);
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            out += i == 0 ? "" : ", ";
-            out += jsonString(columns[i].name);
-            out += ": ";
-            out += jsonString(values[i]);
-        }
-        out += '}';
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        appendJsonObject(out, rows[r], r == 0);
+    return out + jsonEnd(rows.empty());
+}
+
+std::string csvStart()
+{
+    std::vector<std::string> header;
+    for (const CardColumn& column : cardColumns())
+        header.push_back(column.name);
+    return std::string(kUtf8Bom) + csvRecord(header);
+}
+
+void appendCsvRecord(std::string& out, const CardRow& row)
+{
+    char digit = 0;
+    for (std::size_t i = 0; i < kCardColumnCount; ++i) {
+        if (i > 0)
+            out += ',';
+        appendCsvField(out, valueAt(row, cardColumns()[i], digit));
     }
-    out += rows.empty() ? "]\n" : "\n]\n";
-    return out;
+    out += "\r\n";
 }
 
 std::string cardsCsv(const std::vector<CardRow>& rows)
 {
-    std::string csv(kUtf8Bom);
-    std::vector<std::string> header;
-    for (const CardColumn& column : cardColumns())
-        header.push_back(column.name);
-    csv += csvRecord(header);
+    std::string csv = csvStart();
     for (const CardRow& row : rows)
-        csv += csvRecord(rowValues(row));
+        appendCsvRecord(csv, row);
     return csv;
+}
+
+std::vector<std::string> exportCardSet(
+    const std::vector<CardFile>& files, const TableOutput& csv, const TableOutput& json, const ProgressReport& progress)
+{
+    struct Rows {
+        CardProblem problem;
+        std::string csv, json;
+    };
+    std::vector<std::string> problems;
+    std::size_t written = 0;
+    if (csv)
+        csv(csvStart());
+    if (json)
+        json("[");
+    readAhead<Rows>(
+        files.size(),
+        [&](std::size_t i, Rows& rows) {
+            CardRow row{files[i].id, {}};
+            rows.problem = readCard(files[i].path, row.card);
+            if (rows.problem)
+                return;
+            if (csv)
+                appendCsvRecord(rows.csv, row);
+            if (json)
+                appendJsonObject(rows.json, row, false);  // the first one loses its comma below
+        },
+        [&](std::size_t i, Rows& rows) {
+            if (progress && i % 64 == 0)
+                progress(i, files.size());
+            if (rows.problem) {  // the last line speaks of the window
+                problems.push_back(rows.problem->substr(0, rows.problem->rfind('\n')));
+                return;
+            }
+            if (csv)
+                csv(rows.csv);
+            if (json)
+                json(std::string_view(rows.json).substr(written == 0 ? 1 : 0));
+            ++written;
+        });
+    if (progress)
+        progress(files.size(), files.size());
+    if (json)
+        json(jsonEnd(written == 0));
+    return problems;
 }

@@ -1,11 +1,17 @@
 #include "card_import.h"
 
+#include "card_set.h"
 #include "code_page.h"
 #include "csv.h"
 #include "file_io.h"
+#include "read_ahead.h"
+#include "replace_batch.h"
+#include "shown_name.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -23,8 +29,7 @@ std::vector<const CardColumn*> readHeader(const CsvRecord& header, std::vector<I
         const auto it = std::find_if(all.begin(), all.end(), [&](const CardColumn& c) { return c.name == name; });
         if (it == all.end()) {
             problems.push_back({header.row, nullptr,
-                std::to_string(i + 1) + "番目の列名「" + profile::sanitizeUtf8(name)
-                    + "」はカードの列ではありません。"});
+                std::to_string(i + 1) + "番目の列名「" + shownName(name) + "」はカードの列ではありません。"});
             columns.push_back(nullptr);
             continue;
         }
@@ -70,7 +75,8 @@ bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& colu
         std::string value = profile::sanitizeUtf8(record.fields[i]);
         if (value != record.fields[i]) {
             problems.push_back({record.row, columns[i],
-                fieldOf(*columns[i]) + "にUTF-8の文字ではないバイトがあります（表はUTF-8で保存してください）。"});
+                fieldOf(*columns[i])
+                    + "にUTF-8の文字ではないバイトがあります（表はUTF-8かShift-JISで保存してください）。"});
             ok = false;
         } else if (auto problem = setRowValue(row, *columns[i], std::move(value))) {
             problems.push_back({record.row, columns[i], std::move(*problem)});
@@ -82,13 +88,92 @@ bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& colu
 
 bool sameValues(const CardRow& a, const CardRow& b) { return rowValues(a) == rowValues(b); }
 
-// The file already holds what Save would write for the card. Its values may
-// still read back otherwise: a few characters (〜 and −, for example) are
-// held in Shift-JIS as look-alikes that read back as other characters.
-bool savedAsIs(const std::string& path, const Card& card)
+bool allDigits(std::string_view id)
 {
-    std::string bytes;
-    return refusedValues(card).empty() && profile::readFileOnce(path, bytes) == 0 && bytes == cardFileBytes(card);
+    return !id.empty() && id.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The number an all-digit ID stands for, as its digits without leading zeros.
+std::string_view numberOf(std::string_view id)
+{
+    const std::size_t first = id.find_first_not_of('0');
+    return first == std::string_view::npos ? id.substr(id.size() - 1) : id.substr(first);
+}
+
+// New cards whose all-digit ID is, with its leading zeros dropped, that of a
+// card in the folder: "7" beside "007" is what a spreadsheet makes of "007".
+void findDroppedZeros(
+    const ImportPlan& plan, const std::vector<std::size_t>& rowOfCard, std::vector<ImportProblem>& problems)
+{
+    const auto isCandidate = [](const ImportCard& c) { return c.change == CardChange::New && allDigits(c.id); };
+    if (std::none_of(plan.cards.begin(), plan.cards.end(), isCandidate))
+        return;
+    std::vector<CardFile> files;
+    if (findCardFiles(plan.folder, files))
+        return;  // an unreadable folder is told when the cards are written
+    std::multimap<std::string_view, std::string_view> padded;  // number -> IDs with leading zeros
+    for (const CardFile& file : files)
+        if (allDigits(file.id) && file.id.size() > 1 && file.id[0] == '0')
+            padded.emplace(numberOf(file.id), file.id);
+    for (std::size_t i = 0; i < plan.cards.size(); ++i) {
+        const ImportCard& card = plan.cards[i];
+        if (!isCandidate(card))
+            continue;
+        const auto [first, last] = padded.equal_range(numberOf(card.id));
+        const auto other = std::find_if(first, last, [&](const auto& entry) { return entry.second != card.id; });
+        if (other == last)
+            continue;
+        problems.push_back({rowOfCard[i], &idColumn(),
+            "ID「" + card.id + "」は新しいカードになりますが、フォルダーには同じ番号で先頭に0のあるカード「"
+                + std::string(other->second)
+                + "」があります。表計算ソフトがIDの列を数値として読むと先頭の0が消えます。"
+                  "IDの列の書式を「文字列」にして表を作り直してください。別のカードとして作るときは "
+                  "--new-ids を付けてください。"});
+    }
+}
+
+std::string cannotWrite(const std::string& path, int error)
+{
+    return "「" + shownName(path) + "」に書き込めませんでした：" + systemReason(error);
+}
+
+// The row set against its card's file: new, changed or unchanged, with the
+// problems of a card that is to be written (nullopt: the file cannot be read).
+std::optional<ImportCard> compare(const CardRow& row, std::size_t tableRow, const std::string& folder,
+    bool folderWritable, std::vector<ImportProblem>& problems)
+{
+    ImportCard item;
+    item.id = row.id;
+    item.path = cardFilePath(folder, row.id);
+    CardRow current{row.id, {}};
+    if (auto problem = readCard(item.path, current.card, nullptr, &item.fileBytes)) {
+        problems.push_back({tableRow, &idColumn(), problem->substr(0, problem->rfind('\n'))});
+        return std::nullopt;
+    }
+    const bool exists = item.fileBytes.has_value();
+    if (exists && sameValues(current, row)) {
+        item.fileBytes.reset();
+        return item;  // unchanged
+    }
+    // The file may hold what Save would write while its values read back
+    // otherwise: a few characters (〜 and −, for example) are held in
+    // Shift-JIS as look-alikes that read back as other characters.
+    std::vector<RefusedValue> refused = refusedValues(row.card);
+    item.newBytes = cardFileBytes(row.card);
+    if (exists && refused.empty() && item.newBytes == *item.fileBytes) {
+        item.fileBytes.reset();
+        item.newBytes = std::string();
+        return item;  // unchanged
+    }
+    item.change = exists ? CardChange::Changed : CardChange::New;
+    for (RefusedValue& value : refused)
+        problems.push_back({tableRow, columnOf(value.section, value.key), std::move(value.reason)});
+    if (exists && profile::fileInfo(item.path).readOnly)
+        problems.push_back(
+            {tableRow, &idColumn(), "カードファイル「" + shownName(item.path) + "」が読み取り専用です。"});
+    else if (!exists && !folderWritable)
+        problems.push_back({tableRow, &idColumn(), "フォルダー「" + shownName(folder) + "」が読み取り専用です。"});
+    return item;
 }
 
 }  // namespace
@@ -109,11 +194,14 @@ std::size_t ImportPlan::count(CardChange change) const
         std::count_if(cards.begin(), cards.end(), [&](const ImportCard& c) { return c.change == change; }));
 }
 
-ImportPlan planImport(std::string_view csvText, const std::string& folder)
+ImportPlan planImport(std::string_view tableBytes, const std::string& folder, const ImportOptions& options)
 {
     ImportPlan plan;
+    plan.folder = folder;
     auto& problems = plan.problems;
-    const CsvTable table = parseCsv(csvText);
+    const TableText decoded = decodeTable(tableBytes);
+    plan.encoding = decoded.encoding;
+    const CsvTable table = parseCsv(decoded.utf8);
     if (table.records.empty() && !table.error) {
         problems.push_back({0, nullptr, "見出しの行がありません。"});
         return plan;
@@ -131,61 +219,102 @@ ImportPlan planImport(std::string_view csvText, const std::string& folder)
     if (!problems.empty())
         return plan;
 
-    std::map<std::string, std::size_t> rowOfId;
-    const bool canWriteFolder = folderWritable(folder);
+    // The rows that are cards, each with its table row; then each compared
+    // with its card file (on worker threads: reading the files and composing
+    // the new ones is most of the work).
+    std::vector<std::pair<CardRow, std::size_t>> rows;
+    std::unordered_map<std::string, std::size_t> rowOfId;
     for (std::size_t r = 1; r < table.records.size(); ++r) {
         const CsvRecord& record = table.records[r];
         if (allEmpty(record))
             continue;  // spreadsheet programs may end a table with rows of empty fields
-        ImportCard item;
-        if (!readRow(record, columns, item.row, problems))
+        CardRow row;
+        if (!readRow(record, columns, row, problems))
             continue;
-        const std::string& id = item.row.id;
-        if (auto problem = checkCardId(id)) {
+        if (auto problem = checkCardId(row.id)) {
             problems.push_back({record.row, &idColumn(), std::move(*problem)});
             continue;
         }
-        if (auto [it, added] = rowOfId.emplace(id, record.row); !added) {
+        if (auto [it, added] = rowOfId.emplace(row.id, record.row); !added) {
             problems.push_back({record.row, &idColumn(), "同じIDが行" + std::to_string(it->second) + "にもあります。"});
             continue;
         }
 
-        item.path = cardFilePath(folder, id);
-        CardRow current{id, {}};
-        const profile::FileInfo file = profile::fileInfo(item.path);
-        const bool exists = file.kind != profile::FileInfo::Kind::Missing;
-        if (auto problem = readCard(item.path, current.card)) {
-            problems.push_back({record.row, &idColumn(), problem->substr(0, problem->find('\n'))});
-            continue;
-        }
-        if (exists && (sameValues(current, item.row) || savedAsIs(item.path, item.row.card))) {
-            item.change = CardChange::Unchanged;
-        } else {
-            item.change = exists ? CardChange::Changed : CardChange::New;
-            for (RefusedValue& refused : refusedValues(item.row.card))
-                problems.push_back({record.row, columnOf(refused.section, refused.key), std::move(refused.reason)});
-            if (exists && file.readOnly)
-                problems.push_back(
-                    {record.row, &idColumn(), "カードファイル「" + item.path + "」が読み取り専用です。"});
-            else if (!exists && !canWriteFolder)
-                problems.push_back({record.row, &idColumn(), "フォルダー「" + folder + "」が読み取り専用です。"});
-        }
-        plan.cards.push_back(std::move(item));
+        rows.emplace_back(std::move(row), record.row);
     }
+
+    struct Compared {
+        std::optional<ImportCard> card;
+        std::vector<ImportProblem> problems;
+    };
+    std::vector<std::size_t> rowOfCard;
+    const bool canWriteFolder = folderWritable(folder);
+    readAhead<Compared>(
+        rows.size(),
+        [&](std::size_t i, Compared& compared) {
+            compared.card = compare(rows[i].first, rows[i].second, folder, canWriteFolder, compared.problems);
+        },
+        [&](std::size_t i, Compared& compared) {
+            problems.insert(problems.end(), std::make_move_iterator(compared.problems.begin()),
+                std::make_move_iterator(compared.problems.end()));
+            if (!compared.card)
+                return;
+            plan.cards.push_back(std::move(*compared.card));
+            rowOfCard.push_back(rows[i].second);
+        });
+    if (!options.newIds)
+        findDroppedZeros(plan, rowOfCard, problems);
+    std::stable_sort(
+        problems.begin(), problems.end(), [](const ImportProblem& a, const ImportProblem& b) { return a.row < b.row; });
     return plan;
 }
 
-CardProblem carryOut(const ImportPlan& plan, std::size_t& written)
+ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch)
 {
-    written = 0;
-    if (!plan.problems.empty())
-        return "表に問題があるため何も書き込んでいません。";
-    for (const ImportCard& item : plan.cards) {
-        if (item.change == CardChange::Unchanged)
-            continue;
-        if (auto problem = writeCard(item.path, item.row.card))
-            return problem;
-        ++written;
+    ImportOutcome outcome;
+    if (!plan.problems.empty()) {
+        outcome.problem = "表に問題があるため何も書き込んでいません。";
+        return outcome;
     }
-    return std::nullopt;
+    const auto tell = [&](ImportStep step, std::size_t done) {
+        if (watch)
+            watch(step, done);
+    };
+    profile::ReplaceBatch batch(plan.folder);
+    std::vector<std::size_t> staged;  // the plan's index of each entry of the batch
+    for (std::size_t i = 0; i < plan.cards.size(); ++i) {
+        const ImportCard& card = plan.cards[i];
+        if (card.change == CardChange::Unchanged)
+            continue;
+        if (const auto result = batch.add(card.id + ".ini", card.newBytes); !result.ok()) {
+            outcome.problem = cannotWrite(card.path, result.error) + "\nどのカードもそのままです。";
+            return outcome;
+        }
+        staged.push_back(i);
+        tell(ImportStep::Written, staged.size());
+    }
+    if (const auto result = batch.makeDurable(); !result.ok()) {
+        outcome.problem = "書き込んだカードをディスクに書き出せませんでした：" + systemReason(result.error)
+                          + "\nどのカードもそのままです。";
+        return outcome;
+    }
+    tell(ImportStep::Durable, staged.size());
+    for (std::size_t k = 0; k < staged.size(); ++k) {
+        const ImportCard& card = plan.cards[staged[k]];
+        bool changed = false;
+        if (const auto result = batch.putIfUnchanged(k, card.fileBytes, changed); !result.ok()) {
+            outcome.problem = cannotWrite(card.path, result.error);
+            return outcome;
+        }
+        if (changed) {
+            outcome.skipped.push_back(staged[k]);
+            continue;
+        }
+        ++outcome.written;
+        tell(ImportStep::Replaced, outcome.written);
+    }
+    if (const auto result = batch.finish(); !result.ok())
+        outcome.problem = "カードを書き込みましたが、フォルダー「" + shownName(plan.folder)
+                          + "」をディスクに書き出せませんでした：" + systemReason(result.error);
+    return outcome;
 }

@@ -6,7 +6,10 @@
 // row leaves every card as it was.
 
 #include "card_columns.h"
+#include "table_encoding.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,26 +28,54 @@ std::string describe(const ImportProblem& problem);
 enum class CardChange { New, Changed, Unchanged };
 
 struct ImportCard {
-    CardRow row;
+    std::string id;
     std::string path;
     CardChange change = CardChange::Unchanged;
+    std::optional<std::string> fileBytes;  // the file as planning read it; nullopt when there was none
+    std::string newBytes;                  // what Save writes for the row (new and changed cards)
+};
+
+struct ImportOptions {
+    // A row whose all-digit ID makes a new card beside a card of the same
+    // number with leading zeros ("7" beside "007") is a problem unless this
+    // is set: a spreadsheet that read the ID as a number drops the zeros.
+    bool newIds = false;
 };
 
 struct ImportPlan {
+    std::string folder;
+    TableEncoding encoding = TableEncoding::Utf8;
     std::vector<ImportCard> cards;        // in the table's order
-    std::vector<ImportProblem> problems;  // every one found; nothing may be written when any
+    std::vector<ImportProblem> problems;  // every one found, by row; nothing may be written when any
     std::size_t count(CardChange change) const;
 };
 
-// Reads the table and compares each row with its card in `folder`. A row
-// whose values are those Load reads from the card's file, or whose card Save
-// would write as the very bytes the file holds, is unchanged: its file is
-// not touched, whatever else it holds. A new or changed card must pass the
-// checks Save makes (ID, code page 932, control characters, the read limit,
-// a card file that may be replaced).
-ImportPlan planImport(std::string_view csvText, const std::string& folder);
+// Reads the table (UTF-8, or code page 932 as Japanese Excel saves it, see
+// decodeTable) and compares each row with its card in `folder`. A row whose
+// values are those Load reads from the card's file, or whose card Save would
+// write as the very bytes the file holds, is unchanged: its file is not
+// touched, whatever else it holds. A new or changed card must pass the checks
+// Save makes (ID, code page 932, control characters, the read limit, a card
+// file that may be replaced).
+ImportPlan planImport(std::string_view table, const std::string& folder, const ImportOptions& options = {});
 
-// Writes the new and changed cards of a plan without problems, each as Save
-// writes it. Stops at the first card that cannot be written and returns its
-// problem; `written` tells how many were written before.
-CardProblem carryOut(const ImportPlan& plan, std::size_t& written);
+// The steps of carrying out a plan, told as each is done with how many cards
+// it has done: every new content written beside its card (Written, once per
+// card), all of them durable (Durable), put in place (Replaced, once per card).
+enum class ImportStep { Written, Durable, Replaced };
+using ImportWatch = std::function<void(ImportStep step, std::size_t done)>;
+
+struct ImportOutcome {
+    std::size_t written = 0;           // cards put in place
+    std::vector<std::size_t> skipped;  // cards (indices into the plan) whose file changed since planning
+    CardProblem problem;               // why it stopped; cards not written are as they were
+};
+
+// Writes the new and changed cards of a plan without problems as one batch
+// (profile/replace_batch.h): each card as Save writes it, all made durable
+// together, then each put in place and the folder flushed once. Just before a
+// card is put in place its file is read again; a card whose file is no longer
+// what planning read (a Save made meanwhile) is skipped, not overwritten.
+// A run that was stopped or killed can simply be repeated: the cards already
+// written are then unchanged.
+ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch = {});

@@ -1,10 +1,15 @@
 #include "card_list.h"
 
 #include "code_page.h"
+#include "shown_name.h"
 
+#include <array>
 #include <cstdio>
 
 namespace {
+
+constexpr std::size_t kBlockBytes = 1 << 20;
+constexpr std::size_t kOutputBytes = 64 << 10;
 
 // Columns a character takes in a terminal, the same on every system: what a
 // Japanese console gives it (its width in code page 932, which all card
@@ -21,15 +26,35 @@ std::size_t columnsOf(char32_t c)
     return wide ? 2 : 1;
 }
 
-// Control characters (a tab is the only one Save lets through) would break
-// the columns; they are shown as blanks.
-std::string shown(std::string_view value)
+// Appends the value as the table shows it and returns the columns it takes:
+// control characters (a tab is the only one Save lets through) would break
+// the columns and are shown as blanks, invalid UTF-8 as U+FFFD.
+std::size_t appendShown(std::string& out, std::string_view value)
 {
-    std::string out = profile::sanitizeUtf8(value);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = ' ';
-    return out;
+    std::size_t width = 0;
+    for (std::size_t pos = 0; pos < value.size();) {
+        const auto byte = static_cast<unsigned char>(value[pos]);
+        if (byte < 0x80) {
+            out += byte < 0x20 || byte == 0x7F ? ' ' : static_cast<char>(byte);
+            ++width;
+            ++pos;
+            continue;
+        }
+        char32_t c;
+        const std::size_t n = profile::decodeUtf8(value, pos, c);
+        if (c < 0xA0) {
+            out += ' ';  // a C1 control character
+            ++width;
+        } else {
+            if (c == profile::kReplacementChar)
+                profile::appendUtf8(out, c);
+            else
+                out.append(value, pos, n);
+            width += columnsOf(c);
+        }
+        pos += n;
+    }
+    return width;
 }
 
 }  // namespace
@@ -38,78 +63,113 @@ std::size_t displayWidth(std::string_view utf8)
 {
     std::size_t width = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+            ++width;
+            ++pos;
+            continue;
+        }
         char32_t c;
         pos += profile::decodeUtf8(utf8, pos, c);
-        width += c < 0x80 ? 1 : columnsOf(c);
+        width += columnsOf(c);
     }
     return width;
 }
 
-std::string terminalSafe(std::string_view text)
+std::string terminalSafe(std::string_view text) { return shownText(text); }
+
+CardListTable::CardListTable()
 {
-    const std::string utf8 = profile::sanitizeUtf8(text);
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        char32_t c;
-        const std::size_t n = profile::decodeUtf8(utf8, pos, c);
-        if ((c < 0x20 && c != U'\n' && c != U'\t') || (c >= 0x7F && c < 0xA0)) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out.append(utf8, pos, n);
-        }
-        pos += n;
+    used_[0] = true;  // the ID, even an empty one
+    for (std::size_t i = 0; i < kCardColumnCount; ++i)
+        width_[i] = displayWidth(cardColumns()[i].name);
+}
+
+// Each value is kept as its width (two bytes) and its text, ended by a NUL.
+void CardListTable::addValue(std::size_t column, std::string_view value)
+{
+    std::string& block = blocks_.back();
+    const std::size_t start = block.size();
+    block.append(2, '\0');
+    const std::size_t width = std::min<std::size_t>(appendShown(block, value), 0xFFFF);
+    block[start] = static_cast<char>(width & 0xFF);
+    block[start + 1] = static_cast<char>(width >> 8);
+    block += '\0';
+    if (block.size() == start + 3)
+        return;
+    used_[column] = true;
+    width_[column] = std::max(width_[column], width);
+}
+
+void CardListTable::add(const CardRow& row)
+{
+    if (blocks_.empty() || blocks_.back().size() > kBlockBytes - 4096) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(kBlockBytes);
     }
-    return out;
+    // The ID is a file name: its control characters are shown escaped.
+    addValue(0, shownName(row.id));
+    char digit = 0;
+    for (std::size_t i = 1; i < kCardColumnCount; ++i)
+        addValue(i, valueAt(row, cardColumns()[i], digit));
+    ++rows_;
+}
+
+void CardListTable::write(const std::function<void(std::string_view)>& out) const
+{
+    struct Cell {
+        std::string_view text;
+        std::size_t width;
+    };
+    std::string text;
+    text.reserve(kOutputBytes + 4096);
+    // One line: the columns used, each padded to its width; the blanks owed
+    // to empty cells at the line's end are left out.
+    const auto line = [&](const Cell* cells) {
+        std::size_t pending = 0;
+        for (std::size_t i = 0; i < kCardColumnCount; ++i) {
+            if (!used_[i])
+                continue;
+            if (i > 0)
+                pending += 2;
+            if (cells[i].text.empty()) {
+                pending += width_[i];
+                continue;
+            }
+            text.append(pending, ' ');
+            text += cells[i].text;
+            pending = width_[i] - cells[i].width;
+        }
+        text += '\n';
+        if (text.size() >= kOutputBytes) {
+            out(text);
+            text.clear();
+        }
+    };
+    Cell cells[kCardColumnCount];
+    for (std::size_t i = 0; i < kCardColumnCount; ++i)
+        cells[i] = {cardColumns()[i].name, displayWidth(cardColumns()[i].name)};
+    line(cells);
+    for (const std::string& block : blocks_) {
+        for (std::size_t pos = 0; pos < block.size();) {
+            for (Cell& cell : cells) {
+                cell.width = static_cast<unsigned char>(block[pos]) | static_cast<unsigned char>(block[pos + 1]) << 8;
+                const std::size_t end = block.find('\0', pos + 2);
+                cell.text = std::string_view(block).substr(pos + 2, end - pos - 2);
+                pos = end + 1;
+            }
+            line(cells);
+        }
+    }
+    if (!text.empty())
+        out(text);
 }
 
 std::string cardListTable(const std::vector<CardRow>& rows)
 {
-    const auto& columns = cardColumns();
-    std::vector<std::vector<std::string>> cells;
-    cells.reserve(rows.size() + 1);
-    std::vector<std::string> header;
-    for (const CardColumn& column : columns)
-        header.push_back(column.name);
-    cells.push_back(std::move(header));
-    for (const CardRow& row : rows) {
-        std::vector<std::string> values = rowValues(row);
-        for (std::string& v : values)
-            v = shown(v);
-        cells.push_back(std::move(values));
-    }
-
-    std::vector<std::size_t> width(columns.size(), 0);
-    std::vector<bool> used(columns.size(), false);
-    used[0] = true;  // the ID, even an empty one
-    for (std::size_t r = 0; r < cells.size(); ++r)
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            width[i] = std::max(width[i], displayWidth(cells[r][i]));
-            if (r > 0 && !cells[r][i].empty())
-                used[i] = true;
-        }
-
-    std::string out;
-    for (const auto& line : cells) {
-        std::string text;
-        std::size_t pending = 0;  // blanks owed to the previous column, left out at the line's end
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (!used[i])
-                continue;
-            if (i > 0)
-                pending += 2;
-            if (line[i].empty()) {
-                pending += width[i];
-                continue;
-            }
-            text.append(pending, ' ');
-            text += line[i];
-            pending = width[i] - displayWidth(line[i]);
-        }
-        out += text;
-        out += '\n';
-    }
-    return out;
+    CardListTable table;
+    for (const CardRow& row : rows)
+        table.add(row);
+    std::string text;
+    table.write([&](std::string_view piece) { text += piece; });
+    return text;
 }

@@ -2,6 +2,8 @@
 
 #include "file_io.h"
 #include "profile_service.h"
+#include "read_ahead.h"
+#include "shown_name.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,26 +28,42 @@ CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& file
     });
     if (error) {
         files.clear();
-        return "フォルダー「" + folder + "」を読み込めませんでした：" + std::strerror(error);
+        return "フォルダー「" + shownName(folder) + "」を読み込めませんでした：" + std::strerror(error);
     }
     std::sort(files.begin(), files.end(), [](const CardFile& a, const CardFile& b) { return a.id < b.id; });
     return std::nullopt;
+}
+
+void forEachCard(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit,
+    std::vector<std::string>& problems, const ProgressReport& progress)
+{
+    struct ReadCard {
+        CardRow row;
+        CardProblem problem;
+    };
+    readAhead<ReadCard>(
+        files.size(),
+        [&](std::size_t i, ReadCard& read) {
+            read.row.id = files[i].id;
+            read.problem = readCard(files[i].path, read.row.card);
+        },
+        [&](std::size_t i, ReadCard& read) {
+            if (progress && i % kProgressStep == 0)
+                progress(i, files.size());
+            if (read.problem)  // the last line speaks of the window
+                problems.push_back(read.problem->substr(0, read.problem->rfind('\n')));
+            else
+                visit(read.row);
+        });
+    if (progress)
+        progress(files.size(), files.size());
 }
 
 CardSet readCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
 {
     CardSet set;
     set.rows.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (progress && i % kProgressStep == 0)
-            progress(i, files.size());
-        CardRow row{files[i].id, {}};
-        if (auto problem = readCard(files[i].path, row.card))
-            set.problems.push_back(problem->substr(0, problem->find('\n')));  // the rest speaks of the window
-        else
-            set.rows.push_back(std::move(row));
-    }
-    if (progress)
-        progress(files.size(), files.size());
+    forEachCard(
+        files, [&](const CardRow& row) { set.rows.push_back(row); }, set.problems, progress);
     return set;
 }

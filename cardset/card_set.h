@@ -26,3 +26,9 @@ struct CardSet {
 };
 
 CardSet readCardSet(const std::vector<CardFile>& files, const ProgressReport& progress = {});
+
+// Reads the cards one after another, each handed to `visit` and then let go,
+// so a large set is never held whole: the rows come in the files' order, one
+// problem message for each card that could not be read.
+void forEachCard(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit,
+    std::vector<std::string>& problems, const ProgressReport& progress = {});

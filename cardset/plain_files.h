@@ -5,14 +5,38 @@
 
 #include "card_file.h"
 
+#include <memory>
 #include <string>
+#include <string_view>
+
+namespace profile {
+class ReplaceBatch;
+}
 
 // Reads a whole regular file.
 CardProblem readInputFile(const std::string& path, std::string& content);
 
-// Writes the file in one step: a temporary file beside it, then a rename, so
-// a failed run leaves no half-written table.
-CardProblem writeOutputFile(const std::string& path, const std::string& content);
+// A file written piece by piece, without holding it whole: into a temporary
+// file beside `path`, put in place of `path` by finish() in one durable step.
+// A run that fails or ends before finish() leaves the old file as it was.
+class OutputFile {
+public:
+    explicit OutputFile(std::string path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void append(std::string_view piece);
+    CardProblem finish();
+
+private:
+    void flush();
+
+    std::string path_;
+    std::unique_ptr<profile::ReplaceBatch> batch_;
+    std::string buffer_;
+    int error_ = 0;
+};
 
 // A problem when `folder` is not a folder that can be read.
 CardProblem checkFolder(const std::string& folder);

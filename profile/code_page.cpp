@@ -2,7 +2,10 @@
 
 #include "code_page_system.h"
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 
 namespace profile {
 namespace {
@@ -125,14 +128,38 @@ char32_t lookAlikeTarget(char32_t c)
     return c;
 }
 
-// `c` in code page 932 at `out` (room for 8 bytes); the number of bytes, or
-// 0 when code page 932 cannot hold it.
-std::size_t encodeOne(char32_t c, char* out)
+// What code page 932 makes of each character of the Basic Multilingual
+// Plane, asked of the system once: a card set repeats the same few thousand
+// characters many times. 0: not asked yet; kUnencodable; else the bytes'
+// count (1 or 2) in the high half and the bytes in the low half.
+constexpr std::uint32_t kUnencodable = 0xFFFFFFFF;
+std::array<std::atomic<std::uint32_t>, 0x10000>& knownCharacters()
 {
+    static std::array<std::atomic<std::uint32_t>, 0x10000> known{};
+    return known;
+}
+
+// Code page 932 for `c`; a look-alike gets the bytes Windows writes for it.
+std::uint32_t cp932Of(char32_t c)
+{
+    std::atomic<std::uint32_t>* slot = c < 0x10000 ? &knownCharacters()[c] : nullptr;
+    if (slot)
+        if (const std::uint32_t known = slot->load(std::memory_order_relaxed))
+            return known;
+    // One character at a time, so a character that converts to nothing is
+    // seen as well as one that does not convert.
     std::string utf8;
     appendUtf8(utf8, lookAlikeTarget(c));
-    const std::ptrdiff_t n = sys::toCp932(utf8, out);
-    return n > 0 ? std::size_t(n) : 0;
+    char buffer[8];
+    const std::ptrdiff_t length = sys::toCp932(utf8, buffer);
+    std::uint32_t result = kUnencodable;
+    if (length == 1)
+        result = 1u << 16 | static_cast<unsigned char>(buffer[0]);
+    else if (length == 2)
+        result = 2u << 16 | static_cast<unsigned char>(buffer[0]) << 8 | static_cast<unsigned char>(buffer[1]);
+    if (slot)
+        slot->store(result, std::memory_order_relaxed);
+    return result;
 }
 
 }  // namespace
@@ -144,10 +171,7 @@ std::optional<char32_t> firstUnencodable(std::string_view utf8)
         const std::size_t n = decodeUtf8(utf8, pos, c);
         if (c == kReplacementChar && n == 1)
             return kReplacementChar;  // not valid UTF-8
-        // One character at a time, so a character that converts to nothing
-        // is seen as well as one that does not convert.
-        char buffer[8];
-        if (c >= 0x80 && encodeOne(c, buffer) == 0)
+        if (c >= 0x80 && cp932Of(c) == kUnencodable)
             return c;
         pos += n;
     }
@@ -156,29 +180,28 @@ std::optional<char32_t> firstUnencodable(std::string_view utf8)
 
 std::optional<std::string> utf8ToCp932(std::string_view utf8)
 {
-    if (firstUnencodable(utf8))
-        return std::nullopt;
-    // The look-alikes become the characters whose bytes are written for them.
-    std::string mapped;
+    // Every character takes at most as many bytes in code page 932 as in UTF-8.
+    std::string result;
+    result.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[pos]);
+        if (byte < 0x80) {
+            result += static_cast<char>(byte);
+            ++pos;
+            continue;
+        }
         char32_t c;
         const std::size_t n = decodeUtf8(utf8, pos, c);
-        if (const char32_t target = lookAlikeTarget(c); target != c) {
-            if (mapped.empty())
-                mapped.assign(utf8.substr(0, pos));
-            appendUtf8(mapped, target);
-        } else if (!mapped.empty()) {
-            mapped.append(utf8.substr(pos, n));
-        }
+        if (c == kReplacementChar && n == 1)
+            return std::nullopt;  // not valid UTF-8
+        const std::uint32_t code = cp932Of(c);
+        if (code == kUnencodable)
+            return std::nullopt;
+        if (code >> 16 == 2)
+            result += static_cast<char>(code >> 8 & 0xFF);
+        result += static_cast<char>(code & 0xFF);
         pos += n;
     }
-    const std::string_view text = mapped.empty() ? utf8 : std::string_view(mapped);
-    // Every character takes at most as many bytes in code page 932 as in UTF-8.
-    std::string result(text.size(), '\0');
-    const std::ptrdiff_t n = sys::toCp932(text, result.data());
-    if (n < 0)
-        return std::nullopt;
-    result.resize(std::size_t(n));
     return result;
 }
 
@@ -216,10 +239,67 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
     return result;
 }
 
+namespace {
+
+// What code page 932 makes of each two-byte character (lead byte 81-9F or
+// E0-FC, a trail byte after it), asked of the system once: a card set repeats
+// the same few thousand characters many times. 0: not asked yet;
+// kNoCharacter: no character (the whole text then goes the slow way, which
+// tells how).
+constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+std::array<std::atomic<char32_t>, 0x10000>& knownPairs()
+{
+    static std::array<std::atomic<char32_t>, 0x10000> known{};
+    return known;
+}
+
+char32_t pairCharacter(unsigned char lead, unsigned char trail)
+{
+    std::atomic<char32_t>& slot = knownPairs()[lead << 8 | trail];
+    char32_t c = slot.load(std::memory_order_relaxed);
+    if (c != 0)
+        return c;
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    const char* in = pair;
+    std::size_t inLeft = sizeof pair;
+    char32_t wide[2];
+    char32_t* out = wide;
+    const bool one = sys::fromCp932(in, inLeft, out, 2) == 0 && out == wide + 1;
+    c = one && wide[0] != 0 ? wide[0] : kNoCharacter;
+    slot.store(c, std::memory_order_relaxed);
+    return c;
+}
+
+// The text as UTF-8 when it is ASCII and two-byte characters only, each
+// looked up in knownPairs; nullptr (nothing of use written) otherwise.
+char* knownCharactersToUtf8(std::string_view bytes, char* utf8)
+{
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[pos]);
+        if (lead < 0x80) {
+            *utf8++ = static_cast<char>(lead);
+            ++pos;
+            continue;
+        }
+        if (cp932CharLength(bytes, pos) != 2 || lead > 0xFC)
+            return nullptr;
+        const char32_t c = pairCharacter(lead, static_cast<unsigned char>(bytes[pos + 1]));
+        if (c == kNoCharacter)
+            return nullptr;
+        utf8 = putUtf8(utf8, c);
+        pos += 2;
+    }
+    return utf8;
+}
+
+}  // namespace
+
 char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid)
 {
     if (allValid)
         *allValid = true;
+    if (char* end = knownCharactersToUtf8(bytes, utf8))
+        return end;
     // One input byte never gives more than three bytes of UTF-8 (U+FFFD or
     // a half-width katakana; a character beyond U+FFFF would take two), so
     // the room is fixed, with room for the last character's four.
@@ -251,8 +331,8 @@ std::size_t cp932Width(char32_t c)
         return 1;
     if (c == kReplacementChar || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
         return 0;
-    char buffer[8];
-    return encodeOne(c, buffer);
+    const std::uint32_t code = cp932Of(c);
+    return code == kUnencodable ? 0 : code >> 16;
 }
 
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian, bool* allValid)

@@ -2,7 +2,11 @@
 
 #include "system_files.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <set>
 
 namespace profile {
 namespace {
@@ -21,7 +25,9 @@ std::string randomLetters()
     return letters;
 }
 
-// Earlier versions' key writer named its temporary files ".NAME.tmpPID.N".
+// Earlier versions' key writer named its temporary files ".NAME.tmpPID.N",
+// NAME being the profile file's name; any other name of that shape (a user's
+// ".notes.tmp2024.1") is not ours.
 bool isEarlierTemporaryName(std::string_view name)
 {
     const auto digitsAtEnd = [&name] {
@@ -34,7 +40,14 @@ bool isEarlierTemporaryName(std::string_view name)
     if (!name.starts_with('.') || !digitsAtEnd() || !name.ends_with('.'))
         return false;
     name.remove_suffix(1);
-    return digitsAtEnd() && name.ends_with(".tmp") && name.size() > 5;
+    if (!digitsAtEnd() || !name.ends_with(".tmp"))
+        return false;
+    name.remove_suffix(4);
+    name.remove_prefix(1);
+    constexpr std::string_view ini = ".ini";
+    return name.size() >= ini.size() && std::equal(ini.begin(), ini.end(), name.end() - ini.size(), [](char a, char b) {
+        return a == (b >= 'A' && b <= 'Z' ? char(b - 'A' + 'a') : b);
+    });
 }
 
 bool isTemporaryName(std::string_view name)
@@ -55,10 +68,13 @@ std::string inFolder(const std::string& folder, std::string_view name)
     return path += name;
 }
 
+std::atomic<std::size_t> folderScans{0};
+
 // Removes temporary files of killed runs: ours by name, regular files, and
 // untouched for longer than any write takes.
 void removeStaleTemporaries(const std::string& folder)
 {
+    ++folderScans;
     sys::forEachEntry(folder, [&](std::string_view name, bool regular, std::int64_t age) {
         if (regular && age > kStaleAfterSeconds && isTemporaryName(name))
             sys::remove(inFolder(folder, name));
@@ -152,9 +168,22 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
         return fail(err, ReplaceStep::Write);
     if (const int err = sys::putInPlace(temp, path, replacing, durable))
         return fail(err, ReplaceStep::Rename);
-    removeStaleTemporaries(folder);
+    removeStaleTemporariesOnce(folder);
     return {};
 }
+
+void removeStaleTemporariesOnce(const std::string& folder)
+{
+    // Leftovers come from runs killed before this process began; scanning a
+    // large folder at every write would cost more than the write.
+    static std::mutex mutex;
+    static std::set<std::string> cleaned;
+    const std::lock_guard lock(mutex);
+    if (cleaned.insert(folder).second)
+        removeStaleTemporaries(folder);
+}
+
+std::size_t staleTemporaryScans() { return folderScans; }
 
 void ignoreFileSizeSignal() { sys::ignoreFileSizeSignal(); }
 

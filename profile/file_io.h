@@ -53,10 +53,8 @@ struct ReplaceResult {
 // another program without delete sharing is retried for a moment and then
 // refused with EBUSY.
 //
-// After a successful replace, temporary files of this scheme (and of earlier
-// versions' ".NAME.tmpPID.N") that are more than ten minutes old (left by a
-// run that was killed) are removed from the folder; a fresh one may belong to
-// a write in progress and is left alone.
+// The first successful replace into a folder in this process removes the
+// folder's stale temporary files (removeStaleTemporariesOnce).
 // `path` itself is replaced, a symbolic link included.
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable);
 
@@ -117,6 +115,16 @@ std::string folderOf(const std::string& path);
 
 // True for the errors of a full disk, a quota or a file-size limit.
 bool isOutOfSpace(int error);
+
+// Temporary files of replaceFile's scheme (and of earlier versions'
+// ".NAME.tmpPID.N", NAME ending in ".ini") that are more than ten minutes old,
+// left by a run that was killed, are removed from `folder`; a fresh one may
+// belong to a write in progress and is left alone. Only the first call for a
+// folder in this process looks; later ones do nothing.
+void removeStaleTemporariesOnce(const std::string& folder);
+
+// How many times this process has scanned a folder for stale temporary files.
+std::size_t staleTemporaryScans();
 
 // Makes a file-size limit (ulimit -f) fail a write with EFBIG instead of
 // killing the program with SIGXFSZ. Called where a program that writes

@@ -2,6 +2,7 @@
 #include "card_import.h"
 #include "card_set.h"
 #include "card_folder.h"
+#include "code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -96,9 +97,9 @@ TEST(CardImport, ExportThenImportRewritesNothing)
     const ImportPlan plan = planImport(csv, folder.path());
     EXPECT_TRUE(plan.problems.empty()) << described(plan).front();
     EXPECT_EQ(plan.count(CardChange::Unchanged), 2u);
-    std::size_t written = 99;
-    EXPECT_FALSE(carryOut(plan, written));
-    EXPECT_EQ(written, 0u);
+    const ImportOutcome outcome = carryOut(plan);
+    EXPECT_FALSE(outcome.problem);
+    EXPECT_EQ(outcome.written, 0u);
     EXPECT_EQ(snapshot(folder), before);
     EXPECT_EQ(mtimeOf(folder.file("000.ini")), age);
 }
@@ -116,9 +117,9 @@ TEST(CardImport, SpreadsheetCsvWritesWhatSaveWrites)
         const ImportPlan plan = planImport(bom + kHeader + rows, folder.path());
         ASSERT_TRUE(plan.problems.empty()) << described(plan).front();
         EXPECT_EQ(plan.count(CardChange::New), 2u);
-        std::size_t written = 0;
-        ASSERT_FALSE(carryOut(plan, written));
-        EXPECT_EQ(written, 2u);
+        const ImportOutcome outcome = carryOut(plan);
+        ASSERT_FALSE(outcome.problem) << *outcome.problem;
+        EXPECT_EQ(outcome.written, 2u);
         EXPECT_EQ(snapshot(folder), snapshot(expected));
     }
 }
@@ -149,9 +150,9 @@ TEST(CardImport, OneBadRowStopsEverythingAndEveryProblemIsListed)
     EXPECT_TRUE(problems[6].starts_with("行9、列「maxlv」：最大LVが256バイト")) << problems[6];
     EXPECT_TRUE(problems[7].starts_with("行10、列「Lv1.1」：レベル1の通常技の文字「☃」")) << problems[7];
 
-    std::size_t written = 0;
-    EXPECT_TRUE(carryOut(plan, written));
-    EXPECT_EQ(written, 0u);
+    const ImportOutcome outcome = carryOut(plan);
+    EXPECT_TRUE(outcome.problem);
+    EXPECT_EQ(outcome.written, 0u);
     EXPECT_EQ(snapshot(folder), before);
 }
 
@@ -179,9 +180,9 @@ TEST(CardImport, OnlyChangedCardsAreWrittenAndReadOnlyOnesRefused)
     EXPECT_TRUE(describe(refused.problems[0]).starts_with("行3、列「ID」")) << describe(refused.problems[0]);
     testsupport::setReadOnly(folder.file("カード1.ini"), false);
 
-    std::size_t written = 0;
-    ASSERT_FALSE(carryOut(plan, written));
-    EXPECT_EQ(written, 2u);
+    const ImportOutcome outcome = carryOut(plan);
+    ASSERT_FALSE(outcome.problem) << *outcome.problem;
+    EXPECT_EQ(outcome.written, 2u);
     EXPECT_EQ(mtimeOf(folder.file("000.ini")), age000);
     Card changed;
     ASSERT_FALSE(readCard(folder.file("カード1.ini"), changed));
@@ -202,4 +203,50 @@ TEST(CardImport, TableProblemsAreNamed)
     EXPECT_TRUE(firstProblem(kHeader + "000,\"3\r\n").starts_with("行2、列「rare」："))
         << firstProblem(kHeader + "000,\"3\r\n");
     EXPECT_TRUE(folder.names().empty());
+}
+
+TEST(CardImport, ReadsTheCodePage932CsvOfJapaneseExcelAsItsUtf8Twin)
+{
+    const std::string utf8 = kHeader + row("000,3,4,1,2,20,10,\"たいあたり, 強\",N/30P/1,ﾌﾞﾘｻﾞｰﾄﾞ,30", 11)
+                             + row("カード1,5,,,,80,,漢字の技", 8);
+    const std::optional<std::string> cp932 = profile::utf8ToCp932(utf8);
+    ASSERT_TRUE(cp932);
+    CardFolder fromUtf8, fromCp932;
+    const ImportPlan a = planImport(utf8, fromUtf8.path());
+    const ImportPlan b = planImport(*cp932, fromCp932.path());
+    ASSERT_TRUE(a.problems.empty()) << described(a).front();
+    ASSERT_TRUE(b.problems.empty()) << described(b).front();
+    EXPECT_EQ(a.encoding, TableEncoding::Utf8);
+    EXPECT_EQ(b.encoding, TableEncoding::Cp932);
+    ASSERT_FALSE(carryOut(a).problem);
+    ASSERT_FALSE(carryOut(b).problem);
+    EXPECT_EQ(snapshot(fromCp932), snapshot(fromUtf8));
+    EXPECT_EQ(fromCp932.names().size(), 2u);
+
+    // Neither UTF-8 nor code page 932 (0xFF is in neither): refused, nothing written.
+    CardFolder neither;
+    const ImportPlan refused = planImport(kHeader + row("000,\xFF", 2), neither.path());
+    ASSERT_EQ(refused.problems.size(), 1u);
+    EXPECT_NE(describe(refused.problems[0]).find("Shift-JIS"), std::string::npos) << describe(refused.problems[0]);
+    EXPECT_TRUE(carryOut(refused).problem);
+    EXPECT_TRUE(neither.names().empty());
+}
+
+TEST(CardImport, AnIdThatLostItsLeadingZerosIsRefusedUnlessNewIdsAreAsked)
+{
+    CardFolder folder;
+    save(folder, {CardRow{"007", {"1", "", "", 0, {}}}, CardRow{"010", {"1", "", "", 0, {}}}});
+    // A spreadsheet that read the IDs as numbers: 007 came back as 7.
+    const std::string csv = kHeader + row("7,2", 2) + row("010,1", 2) + row("8,1", 2) + row("0,1", 2);
+
+    const ImportPlan refused = planImport(csv, folder.path());
+    ASSERT_EQ(refused.problems.size(), 1u) << ::testing::PrintToString(described(refused));
+    const std::string message = describe(refused.problems[0]);
+    EXPECT_TRUE(message.starts_with("行2、列「ID」：ID「7」")) << message;
+    for (const char* word : {"「007」", "文字列", "--new-ids"})
+        EXPECT_NE(message.find(word), std::string::npos) << word;
+
+    const ImportPlan accepted = planImport(csv, folder.path(), {.newIds = true});
+    EXPECT_TRUE(accepted.problems.empty());
+    EXPECT_EQ(accepted.count(CardChange::New), 3u);
 }

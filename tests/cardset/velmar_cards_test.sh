@@ -1,7 +1,8 @@
 #!/bin/sh
 # velmar-cards end to end: its exit statuses (check: 0 clean, 1 something
-# found, 2 no folder to read), --help on every command, and a round trip
-# through the files it writes. Usage: velmar_cards_test.sh path/to/velmar-cards
+# found, 2 no folder to read), --help on every command, a round trip
+# through the files it writes, a code page 932 table, and file names that
+# hold control characters. Usage: velmar_cards_test.sh path/to/velmar-cards
 set -u
 cards=$1
 dir=$(mktemp -d) || exit 1
@@ -44,6 +45,31 @@ cmp -s "$dir/set/000.ini" "$dir/000.before" || fail "the dry run wrote 000.ini"
 printf '[head]\r\nrare=1\r\nsuper=9\r\n' >"$dir/set/001.ini"
 expect 1 "$cards" check "$dir/set"
 grep -q '^001.ini:3: ' "$dir/out" || fail "check does not name 001.ini line 3"
+expect 0 "$cards" import --help
+grep -q -- '--new-ids' "$dir/out" || fail "import --help says nothing of --new-ids"
+
+# The plain "CSV" of Japanese Excel: code page 932 without a byte-order mark.
+header=$(head -n 1 "$dir/cards.csv" | tail -c +4)
+printf '%s\n009,ほし,,,,10,,,,,,,,,,,,,,,,,,,\r\n' "$header" | iconv -f UTF-8 -t CP932 >"$dir/excel.csv" ||
+    fail "iconv cannot write code page 932"
+expect 0 "$cards" import "$dir/excel.csv" "$dir/set" --dry-run
+grep -q '新規 1 枚.*Shift-JIS' "$dir/out" || { cat "$dir/out"; fail "the summary does not tell the table was Shift-JIS"; }
+
+# A file name with a line break or an escape sequence is shown escaped: it
+# never makes up a line of output nor reaches the terminal as it is.
+esc=$(printf '\033')
+mkdir "$dir/names"
+cp "$dir/000.before" "$dir/names/z
+0000.ini:2: fake.ini"
+cp "$dir/000.before" "$dir/names/red$esc[31m.ini"
+for command in check list; do
+    "$cards" $command "$dir/names" >"$dir/out" 2>"$dir/err"
+    grep -q '^0000.ini' "$dir/out" "$dir/err" && fail "a file name made up a line of $command's output"
+    grep -qF 'z\n0000.ini:2: fake' "$dir/out" || { cat "$dir/out"; fail "$command does not show the line break as \\n"; }
+    grep -qF 'red\x1b[31m' "$dir/out" || fail "$command does not show the escape character as \\x1b"
+    grep -q "$esc" "$dir/out" "$dir/err" && fail "an escape character reached $command's output"
+done
+
 expect 2 "$cards" check "$dir/no such folder"
 grep -q 'no such folder' "$dir/err" || fail "the error does not name the folder"
 echo "velmar-cards: all checks passed"

@@ -133,3 +133,23 @@ TEST(CodePage, OnlyTheListedLookAlikesChangeAndNothingVanishesUnnoticed)
     EXPECT_EQ(firstUnencodable("\xF3\xA0\x81\xBF"), U'\U000E007F');
     EXPECT_EQ(utf8ToCp932("a\xF3\xA0\x80\x81"), std::nullopt);
 }
+
+TEST(CodePage, EveryTwoByteCharacterReadsAsIconvReadsItInAnyText)
+{
+    // Text with a byte that starts no character goes through iconv whole;
+    // the characters before it must read as they read anywhere else.
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead > 0x9F && lead < 0xE0)
+            continue;
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            bool valid = false, validInText = false;
+            const std::string alone = cp932ToUtf8("a" + pair, &valid);
+            const std::string inText = cp932ToUtf8("a" + pair + "\xFF", &validInText);
+            ASSERT_TRUE(inText.starts_with(alone)) << std::hex << lead << " " << trail;
+            ASSERT_FALSE(validInText);
+            if (valid)
+                ASSERT_EQ(inText, alone + "\xEF\xBF\xBD") << std::hex << lead << " " << trail;
+        }
+    }
+}

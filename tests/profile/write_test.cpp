@@ -163,7 +163,9 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns)
     makeFile(prefix + "Qq9Rr8", 2);        // another process's, still writing
     makeFile(prefix + "Ab3xYz.keep", 60);  // not of this scheme
     makeFile(".card.ini.tmp4242.7", 11);   // an earlier version's killed run
+    makeFile(".CARD.INI.tmp4242.8", 11);   // the same, any letter case
     makeFile("card.ini.tmp4242.7", 60);    // no leading dot: someone's own file
+    makeFile(".notes.tmp2024.1", 60);      // the same shape, but no profile file's name
     makeFile("notes" + prefix + "Ab3xYz", 60);
     ASSERT_TRUE(std::filesystem::create_directory(testsupport::fsPath(dir.file(prefix + "Dir123"))));
     age(prefix + "Dir123", 60);  // only files are removed
@@ -172,8 +174,35 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns)
     EXPECT_EQ(dir.names().count(prefix + "Ab3xYz"), 1u);  // a failed write cleans nothing
 
     ASSERT_TRUE(replaceFile(dir.file("card.ini"), "[a]\r\n", true).ok());
-    EXPECT_EQ(dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep",
-                               "card.ini.tmp4242.7", "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
+    EXPECT_EQ(
+        dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep", "card.ini.tmp4242.7",
+                         ".notes.tmp2024.1", "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
+}
+
+TEST(ReplaceFile, LooksForLeftoversOncePerFolder)
+{
+    TempFolder first, second;
+    const auto leaveStale = [](const TempFolder& dir, const std::string& name) {
+        writeBytes(dir.file(name), "x");
+        testsupport::makeOld(dir.file(name), 60);
+    };
+    const std::string prefix(kTemporaryPrefix);
+    leaveStale(first, prefix + "Old111");
+    const std::size_t scans = staleTemporaryScans();
+
+    ASSERT_TRUE(replaceFile(first.file("a.ini"), "1", true).ok());
+    EXPECT_EQ(first.names(), std::set<std::string>{"a.ini"});
+    EXPECT_EQ(staleTemporaryScans(), scans + 1);
+
+    // Later writes into the same folder do not look again.
+    leaveStale(first, prefix + "Old222");
+    ASSERT_TRUE(replaceFile(first.file("a.ini"), "2", true).ok());
+    ASSERT_TRUE(replaceFile(first.file("b.ini"), "3", false).ok());
+    EXPECT_EQ(staleTemporaryScans(), scans + 1);
+    EXPECT_TRUE(first.names().contains(prefix + "Old222"));
+
+    ASSERT_TRUE(replaceFile(second.file("a.ini"), "1", true).ok());
+    EXPECT_EQ(staleTemporaryScans(), scans + 2);
 }
 
 }  // namespace

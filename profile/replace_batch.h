@@ -1,0 +1,88 @@
+#pragma once
+
+// Many files of one folder replaced as one durable batch (an import of a
+// card table): each new content is written into a temporary file beside its
+// file first, all of them are made durable together, then each is renamed
+// over its file, and the folder is flushed once at the end. Each file is
+// still replaced in one step, so a reader, a kill or a crash at any moment
+// finds every file either old or new, byte for byte; the temporary files of
+// a killed run are named as replaceFile names them and are cleaned as its
+// are (removeStaleTemporariesOnce).
+
+#include "file_io.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace profile {
+
+class BatchFolder;
+
+class ReplaceBatch {
+public:
+    // The folder whose files are replaced; nothing is opened yet.
+    explicit ReplaceBatch(std::string folder);
+    // Removes the temporary files of entries not put in place.
+    ~ReplaceBatch();
+    ReplaceBatch(const ReplaceBatch&) = delete;
+    ReplaceBatch& operator=(const ReplaceBatch&) = delete;
+
+    // Writes `content` for the file `name` of the folder into a new temporary
+    // file, with the mode, owner and group of that file when it exists (as
+    // far as this user may give them). Its index is the number of entries
+    // added before it. Nothing is replaced yet.
+    ReplaceResult add(const std::string& name, std::string_view content);
+
+    // The same for content too large to hold in memory: begin(), then
+    // append() as often as needed, then end(). A failure removes the entry's
+    // temporary file; until end() the entry is not part of the batch.
+    ReplaceResult begin(const std::string& name);
+    ReplaceResult append(std::string_view piece);
+    ReplaceResult end();
+
+    // Makes the content of every entry added durable on disk.
+    ReplaceResult makeDurable();
+
+    // Renames entry `index` over its file. The entry's temporary file is gone
+    // whatever the result.
+    ReplaceResult put(std::size_t index);
+
+    // The same, but only when the file still holds `expected`, byte for byte,
+    // or, for nullopt, when there is no such file: its content is read again
+    // just before the rename. Otherwise `changed` is set and the file is left
+    // alone (someone wrote it meanwhile). The old file's space is given back
+    // to the system in the background while the next files are put in place.
+    ReplaceResult putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, bool& changed);
+
+    // Removes entry `index`'s temporary file; its file stays as it is.
+    void drop(std::size_t index);
+
+    // Flushes the folder, making every rename durable; then removes the
+    // folder's stale temporary files (once per folder and process).
+    ReplaceResult finish();
+
+    std::size_t size() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        std::string name;
+        std::string temporary;  // empty once put in place or dropped
+    };
+    ReplaceResult openFolder();
+    ReplaceResult putIfUnchanged(
+        std::size_t index, const std::optional<std::string>& expected, bool& changed, bool compare);
+    std::string temporaryName();
+
+    std::string folder_;
+    std::unique_ptr<BatchFolder> system_;
+    std::vector<Entry> entries_;
+    Entry open_;  // the entry between begin() and end()
+    std::mt19937_64 random_;
+};
+
+}  // namespace profile

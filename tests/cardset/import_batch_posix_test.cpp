@@ -1,0 +1,78 @@
+// Import writes its cards as one durable batch: a kill at any point leaves
+// each card old or new, a second run finishes the job, and a card saved
+// while the import runs is not overwritten.
+#include "import_batch_support.h"
+#include "child_process.h"
+#include "file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+// How many cards are new; fails the test on a card that is neither old nor new.
+int countNewCards(const CardFolder& folder)
+{
+    int count = 0;
+    for (int i = 0; i < kCards; ++i) {
+        const std::string bytes = folder.read(idOf(i) + ".ini");
+        EXPECT_TRUE(bytes == oldBytes() || bytes == newBytes()) << idOf(i) << ": " << bytes;
+        count += bytes == newBytes();
+    }
+    return count;
+}
+
+void makeOld(const CardFolder& folder, const std::string& name) { testsupport::makeOld(folder.file(name), 60); }
+
+struct KillPoint {
+    ImportStep step;
+    std::size_t done;
+    int newAfterKill;  // cards that are new once killed there
+};
+
+TEST(ImportBatch, AKillLeavesEachCardOldOrNewAndASecondRunFinishes)
+{
+    const KillPoint points[] = {
+        {ImportStep::Written, kCards / 2, 0},            // half the new contents written beside their cards
+        {ImportStep::Durable, kCards, 0},                // all durable, none in place
+        {ImportStep::Replaced, kCards / 2, kCards / 2},  // half in place
+        {ImportStep::Replaced, kCards, kCards},          // all in place, the folder not yet flushed
+    };
+    const std::string table = changedTable();
+    for (const KillPoint& point : points) {
+        SCOPED_TRACE(int(point.step) * 1000 + int(point.done));
+        CardFolder folder;
+        fillFolder(folder);
+        const int status = testsupport::inChild([&] {
+            const ImportPlan plan = planImport(table, folder.path());
+            carryOut(plan, [&](ImportStep step, std::size_t done) {
+                if (step == point.step && done == point.done)
+                    std::raise(SIGKILL);
+            });
+            return 0;
+        });
+        ASSERT_EQ(status, 100 + SIGKILL);
+        EXPECT_EQ(countNewCards(folder), point.newAfterKill);
+
+        // Left-over temporary files are ours, and the next run that writes
+        // removes them once they are old enough not to be another run's.
+        const std::vector<std::string> leftovers = temporaryFiles(folder);
+        for (const std::string& name : leftovers)
+            makeOld(folder, name);
+
+        const ImportPlan again = planImport(table, folder.path());
+        ASSERT_TRUE(again.problems.empty());
+        EXPECT_EQ(again.count(CardChange::Unchanged), std::size_t(point.newAfterKill));
+        const ImportOutcome outcome = carryOut(again);
+        ASSERT_FALSE(outcome.problem) << *outcome.problem;
+        EXPECT_EQ(countNewCards(folder), kCards);
+        if (outcome.written > 0)
+            EXPECT_TRUE(temporaryFiles(folder).empty());
+    }
+}
+
+}  // namespace
