@@ -27,7 +27,7 @@ public:
     ReplaceResult create(const std::string& temporary, const std::string& name);
     // Adds to the file created last.
     ReplaceResult append(std::string_view content);
-    // Closes the file created last and starts writing it out to disk.
+    // Closes the file created last.
     ReplaceResult close();
     // Closes the file created last, if open, and removes it.
     void abandon();
