@@ -2,6 +2,7 @@
 
 #include "dpi_font.h"
 #include "level_buffer.h"
+#include "thin_edit_frame.h"
 #include "system_path_windows.h"
 
 #include <cstring>
@@ -12,7 +13,8 @@ namespace {
 
 using form_layout::Kind;
 
-constexpr int kListRows = 8;  // entries a dropped-down list shows at once
+constexpr int kListRows = 8;    // entries a dropped-down list shows at once
+constexpr int kTextMargin = 2;  // pixels at 96 dpi between a text box's frame and its text
 
 struct NativeKind {
     const wchar_t* windowClass;
@@ -24,7 +26,7 @@ NativeKind nativeKind(Kind kind)
 {
     switch (kind) {
     case Kind::Label: return {L"STATIC", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0};
-    case Kind::TextBox: return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case Kind::TextBox: return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, 0};
     case Kind::Button: return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
     case Kind::Frame: return {L"BUTTON", BS_GROUPBOX, 0};
     case Kind::ComboBox: return {L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
@@ -82,8 +84,10 @@ ControlTable::ControlTable(HWND window, HINSTANCE instance)
         controls_.push_back(control);
         if (c.kind == Kind::Option && options < levelOptions_.size())
             levelOptions_[options++] = control;
-        if (c.kind == Kind::TextBox)
+        if (c.kind == Kind::TextBox) {
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit but the system's
+            giveThinFrame(control);
+        }
     }
     for (const auto& line : form_layout::lines()) {
         const DWORD style = line.x1 == line.x2 ? SS_ETCHEDVERT : SS_ETCHEDHORZ;
@@ -111,6 +115,10 @@ void ControlTable::place(UINT dpi, HFONT font)
         const auto& c = rows[i];
         HWND control = controls_[i];
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (c.kind == Kind::TextBox) {
+            const int margin = MulDiv(kTextMargin, int(dpi), USER_DEFAULT_SCREEN_DPI);
+            SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
+        }
         const form_layout::Control* frame = rowNamed(c.container);
         const int x = (frame ? px(frame->left) : 0) + px(c.left);
         const int y = (frame ? px(frame->top) : 0) + px(c.top);
