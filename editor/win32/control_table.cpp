@@ -53,14 +53,24 @@ const form_layout::Control* rowNamed(const char* name)
 }
 
 // A list-only combo box is as high as its font makes its entry field; the
-// entry field's height is set so the closed box has the table's height.
+// entry field's height is set so the closed box has the table's height. Not
+// every system gives back the height it was set to (Wine's is two pixels
+// more): set, measure, correct what was set.
 void fitComboHeight(HWND box, int height)
 {
-    RECT r{};
-    GetWindowRect(box, &r);
+    const auto closedHeight = [box] {
+        RECT r{};
+        GetWindowRect(box, &r);
+        return int(r.bottom - r.top);
+    };
     const LRESULT field = SendMessageW(box, CB_GETITEMHEIGHT, WPARAM(-1), 0);
-    if (field > 0 && r.bottom - r.top != height)
-        SendMessageW(box, CB_SETITEMHEIGHT, WPARAM(-1), field + height - (r.bottom - r.top));
+    if (field <= 0)
+        return;
+    int set = int(field) + height - closedHeight();
+    for (int attempt = 0; attempt < 3 && closedHeight() != height; ++attempt) {
+        SendMessageW(box, CB_SETITEMHEIGHT, WPARAM(-1), set);
+        set += height - closedHeight();
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <span>
 #include <string>
 
 namespace win32 {
@@ -33,6 +34,12 @@ public:
     void optLv_Click(LevelIndex Index) { form_->optLv_Click(Index); }
     void mnuFileLoad_Click() { cmdLoad_Click(); }
     void mnuFileSave_Click() { cmdSave_Click(); }
+
+    const LevelBuffer& levelData() const { return form_->levelData(); }
+    LevelIndex currentLevel() const { return form_->currentLevel(); }
+    // The control named so in the layout table (the first level option).
+    HWND control(const char* name) const { return table_->find(name); }
+    std::span<const HWND> levelOptions() const { return table_->levelOptions(); }
 
 private:
     frmVelmar() = default;
