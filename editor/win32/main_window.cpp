@@ -1,0 +1,198 @@
+#include "main_window.h"
+
+#include "dpi_font.h"
+#include "form_layout.h"
+#include "menu_keyboard.h"
+#include "system_path_windows.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstring>
+
+namespace win32 {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"frmVelmar";
+constexpr int kIconResource = 1;  // app/windows/velmar.rc
+// A fixed-size window that can be minimised, as the layout is fixed.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+HICON loadIcon(HINSTANCE instance, int size)
+{
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, 0));
+}
+
+void registerClass(HINSTANCE instance, WNDPROC windowProc)
+{
+    WNDCLASSEXW wc{};
+    if (GetClassInfoExW(instance, kWindowClass, &wc))
+        return;
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = loadIcon(instance, GetSystemMetrics(SM_CXICON));
+    wc.hIconSm = loadIcon(instance, GetSystemMetrics(SM_CXSMICON));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+std::unique_ptr<frmVelmar> frmVelmar::create(HINSTANCE instance, std::string programFolder)
+{
+    registerClass(instance, &frmVelmar::windowProc);
+    std::unique_ptr<frmVelmar> w(new frmVelmar);
+    w->window_ = CreateWindowExW(kExStyle, kWindowClass, profile::sys::widen(form_layout::kCaption).c_str(), kStyle,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, createMenuBar(), instance, nullptr);
+    if (!w->window_)
+        return nullptr;
+    w->shortcuts_ = createShortcuts();
+    w->table_ = std::make_unique<ControlTable>(w->window_, instance);
+    w->controls_ = std::make_unique<Win32FormControls>(w->window_, *w->table_);
+    w->form_ = std::make_unique<CardForm>(*w->controls_, std::move(programFolder));
+    w->names_ = std::make_unique<AccessibleNames>();
+    w->names_->nameControls(*w->table_);
+    // From here on the window's messages reach this object.
+    SetWindowLongPtrW(w->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w.get()));
+    w->applyDpi(GetDpiForWindow(w->window_));
+    w->form_->Form_Load();
+    w->centreOnScreen();
+    return w;
+}
+
+frmVelmar::~frmVelmar()
+{
+    if (IsWindow(window_)) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+    if (font_)
+        DeleteObject(font_);
+    if (shortcuts_)
+        DestroyAcceleratorTable(shortcuts_);
+}
+
+LRESULT CALLBACK frmVelmar::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<frmVelmar*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT frmVelmar::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+    case WM_ACTIVATE:
+        // What a dialog box does for itself: the focus leaves with the window
+        // and comes back to the same control.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus && IsChild(window_, focus))
+                controls_->rememberFocus(focus);
+        } else if (!HIWORD(wParam) && IsWindow(controls_->focusOnActivation())) {
+            SetFocus(controls_->focusOnActivation());
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (IsWindow(controls_->focusOnActivation()))
+            SetFocus(controls_->focusOnActivation());
+        return 0;
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        applyDpi(HIWORD(wParam));
+        SetWindowPos(
+            window_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_DESTROY:
+        names_->clear();
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void frmVelmar::onCommand(int id, int code)
+{
+    switch (id) {
+    case mnuFileSave: mnuFileSave_Click(); return;
+    case mnuFileLoad: mnuFileLoad_Click(); return;
+    case mnuFileClear: cmdClear_Click(); return;
+    }
+    const form_layout::Control* row = table_->rowOf(id);
+    if (!row || code != BN_CLICKED)
+        return;  // also Enter and Esc (IDOK, IDCANCEL): no button is the default or the cancel button
+    if (row->kind == form_layout::Kind::Option) {
+        if (const auto level = controls_->levelOptionChanged())
+            optLv_Click(*level);
+    } else if (std::strcmp(row->name, "cmdLoad") == 0) {
+        cmdLoad_Click();
+    } else if (std::strcmp(row->name, "cmdSave") == 0) {
+        cmdSave_Click();
+    } else if (std::strcmp(row->name, "cmdClear") == 0) {
+        cmdClear_Click();
+    }
+}
+
+void frmVelmar::applyDpi(UINT dpi)
+{
+    dpi_ = dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
+    HFONT font = createWindowFont(dpi_);
+    table_->place(dpi_, font);
+    if (font_)
+        DeleteObject(font_);
+    font_ = font;
+
+    // The client area below the menu bar has the table's size: first as the
+    // system works it out, then corrected by what the window really got
+    // (a menu bar of another height, say).
+    const SIZE client{pixels(form_layout::kClientWidth, dpi_), pixels(form_layout::kClientHeight, dpi_)};
+    RECT frame{0, 0, client.cx, client.cy};
+    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, kExStyle, dpi_);
+    SIZE outer{frame.right - frame.left, frame.bottom - frame.top};
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT got{};
+        GetClientRect(window_, &got);
+        if (got.right == client.cx && got.bottom == client.cy)
+            break;
+        outer.cx += client.cx - got.right;
+        outer.cy += client.cy - got.bottom;
+    }
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void frmVelmar::centreOnScreen()
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT r{};
+    GetWindowRect(window_, &r);
+    const RECT& work = monitor.rcWork;
+    const int x = work.left + (work.right - work.left - (r.right - r.left)) / 2;
+    const int y = work.top + (work.bottom - work.top - (r.bottom - r.top)) / 2;
+    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int runEditor(HINSTANCE instance, int show)
+{
+    const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&common);
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int status = 1;
+    if (auto window = frmVelmar::create(instance)) {
+        ShowWindow(window->hwnd(), show);
+        UpdateWindow(window->hwnd());
+        status = runMessageLoop(window->hwnd(), window->shortcuts());
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return status;
+}
+
+}  // namespace win32

@@ -1,0 +1,19 @@
+#pragma once
+
+// What the form tells or asks the user, in message boxes owned by the window
+// and titled with its caption. Text is UTF-8.
+
+#include <windows.h>
+
+#include <string>
+
+namespace win32 {
+
+// A warning with OK; returns once the user has closed it.
+void showProblem(HWND owner, const std::string& message);
+
+// A question with Yes and No; No is the default button, and Esc answers No
+// as well (a Yes/No message box by itself ignores Esc). True for Yes.
+bool askYesOrNo(HWND owner, const std::string& question);
+
+}  // namespace win32
