@@ -26,7 +26,7 @@ NativeKind nativeKind(Kind kind)
 {
     switch (kind) {
     case Kind::Label: return {L"STATIC", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0};
-    case Kind::TextBox: return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, 0};
+    case Kind::TextBox: return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL | WS_BORDER, 0};
     case Kind::Button: return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
     case Kind::Frame: return {L"BUTTON", BS_GROUPBOX, 0};
     case Kind::ComboBox: return {L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
@@ -43,6 +43,16 @@ template <typename Entries> void fillList(HWND list, const Entries& entries)
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(std::string(entry).c_str()).c_str()));
 }
 
+void fillList(HWND list, const char* name)
+{
+    if (std::strcmp(name, "cboSuperMode") == 0)
+        fillList(list, form_layout::superModeEntries());
+    else if (std::strcmp(name, "cboExWaza1") == 0)
+        fillList(list, form_layout::reachEntries());
+    else if (std::strcmp(name, "cboExtWaza2") == 0)
+        fillList(list, kEffectLetters);
+}
+
 // The row of the table with that name; nullptr for "" (the window itself).
 const form_layout::Control* rowNamed(const char* name)
 {
@@ -52,11 +62,42 @@ const form_layout::Control* rowNamed(const char* name)
     return nullptr;
 }
 
-// A list-only combo box is as high as its font makes its entry field; the
-// entry field's height is set so the closed box has the table's height. Not
-// every system gives back the height it was set to (Wine's is two pixels
-// more): set, measure, correct what was set.
-void fitComboHeight(HWND box, int height)
+// A control's place in the window's client area, in pixels at a DPI.
+struct Box {
+    int x, y, width, height;
+};
+
+Box boxOf(const form_layout::Control& c, UINT dpi)
+{
+    const form_layout::Control* frame = rowNamed(c.container);
+    return {(frame ? pixels(frame->left, dpi) : 0) + pixels(c.left, dpi),
+        (frame ? pixels(frame->top, dpi) : 0) + pixels(c.top, dpi), pixels(c.width, dpi), pixels(c.height, dpi)};
+}
+
+// An etched line: shadow, then light, two pixels at any DPI.
+Box boxOf(const form_layout::Line& line, UINT dpi)
+{
+    const form_layout::Control* frame = rowNamed(line.container);
+    const int x = (frame ? pixels(frame->left, dpi) : 0) + pixels(line.x1, dpi);
+    const int y = (frame ? pixels(frame->top, dpi) : 0) + pixels(line.y1, dpi);
+    return {x, y, line.x1 == line.x2 ? 2 : pixels(line.x2, dpi) - pixels(line.x1, dpi),
+        line.y1 == line.y2 ? 2 : pixels(line.y2, dpi) - pixels(line.y1, dpi)};
+}
+
+// The height a control is made with: a list-only combo box is given its
+// dropped-down height, room for its list below the box.
+int windowHeight(Kind kind, const Box& box)
+{
+    return kind == Kind::ComboBox ? box.height * (1 + kListRows) : box.height;
+}
+
+// A list-only combo box is as high as its font needs: Windows works that
+// out, as it did for the form this layout comes from (300 twips is a
+// 9-point MS UI Gothic box). Lower, a Japanese UI font's entry is cut off.
+// A box lower than the table's height is raised to it. Not every system
+// gives back the height it was set to (Wine's is two pixels more): set,
+// measure, correct what was set.
+void raiseComboHeight(HWND box, int height)
 {
     const auto closedHeight = [box] {
         RECT r{};
@@ -67,7 +108,7 @@ void fitComboHeight(HWND box, int height)
     if (field <= 0)
         return;
     int set = int(field) + height - closedHeight();
-    for (int attempt = 0; attempt < 3 && closedHeight() != height; ++attempt) {
+    for (int attempt = 0; attempt < 3 && closedHeight() < height; ++attempt) {
         SendMessageW(box, CB_SETITEMHEIGHT, WPARAM(-1), set);
         set += height - closedHeight();
     }
@@ -75,7 +116,7 @@ void fitComboHeight(HWND box, int height)
 
 }  // namespace
 
-ControlTable::ControlTable(HWND window, HINSTANCE instance)
+ControlTable::ControlTable(HWND window, HINSTANCE instance, UINT dpi, HFONT font)
     : window_(window)
 {
     const auto rows = form_layout::controls();
@@ -89,8 +130,11 @@ ControlTable::ControlTable(HWND window, HINSTANCE instance)
         const bool laterOption = c.kind == Kind::Option && options > 0;
         if (!laterOption)
             style |= WS_GROUP;
-        HWND control = CreateWindowExW(native.exStyle, native.windowClass, wide(c.text).c_str(), style, 0, 0, 0, 0,
-            window, reinterpret_cast<HMENU>(INT_PTR(kFirstId + int(i))), instance, nullptr);
+        // Made where it belongs: placing it afterwards costs start-up time.
+        const Box box = boxOf(c, dpi);
+        HWND control = CreateWindowExW(native.exStyle, native.windowClass, wide(c.text).c_str(), style, box.x, box.y,
+            box.width, windowHeight(c.kind, box), window, reinterpret_cast<HMENU>(INT_PTR(kFirstId + int(i))), instance,
+            nullptr);
         controls_.push_back(control);
         if (c.kind == Kind::Option && options < levelOptions_.size())
             levelOptions_[options++] = control;
@@ -98,15 +142,16 @@ ControlTable::ControlTable(HWND window, HINSTANCE instance)
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit but the system's
             giveThinFrame(control);
         }
+        if (c.kind == Kind::ComboBox)
+            fillList(control, c.name);
+        dress(i, dpi, font);
     }
     for (const auto& line : form_layout::lines()) {
         const DWORD style = line.x1 == line.x2 ? SS_ETCHEDVERT : SS_ETCHEDHORZ;
-        lines_.push_back(CreateWindowExW(
-            0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window, nullptr, instance, nullptr));
+        const Box box = boxOf(line, dpi);
+        lines_.push_back(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | style, box.x, box.y, box.width,
+            box.height, window, nullptr, instance, nullptr));
     }
-    fillList(find("cboSuperMode"), form_layout::superModeEntries());
-    fillList(find("cboExWaza1"), form_layout::reachEntries());
-    fillList(find("cboExtWaza2"), kEffectLetters);
     SendMessageW(levelOptions_[0], BM_SETCHECK, BST_CHECKED, 0);
 }
 
@@ -116,49 +161,39 @@ ControlTable::~ControlTable()
         DeleteObject(narrow);
 }
 
+void ControlTable::dress(std::size_t row, UINT dpi, HFONT font)
+{
+    const auto& c = form_layout::controls()[row];
+    HWND control = controls_[row];
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (c.kind == Kind::TextBox) {
+        const int margin = MulDiv(kTextMargin, int(dpi), USER_DEFAULT_SCREEN_DPI);
+        SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
+    } else if (c.kind == Kind::ComboBox) {
+        if (HFONT narrow = createFontToFitList(control, font)) {
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
+            narrowFonts_.push_back(narrow);
+        }
+        raiseComboHeight(control, pixels(c.height, dpi));
+    }
+}
+
 void ControlTable::place(UINT dpi, HFONT font)
 {
     std::vector<HFONT> previousNarrowFonts = std::move(narrowFonts_);
-    const auto px = [dpi](int twips) { return pixels(twips, dpi); };
     const auto rows = form_layout::controls();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto& c = rows[i];
-        HWND control = controls_[i];
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (c.kind == Kind::TextBox) {
-            const int margin = MulDiv(kTextMargin, int(dpi), USER_DEFAULT_SCREEN_DPI);
-            SendMessageW(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
-        }
-        const form_layout::Control* frame = rowNamed(c.container);
-        const int x = (frame ? px(frame->left) : 0) + px(c.left);
-        const int y = (frame ? px(frame->top) : 0) + px(c.top);
-        int height = px(c.height);
-        if (c.kind == Kind::ComboBox) {
-            fitComboHeight(control, height);
-            // The height given is the dropped-down box's, list included.
-            height += kListRows * int(SendMessageW(control, CB_GETITEMHEIGHT, 0, 0)) + 2;
-        }
-        SetWindowPos(control, nullptr, x, y, px(c.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (c.kind == Kind::ComboBox) {
-            if (HFONT narrow = createFontToFitList(control, font)) {
-                SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrow), FALSE);
-                narrowFonts_.push_back(narrow);
-            }
-            fitComboHeight(control, px(c.height));
-        }
+        const Box box = boxOf(rows[i], dpi);
+        SetWindowPos(controls_[i], nullptr, box.x, box.y, box.width, windowHeight(rows[i].kind, box),
+            SWP_NOZORDER | SWP_NOACTIVATE);
+        dress(i, dpi, font);
     }
     for (HFONT narrow : previousNarrowFonts)
         DeleteObject(narrow);
     const auto lines = form_layout::lines();
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto& line = lines[i];
-        const form_layout::Control* frame = rowNamed(line.container);
-        const int x = (frame ? px(frame->left) : 0) + px(line.x1);
-        const int y = (frame ? px(frame->top) : 0) + px(line.y1);
-        // An etched line: shadow, then light, two pixels at any DPI.
-        const int width = line.x1 == line.x2 ? 2 : px(line.x2) - px(line.x1);
-        const int height = line.y1 == line.y2 ? 2 : px(line.y2) - px(line.y1);
-        SetWindowPos(lines_[i], nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        const Box box = boxOf(lines[i], dpi);
+        SetWindowPos(lines_[i], nullptr, box.x, box.y, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 

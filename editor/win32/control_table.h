@@ -20,15 +20,15 @@ public:
     // Command ids: kFirstId + the control's row in the table.
     static constexpr int kFirstId = 100;
 
-    ControlTable(HWND window, HINSTANCE instance);
+    // Makes the controls in place for the DPI, in the font.
+    ControlTable(HWND window, HINSTANCE instance, UINT dpi, HFONT font);
 
     ~ControlTable();
     ControlTable(const ControlTable&) = delete;
     ControlTable& operator=(const ControlTable&) = delete;
 
-    // Sizes and places every control (and the etched lines) for the DPI and
-    // gives them the font; a list whose entries are too wide for it gets a
-    // narrower cut of the font.
+    // Sizes and places every control (and the etched lines) for another DPI
+    // and gives them the font for it.
     void place(UINT dpi, HFONT font);
 
     // The control named so in the table (the first of the level options).
@@ -39,6 +39,11 @@ public:
     int idOf(HWND control) const;
 
 private:
+    // The font and what depends on it: a text box's margins; a list whose
+    // entries are too wide for it gets a narrower cut of the font, and its
+    // box at least the table's height.
+    void dress(std::size_t row, UINT dpi, HFONT font);
+
     HWND window_;
     std::vector<HWND> controls_;  // by row of form_layout::controls()
     std::vector<HWND> lines_;     // by row of form_layout::lines()

@@ -19,6 +19,14 @@ constexpr int kIconResource = 1;  // app/windows/velmar.rc
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 
+// The window's size for a client area of the table's size below the menu bar.
+SIZE outerSize(UINT dpi)
+{
+    RECT frame{0, 0, pixels(form_layout::kClientWidth, dpi), pixels(form_layout::kClientHeight, dpi)};
+    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, kExStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 HICON loadIcon(HINSTANCE instance, int size)
 {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, 0));
@@ -46,21 +54,33 @@ std::unique_ptr<frmVelmar> frmVelmar::create(HINSTANCE instance, std::string pro
 {
     registerClass(instance, &frmVelmar::windowProc);
     std::unique_ptr<frmVelmar> w(new frmVelmar);
+    // Made at its size, centred and with its controls in place for the
+    // system's DPI: every later move or resize costs start-up time.
+    w->dpi_ = GetDpiForSystem();
+    const SIZE outer = outerSize(w->dpi_);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     w->window_ = CreateWindowExW(kExStyle, kWindowClass, profile::sys::widen(form_layout::kCaption).c_str(), kStyle,
-        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, createMenuBar(), instance, nullptr);
+        work.left + (work.right - work.left - outer.cx) / 2, work.top + (work.bottom - work.top - outer.cy) / 2,
+        outer.cx, outer.cy, nullptr, createMenuBar(), instance, nullptr);
     if (!w->window_)
         return nullptr;
     w->shortcuts_ = createShortcuts();
-    w->table_ = std::make_unique<ControlTable>(w->window_, instance);
+    w->font_ = createWindowFont(w->dpi_);
+    w->table_ = std::make_unique<ControlTable>(w->window_, instance, w->dpi_, w->font_);
     w->controls_ = std::make_unique<Win32FormControls>(w->window_, *w->table_);
     w->form_ = std::make_unique<CardForm>(*w->controls_, std::move(programFolder));
-    w->names_ = std::make_unique<AccessibleNames>();
-    w->names_->nameControls(*w->table_);
     // From here on the window's messages reach this object.
     SetWindowLongPtrW(w->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w.get()));
-    w->applyDpi(GetDpiForWindow(w->window_));
+    // A window on a screen of another DPI than the system's is made again
+    // for that DPI.
+    if (const UINT dpi = GetDpiForWindow(w->window_); dpi && dpi != w->dpi_) {
+        w->applyDpi(dpi);
+        w->centreOnScreen();
+    } else {
+        w->fitClientArea();
+    }
     w->form_->Form_Load();
-    w->centreOnScreen();
     return w;
 }
 
@@ -109,7 +129,8 @@ LRESULT frmVelmar::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_DESTROY:
-        names_->clear();
+        if (names_)
+            names_->clear();
         PostQuitMessage(0);
         return 0;
     }
@@ -146,24 +167,33 @@ void frmVelmar::applyDpi(UINT dpi)
     if (font_)
         DeleteObject(font_);
     font_ = font;
+    SetWindowPos(
+        window_, nullptr, 0, 0, outerSize(dpi_).cx, outerSize(dpi_).cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    fitClientArea();
+    InvalidateRect(window_, nullptr, TRUE);
+}
 
-    // The client area below the menu bar has the table's size: first as the
-    // system works it out, then corrected by what the window really got
-    // (a menu bar of another height, say).
+// The system works the window's size out from the client area's; a menu bar
+// of another height than it reckons with, say, leaves the client area off:
+// corrected by what it really got.
+void frmVelmar::fitClientArea()
+{
     const SIZE client{pixels(form_layout::kClientWidth, dpi_), pixels(form_layout::kClientHeight, dpi_)};
-    RECT frame{0, 0, client.cx, client.cy};
-    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, kExStyle, dpi_);
-    SIZE outer{frame.right - frame.left, frame.bottom - frame.top};
     for (int attempt = 0; attempt < 2; ++attempt) {
-        SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        RECT got{};
+        RECT got{}, outer{};
         GetClientRect(window_, &got);
         if (got.right == client.cx && got.bottom == client.cy)
-            break;
-        outer.cx += client.cx - got.right;
-        outer.cy += client.cy - got.bottom;
+            return;
+        GetWindowRect(window_, &outer);
+        SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left + client.cx - got.right,
+            outer.bottom - outer.top + client.cy - got.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void frmVelmar::nameControls()
+{
+    names_ = std::make_unique<AccessibleNames>();
+    names_->nameControls(*table_);
 }
 
 void frmVelmar::centreOnScreen()
@@ -183,13 +213,17 @@ int runEditor(HINSTANCE instance, int show)
 {
     const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&common);
+    auto window = frmVelmar::create(instance);
+    if (!window)
+        return 1;
+    ShowWindow(window->hwnd(), show);
+    RedrawWindow(window->hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // COM, for the names, once the window is drawn: under Wine every control
+    // made in a COM apartment takes several times as long to make.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int status = 1;
-    if (auto window = frmVelmar::create(instance)) {
-        ShowWindow(window->hwnd(), show);
-        UpdateWindow(window->hwnd());
-        status = runMessageLoop(window->hwnd(), window->shortcuts());
-    }
+    window->nameControls();
+    const int status = runMessageLoop(window->hwnd(), window->shortcuts());
+    window.reset();
     if (SUCCEEDED(com))
         CoUninitialize();
     return status;

@@ -18,14 +18,15 @@ namespace win32 {
 class frmVelmar {
 public:
     // Makes the window, centred on its screen, not yet shown. Card files
-    // live in programFolder; empty means the folder of the executable. Needs
-    // COM initialised on the thread (for the accessible names).
+    // live in programFolder; empty means the folder of the executable.
     static std::unique_ptr<frmVelmar> create(HINSTANCE instance, std::string programFolder = {});
     ~frmVelmar();
     frmVelmar(const frmVelmar&) = delete;
     frmVelmar& operator=(const frmVelmar&) = delete;
 
     HWND hwnd() const { return window_; }
+    // Gives the controls their names for screen readers; needs COM on this thread.
+    void nameControls();
     HACCEL shortcuts() const { return shortcuts_; }
 
     void cmdLoad_Click() { form_->cmdLoad_Click(); }
@@ -48,6 +49,7 @@ private:
     void onCommand(int id, int code);
     // Font, controls and window size for the DPI.
     void applyDpi(UINT dpi);
+    void fitClientArea();
     void centreOnScreen();
 
     HWND window_ = nullptr;

@@ -4,11 +4,11 @@
 
 namespace win32 {
 
-// Gives a text box a one-pixel frame of its own instead of the sunken
-// two-pixel edge. A box is as high as the layout table says, and the
-// Japanese UI fonts' lines are nearly that high: inside the sunken edge
-// the bottom of "g", "j", "p" or "y" is cut off. The frame takes the
-// highlight colour while the box has the focus.
+// Draws a text box's one-pixel border (WS_BORDER, which it must have) in
+// the button-shadow colour, as a flat edit box of Windows 10 looks, rather
+// than black. A box is as high as the layout table says and the Japanese UI
+// fonts' lines are nearly that high: inside the usual sunken two-pixel edge
+// the bottom of "g", "j", "p" or "y" is cut off.
 void giveThinFrame(HWND textBox);
 
 }  // namespace win32
