@@ -2,6 +2,7 @@
 #include "card_folder.h"
 #include "child_process.h"
 #include "ini_access.h"
+#include "shown_name.h"
 
 #include <gtest/gtest.h>
 
@@ -299,4 +300,15 @@ TEST(CardWriteKilled, OldOrNewCardSurvivesWhole)
         const std::string survived = folder.read("k.ini");
         ASSERT_TRUE(survived == older || survived == newer) << "round " << round << ":\n" << survived;
     }
+}
+
+TEST(ShownName, ControlCharactersAndStrayBytesAreEscapedTheRestKept)
+{
+    EXPECT_EQ(shownName("z\n0000.ini:2: x"), "z\\n0000.ini:2: x");
+    EXPECT_EQ(shownName("a\r\tb\x1b[31m\x7f"), "a\\r\\tb\\x1b[31m\\x7f");
+    EXPECT_EQ(shownName("c\xC2\x9B"
+                        "d\xFF"),
+        "c\\u009bd\\xff");
+    EXPECT_EQ(shownName("カード 1.ini"), "カード 1.ini");
+    EXPECT_EQ(shownText("line\n\tnext\x1b"), "line\n\tnext\\x1b");
 }
