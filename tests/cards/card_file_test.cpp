@@ -3,6 +3,7 @@
 #include "card_test_fixtures.h"
 #include "file_io.h"
 #include "ini_access.h"
+#include "shown_name.h"
 
 #include <gtest/gtest.h>
 
@@ -202,4 +203,15 @@ TEST_F(FailedSave, TextTheFileCannotHold)
     card.Levels[1].MaxHP = "3";
     card.Levels[1].Power = "\xf0\x9f\x98\x80";
     EXPECT_FALSE(writeCard(folder.file("000.ini"), card));
+}
+
+TEST(ShownName, ControlCharactersAndStrayBytesAreEscapedTheRestKept)
+{
+    EXPECT_EQ(shownName("z\n0000.ini:2: x"), "z\\n0000.ini:2: x");
+    EXPECT_EQ(shownName("a\r\tb\x1b[31m\x7f"), "a\\r\\tb\\x1b[31m\\x7f");
+    EXPECT_EQ(shownName("c\xC2\x9B"
+                        "d\xFF"),
+        "c\\u009bd\\xff");
+    EXPECT_EQ(shownName("カード 1.ini"), "カード 1.ini");
+    EXPECT_EQ(shownText("line\n\tnext\x1b"), "line\n\tnext\\x1b");
 }

@@ -1,7 +1,13 @@
 #include "card_export.h"
+#include "card_folder.h"
 #include "card_list.h"
+#include "plain_files.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,4 +89,29 @@ TEST(CardList, LinesUpJapaneseAndLeavesOutEmptyColumns)
     EXPECT_EQ(column(lines[2], "3  "), column(lines[0], "rare"));
     EXPECT_EQ(column(lines[2], "たいあたり"), column(lines[0], "Lv1.1"));
     EXPECT_EQ(displayWidth("かなA"), 5u);
+}
+
+TEST(OutputFile, TheOldFileStaysUntilTheNewOneIsComplete)
+{
+    CardFolder folder;
+    folder.write("cards.csv", "old");
+    {
+        OutputFile out(folder.file("cards.csv"));
+        out.append("new ");
+        out.append(std::string(3 << 20, 'x'));  // more than is held before writing
+        EXPECT_EQ(folder.read("cards.csv"), "old");
+    }  // dropped unfinished: the old file stays, nothing else
+    EXPECT_EQ(folder.names(), std::set<std::string>{"cards.csv"});
+
+    OutputFile out(folder.file("cards.csv"));
+    out.append("new");
+    EXPECT_FALSE(out.finish());
+    EXPECT_EQ(folder.read("cards.csv"), "new");
+    EXPECT_EQ(folder.names(), std::set<std::string>{"cards.csv"});
+
+    OutputFile nowhere(folder.file("missing/cards.csv"));
+    nowhere.append("x");
+    const CardProblem problem = nowhere.finish();
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("missing/cards.csv"), std::string::npos) << *problem;
 }
