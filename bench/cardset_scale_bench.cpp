@@ -10,7 +10,8 @@
 //     writing them all, one syncfs, renaming them all and one folder fsync.
 // Prints a table and one line per target; exits 1 when a target is missed,
 // 2 when something failed. Options: --rounds N (default 5); --floor-100k
-// also times the batch floor of 100,000 cards, five minutes after the import.
+// also times the batch floor of 100,000 cards, five minutes after the import;
+// --only set|save|import runs that part alone.
 
 #include "bench_support.h"
 #include "card_export.h"
@@ -299,12 +300,16 @@ int main(int argc, char** argv)
 {
     int rounds = 5;
     bool floor100k = false;
+    std::string only;  // "set", "save" or "import": that part alone
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::string(argv[i]) == "--floor-100k")
             floor100k = true;
+        else if (std::string(argv[i]) == "--only" && i + 1 < argc)
+            only = argv[++i];
     }
+    const auto part = [&](const char* name) { return only.empty() || only == name; };
     try {
         const bench::ScratchFolder scratch, big, small;
         std::printf("making 100,000 and 10,000 cards in %s ...\n", scratch.path().c_str());
@@ -312,9 +317,12 @@ int main(int argc, char** argv)
         fillFolder(small.path(), 10000);
         ::sync();
 
-        setScale(rounds, big, small, scratch.path());
-        saveScale(big);
-        importScale(rounds, floor100k, big, scratch);
+        if (part("set"))
+            setScale(rounds, big, small, scratch.path());
+        if (part("save"))
+            saveScale(big);
+        if (part("import"))
+            importScale(rounds, floor100k, big, scratch);
         std::printf("\nremoving the scratch folders ...\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "cardset_scale_bench: %s\n", e.what());
