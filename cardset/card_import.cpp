@@ -86,7 +86,14 @@ bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& colu
     return ok;
 }
 
-bool sameValues(const CardRow& a, const CardRow& b) { return rowValues(a) == rowValues(b); }
+bool sameValues(const CardRow& a, const CardRow& b)
+{
+    char digitA = 0, digitB = 0;
+    for (const CardColumn& column : cardColumns())
+        if (valueAt(a, column, digitA) != valueAt(b, column, digitB))
+            return false;
+    return true;
+}
 
 bool allDigits(std::string_view id)
 {

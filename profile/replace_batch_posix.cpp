@@ -104,10 +104,11 @@ private:
 }  // namespace
 
 struct BatchFolder::State {
-    int fd = -1;           // the folder
-    int file = -1;         // the file being written
-    std::string fileName;  // its name
-    std::string readBack;  // a file read again before it is replaced
+    int fd = -1;              // the folder
+    int file = -1;            // the file being written
+    std::string fileName;     // its name
+    std::string readBack;     // a file read again before it is replaced
+    struct stat newFile { };  // what a new file here gets; st_mode 0 until known
     BackgroundCloser closer;
 };
 
@@ -201,12 +202,19 @@ ReplaceResult BatchFolder::create(const std::string& temporary, const std::strin
         return {errno, ReplaceStep::Folder};
     state_->file = fd;
     state_->fileName = temporary;
+    // What a new file of this folder gets (owner, group, mode): learned from
+    // the first one, so that a card that has just that needs no calls here.
+    struct stat& fresh = state_->newFile;
+    if (fresh.st_mode == 0 && ::fstat(fd, &fresh) != 0)
+        fresh = {};
     if (replacing) {
         // As replaceFile does: owner and group as far as this user may give
         // them, then the mode (fchown clears set-user-ID bits).
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+        const bool sameOwner = fresh.st_mode != 0 && old.st_uid == fresh.st_uid && old.st_gid == fresh.st_gid;
+        if (!sameOwner && ::fchown(fd, old.st_uid, old.st_gid) != 0)
             (void)::fchown(fd, uid_t(-1), old.st_gid);
-        if (::fchmod(fd, old.st_mode & 07777) != 0) {
+        const bool sameMode = sameOwner && (old.st_mode & 07777) == (fresh.st_mode & 07777);
+        if (!sameMode && ::fchmod(fd, old.st_mode & 07777) != 0) {
             const int err = errno;
             abandon();
             return {err, ReplaceStep::Write};
