@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <random>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,7 +75,7 @@ public:
     explicit TempFolder(const std::string& name = "velmar-test")
     {
         const auto base = std::filesystem::temp_directory_path();
-        auto seed = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+        auto seed = std::uint64_t(std::random_device{}()) << 32 | std::random_device{}();
         for (int attempt = 0; attempt < 1000;
              ++attempt, seed = seed * 6364136223846793005ULL + 1442695040888963407ULL) {
             path_ = base / fsPath(name + "-" + std::to_string(seed % 1000000000));
