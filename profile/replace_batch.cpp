@@ -59,6 +59,10 @@ ReplaceResult ReplaceBatch::begin(const std::string& name)
     if (const ReplaceResult opened = openFolder(); !opened.ok())
         return opened;
     system_->abandon();
+    if (std::optional<std::string> reused = system_->reuse(name)) {
+        open_ = {name, std::move(*reused)};
+        return {};
+    }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string temporary = temporaryName();
         const ReplaceResult created = system_->create(temporary, name);

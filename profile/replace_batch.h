@@ -8,6 +8,11 @@
 // finds every file either old or new, byte for byte; the temporary files of
 // a killed run are named as replaceFile names them and are cleaned as its
 // are (removeStaleTemporariesOnce).
+//
+// A large batch goes in rounds (add, makeDurable, put, again): where the
+// system allows it, the old files a round takes out of place take the next
+// round's contents (BatchFolder::reuse), which spares creating a file and
+// freeing one per file replaced.
 
 #include "file_io.h"
 

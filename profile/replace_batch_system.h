@@ -25,6 +25,11 @@ public:
     // taken), with the mode, owner and group of the file `name` when that is
     // a regular file, and keeps it open for append().
     ReplaceResult create(const std::string& temporary, const std::string& name);
+    // Where the system allows it: opens, in place of a new file, an old file
+    // that renameIfHolds() took out of place, once its rename is durable and
+    // only when nothing else holds it open or links to it, set up as
+    // create() sets up a new one. Its name, or nullopt (then create()).
+    std::optional<std::string> reuse(const std::string& name);
     // Adds to the file created last.
     ReplaceResult append(std::string_view content);
     // Closes the file created last.
@@ -40,14 +45,15 @@ public:
 
     // The same when `name` holds `expected` byte for byte, or for nullopt when
     // there is no file `name`; otherwise sets `changed` and renames nothing.
-    // The old file is let go in the background (see sync()).
+    // The old file is kept for reuse() or let go in the background (see
+    // sync()).
     int renameIfHolds(
         const std::string& temporary, const std::string& name, std::optional<std::string_view> expected, bool& changed);
 
     void remove(const std::string& temporary);
 
-    // Waits until every old file let go is gone; then the folder's names are
-    // on disk: 0 or the system's error.
+    // Removes the old files kept for reuse, waits until every old file let go
+    // is gone; then the folder's names are on disk: 0 or the system's error.
     int sync();
 
 private:

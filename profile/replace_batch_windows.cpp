@@ -64,6 +64,9 @@ ReplaceResult BatchFolder::create(const std::string& temporary, const std::strin
     return {};
 }
 
+// Every file is a new one here: ReplaceFileW leaves no old file to reuse.
+std::optional<std::string> BatchFolder::reuse(const std::string&) { return std::nullopt; }
+
 ReplaceResult BatchFolder::append(std::string_view content)
 {
     while (!content.empty()) {
