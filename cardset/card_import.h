@@ -60,8 +60,9 @@ struct ImportPlan {
 ImportPlan planImport(std::string_view table, const std::string& folder, const ImportOptions& options = {});
 
 // The steps of carrying out a plan, told as each is done with how many cards
-// it has done: every new content written beside its card (Written, once per
-// card), all of them durable (Durable), put in place (Replaced, once per card).
+// it has done in all: a new content written beside its card (Written, once
+// per card), the round's contents durable (Durable, once per round), a card
+// put in place (Replaced, once per card).
 enum class ImportStep { Written, Durable, Replaced };
 using ImportWatch = std::function<void(ImportStep step, std::size_t done)>;
 
@@ -71,11 +72,19 @@ struct ImportOutcome {
     CardProblem problem;               // why it stopped; cards not written are as they were
 };
 
-// Writes the new and changed cards of a plan without problems as one batch
-// (profile/replace_batch.h): each card as Save writes it, all made durable
-// together, then each put in place and the folder flushed once. Just before a
-// card is put in place its file is read again; a card whose file is no longer
-// what planning read (a Save made meanwhile) is skipped, not overwritten.
-// A run that was stopped or killed can simply be repeated: the cards already
+// Cards written per round of a large import: enough that each round's one
+// flush is cheap per card, few enough that the old files a round takes out of
+// place are soon rewritten with the next round's cards.
+inline constexpr std::size_t kCardsPerRound = 2048;
+
+// Writes the new and changed cards of a plan without problems in durable
+// rounds (profile/replace_batch.h): each card as Save writes it, a round's
+// cards made durable together, then each put in place; the folder is flushed
+// at the end. An import of up to `cardsPerRound` cards writes nothing unless
+// all of its cards were written and made durable. Just before a card is put
+// in place its file is read again; a card whose file is no longer what
+// planning read (a Save made meanwhile) is skipped, not overwritten. A run
+// that was stopped or killed can simply be repeated: the cards already
 // written are then unchanged.
-ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch = {});
+ImportOutcome carryOut(
+    const ImportPlan& plan, const ImportWatch& watch = {}, std::size_t cardsPerRound = kCardsPerRound);

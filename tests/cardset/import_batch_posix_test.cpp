@@ -29,6 +29,7 @@ int countNewCards(const CardFolder& folder)
 void makeOld(const CardFolder& folder, const std::string& name) { testsupport::makeOld(folder.file(name), 60); }
 
 struct KillPoint {
+    std::size_t cardsPerRound;
     ImportStep step;
     std::size_t done;
     int newAfterKill;  // cards that are new once killed there
@@ -37,26 +38,40 @@ struct KillPoint {
 TEST(ImportBatch, AKillLeavesEachCardOldOrNewAndASecondRunFinishes)
 {
     const KillPoint points[] = {
-        {ImportStep::Written, kCards / 2, 0},            // half the new contents written beside their cards
-        {ImportStep::Durable, kCards, 0},                // all durable, none in place
-        {ImportStep::Replaced, kCards / 2, kCards / 2},  // half in place
-        {ImportStep::Replaced, kCards, kCards},          // all in place, the folder not yet flushed
+        {kCardsPerRound, ImportStep::Written, kCards / 2, 0},            // half the new contents written
+        {kCardsPerRound, ImportStep::Durable, kCards, 0},                // all durable, none in place
+        {kCardsPerRound, ImportStep::Replaced, kCards / 2, kCards / 2},  // half in place
+        {kCardsPerRound, ImportStep::Replaced, kCards, kCards},          // all in place, the folder not yet flushed
+        // In rounds of 64, the third rewriting the old files the second took out of place.
+        {64, ImportStep::Written, 150, 128},
+        {64, ImportStep::Durable, 192, 128},
     };
     const std::string table = changedTable();
     for (const KillPoint& point : points) {
-        SCOPED_TRACE(int(point.step) * 1000 + int(point.done));
+        SCOPED_TRACE(std::to_string(point.cardsPerRound) + " " + std::to_string(int(point.step)) + " "
+                     + std::to_string(point.done));
         CardFolder folder;
         fillFolder(folder);
         const int status = testsupport::inChild([&] {
             const ImportPlan plan = planImport(table, folder.path());
-            carryOut(plan, [&](ImportStep step, std::size_t done) {
-                if (step == point.step && done == point.done)
-                    std::raise(SIGKILL);
-            });
+            carryOut(
+                plan,
+                [&](ImportStep step, std::size_t done) {
+                    if (step == point.step && done == point.done)
+                        std::raise(SIGKILL);
+                },
+                point.cardsPerRound);
             return 0;
         });
         ASSERT_EQ(status, 100 + SIGKILL);
-        EXPECT_EQ(countNewCards(folder), point.newAfterKill);
+        const int newCards = countNewCards(folder);
+        if (point.step == ImportStep::Replaced && point.done < kCards) {
+            // The other writer may have put one more card in place meanwhile.
+            EXPECT_GE(newCards, point.newAfterKill);
+            EXPECT_LE(newCards, point.newAfterKill + 1);
+        } else {
+            EXPECT_EQ(newCards, point.newAfterKill);
+        }
 
         // Left-over temporary files are ours, and the next run that writes
         // removes them once they are old enough not to be another run's.
@@ -66,7 +81,7 @@ TEST(ImportBatch, AKillLeavesEachCardOldOrNewAndASecondRunFinishes)
 
         const ImportPlan again = planImport(table, folder.path());
         ASSERT_TRUE(again.problems.empty());
-        EXPECT_EQ(again.count(CardChange::Unchanged), std::size_t(point.newAfterKill));
+        EXPECT_EQ(again.count(CardChange::Unchanged), std::size_t(newCards));
         const ImportOutcome outcome = carryOut(again);
         ASSERT_FALSE(outcome.problem) << *outcome.problem;
         EXPECT_EQ(countNewCards(folder), kCards);
