@@ -23,9 +23,12 @@ typ() {
 # clipboard holds one text: check a paste's effect before the next one.
 paste() {
   printf '%s' "$1" | xclip -selection clipboard -in
-  wait_until test "$(xclip -selection clipboard -out 2>/dev/null)" = "$1" || return 1
+  wait_until clipboard_holds "$1" || return 1
   key ctrl+v
 }
+
+# Asked afresh at each try (a "$(...)" argument to wait_until is read once).
+clipboard_holds() { [ "$(xclip -selection clipboard -out 2>/dev/null)" = "$1" ]; }
 
 tabs() { local i; for ((i = 0; i < $1; i++)); do key Tab; done; }
 
