@@ -28,7 +28,19 @@ paste() {
 }
 
 # Asked afresh at each try (a "$(...)" argument to wait_until is read once).
-clipboard_holds() { [ "$(xclip -selection clipboard -out 2>/dev/null)" = "$1" ]; }
+clipboard_holds() { [ "$(clipboard_text)" = "$1" ]; }
+
+# The clipboard's text. xclip waits for the clipboard's owner without end,
+# and Wine at times never answers: each ask gets 5 seconds, three times.
+clipboard_text() {
+  local try status
+  for try in 1 2 3; do
+    timeout 5 xclip -selection clipboard -out 2>/dev/null
+    status=$?
+    [ "$status" -eq 124 ] || return "$status"
+  done
+  return 1
+}
 
 tabs() { local i; for ((i = 0; i < $1; i++)); do key Tab; done; }
 

@@ -38,11 +38,11 @@ offer() {  # offer TEXT: both clipboards hold TEXT, served by xclip $clip
   printf '%s' "$1" | xclip -quiet -selection clipboard -in >/dev/null 2>&1 & clip=$!
   wait_until clipboard_is "$1" && "$run" "$clipboard_wait" "$1"
 }
-clipboard_is() { [ "$(xclip -selection clipboard -out 2>/dev/null)" = "$1" ]; }
+clipboard_is() { [ "$(clipboard_text)" = "$1" ]; }
 taken() { ! kill -0 "$clip" 2>/dev/null; }
 # The text of the focused text box, through Ctrl+A and Ctrl+C.
 box_text() {
-  offer "-" && key ctrl+a ctrl+c && wait_until taken && xclip -selection clipboard -out
+  offer "-" && key ctrl+a ctrl+c && wait_until taken && clipboard_text
 }
 # Pastes TEXT into the focused text box and checks that the box holds it.
 paste_in() { offer "$1" && key ctrl+v && [ "$(box_text)" = "$1" ]; }
@@ -122,7 +122,7 @@ check "a card written on Windows loads and saves as on Linux" \
 # leaves the card alone; elsewhere it clears the card.
 offer "-"; key shift+Delete
 check "Shift+Del in a text box cuts its text" wait_until taken
-check "the cut text is the ID" test "$(xclip -selection clipboard -out)" = "win2"
+check "the cut text is the ID" test "$(clipboard_text)" = "win2"
 typ "005"; key ctrl+s
 check "the cut cleared nothing" same_bytes "$folder/005.ini" "$folder/win2.ini"
 tabs 1; key shift+Delete                            # on the Load button; the focus goes back to the ID
