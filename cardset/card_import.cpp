@@ -297,7 +297,7 @@ struct ImportWriter {
 };
 
 // Where the writers meet: the last to arrive runs `then`, before any goes on.
-// (Not std::barrier: the MinGW library's atomic waits can miss a wake-up.)
+// (Not std::barrier: built with MinGW's GCC 12 library, it hung under Wine.)
 class Meeting {
 public:
     explicit Meeting(std::size_t parties)
