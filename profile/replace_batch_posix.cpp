@@ -1,6 +1,7 @@
 // ReplaceBatch's system calls on Linux and other POSIX systems.
 
 #include "replace_batch_system.h"
+#include "posix_write.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -129,21 +130,6 @@ struct BatchFolder::State {
 };
 
 namespace {
-
-int writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
 
 // The open regular file, whose status `st` gets, holds exactly `expected`.
 bool holds(int fd, std::string_view expected, std::string& buffer, struct stat& st)

@@ -1,5 +1,6 @@
 // The file layer's system calls on Linux (POSIX).
 #include "system_files.h"
+#include "posix_write.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -139,20 +140,7 @@ int NewFile::copyOwnership(const std::string& old)
     return ::fchmod(fd, st.st_mode & 07777) == 0 ? 0 : errno;
 }
 
-int NewFile::write(std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(int(handle_), data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
+int NewFile::write(std::string_view data) { return writeAll(int(handle_), data); }
 
 int NewFile::flush() { return ::fsync(int(handle_)) == 0 ? 0 : errno; }
 
