@@ -7,7 +7,6 @@
 #include "profile_text.h"
 #include "shown_name.h"
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -209,68 +208,26 @@ CardProblem readCard(
 
     try {
         // GetINIData's reading of each key (a 256-byte buffer, an empty
-        // default), all in one pass over the text.
-        using namespace std::string_view_literals;
-        // The names are sorted out once, for every card read after.
-        using Lookup = profile::ProfileText::Lookup;
-        static const profile::ProfileText::PreparedLookups cardKeys(std::array<Lookup, 24>{
-            Lookup{"head"sv, "rare"sv},
-            {"head"sv, "maxlv"sv},
-            {"head"sv, "minlv"sv},
-            {"head"sv, "super"sv},
-            {"Lv1"sv, "HP"sv},
-            {"Lv1"sv, "P"sv},
-            {"Lv1"sv, "S"sv},
-            {"Lv1"sv, "1"sv},
-            {"Lv1"sv, "2"sv},
-            {"Lv2"sv, "HP"sv},
-            {"Lv2"sv, "P"sv},
-            {"Lv2"sv, "S"sv},
-            {"Lv2"sv, "1"sv},
-            {"Lv2"sv, "2"sv},
-            {"Lv3"sv, "HP"sv},
-            {"Lv3"sv, "P"sv},
-            {"Lv3"sv, "S"sv},
-            {"Lv3"sv, "1"sv},
-            {"Lv3"sv, "2"sv},
-            {"Lv4"sv, "HP"sv},
-            {"Lv4"sv, "P"sv},
-            {"Lv4"sv, "S"sv},
-            {"Lv4"sv, "1"sv},
-            {"Lv4"sv, "2"sv},
-        });
-        // The values go straight into the card; out of memory, none has changed.
-        std::string super;
-        LevelBuffer& lv = card.Levels;
-        const std::array<std::string*, 24> values{
-            &card.Rarity,
-            &card.MaxLv,
-            &card.MinLv,
-            &super,
-            &lv[0].MaxHP,
-            &lv[0].Power,
-            &lv[0].ExtWazaSpec,
-            &lv[0].NomalWaza,
-            &lv[0].ExtWaza,
-            &lv[1].MaxHP,
-            &lv[1].Power,
-            &lv[1].ExtWazaSpec,
-            &lv[1].NomalWaza,
-            &lv[1].ExtWaza,
-            &lv[2].MaxHP,
-            &lv[2].Power,
-            &lv[2].ExtWazaSpec,
-            &lv[2].NomalWaza,
-            &lv[2].ExtWaza,
-            &lv[3].MaxHP,
-            &lv[3].Power,
-            &lv[3].ExtWazaSpec,
-            &lv[3].NomalWaza,
-            &lv[3].ExtWaza,
-        };
+        // default), every one from this one copy.
         const CardFingerprint read = fingerprintOfBytes(bytes);
-        profile::ProfileText(std::move(bytes)).getAll(cardKeys, values);
-        card.SuperMode = superModeFromText(super);
+        const profile::ProfileText text(std::move(bytes));
+        Card loaded;
+        std::string super;
+        text.get("head", "rare", "", loaded.Rarity);
+        text.get("head", "maxlv", "", loaded.MaxLv);
+        text.get("head", "minlv", "", loaded.MinLv);
+        text.get("head", "super", "", super);
+        loaded.SuperMode = superModeFromText(super);
+        for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
+            const std::string section = "Lv" + std::to_string(n);
+            LevelRecord& r = loaded.Levels[n - 1];
+            text.get(section, "HP", "", r.MaxHP);
+            text.get(section, "P", "", r.Power);
+            text.get(section, "S", "", r.ExtWazaSpec);
+            text.get(section, "1", "", r.NomalWaza);
+            text.get(section, "2", "", r.ExtWaza);
+        }
+        card = std::move(loaded);  // out of memory before this, the card is as it was
         if (fingerprint)
             *fingerprint = read;
     } catch (const std::bad_alloc&) {

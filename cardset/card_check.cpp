@@ -86,18 +86,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 21> kChecked
     {"Lv4", "2"},
 }};
 
-// Their names are sorted out once, for every card checked after.
-const profile::ProfileText::PreparedLookups& checkedKeys()
-{
-    static const profile::ProfileText::PreparedLookups prepared([] {
-        std::vector<profile::ProfileText::Lookup> lookups;
-        for (const auto& [section, key] : kCheckedKeys)
-            lookups.push_back({section, key});
-        return lookups;
-    }());
-    return prepared;
-}
-
 std::string q(std::string_view text) { return "「" + std::string(text) + "」"; }
 
 std::string atLine(std::size_t line) { return "行" + std::to_string(line); }
@@ -216,13 +204,11 @@ private:
             add(line.number, "キー" + q(line.key) + "の値に制御文字があり、エディターはこのカードを保存できません。");
     }
 
-    // Every value Load sees that the checks below look at, read in one pass.
+    // Every value Load sees that the checks below look at.
     void readValues()
     {
-        std::array<std::string*, kCheckedKeys.size()> values;
-        for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = &values_[i];
-        text_.getAll(checkedKeys(), values);
+        for (std::size_t i = 0; i < kCheckedKeys.size(); ++i)
+            text_.get(kCheckedKeys[i].first, kCheckedKeys[i].second, "", values_[i]);
     }
 
     // The value Load sees and the line it comes from (the section's line when the key is missing).

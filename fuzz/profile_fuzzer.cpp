@@ -59,29 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         file.write(bytes.data(), std::streamsize(bytes.size()));
     }
 
-    // The walk takes any text; many look-ups at once give what one at a time give.
+    // The walk and the look-up take any text and any names.
     const profile::ProfileText text(bytes);
     text.forEachLine([](const profile::ProfileLine&) {});
     {
         FuzzedDataProvider names(data, size > 64 ? 64 : size);
-        std::vector<std::string> strings;
-        for (int i = 0; i < 8; ++i)
-            strings.push_back(names.ConsumeRandomLengthString(8));
-        std::vector<profile::ProfileText::Lookup> all;
-        for (int i = 0; i < 8; i += 2)
-            all.push_back({strings[i], strings[i + 1], "d"});
-        text.getAll(all);
-        const profile::ProfileText::PreparedLookups prepared(all);
-        std::vector<std::string> values(all.size(), "x");
-        std::vector<std::string*> into;
-        for (std::string& v : values)
-            into.push_back(&v);
-        text.getAll(prepared, into);
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            std::string one;
-            text.get(all[i].section, all[i].key, "d", one);
-            if (one != all[i].value || values[i] != one)
-                std::abort();
+        for (int i = 0; i < 4; ++i) {
+            const std::string section = names.ConsumeRandomLengthString(8);
+            const std::string key = names.ConsumeRandomLengthString(8);
+            std::string value;
+            (void)text.get(section, key, "d", value);
         }
     }
 

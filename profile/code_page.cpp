@@ -4,40 +4,10 @@
 
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 
 namespace profile {
 namespace {
-
-// Writes `c` as UTF-8 at `out` (room for four bytes); returns the end.
-inline char* putUtf8(char* out, char32_t c)
-{
-    if (c - 0x800 < 0xD800 - 0x800 || c - 0xE000 < 0x10000 - 0xE000) {  // most Japanese text
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        return out;
-    }
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        c = kReplacementChar;
-    if (c < 0x80) {
-        *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (c >> 6));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c >= 0x10000) {
-        *out++ = static_cast<char>(0xF0 | (c >> 18));
-        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
 
 // Position of the first invalid UTF-8 sequence, or npos.
 std::size_t firstInvalidUtf8(std::string_view s)
@@ -223,106 +193,56 @@ std::span<const LookAlike> cp932LookAlikes()
     return kLookAlikes;
 }
 
-std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
-{
-    // Plain ASCII is itself in code page 932: no conversion needed.
-    bool ascii = true;
-    for (char b : bytes)
-        ascii &= static_cast<unsigned char>(b) < 0x80;
-    if (ascii) {
-        if (allValid)
-            *allValid = true;
-        return std::string(bytes);
-    }
-    std::string result(cp932ToUtf8Room(bytes.size()), '\0');
-    result.resize(static_cast<std::size_t>(cp932ToUtf8(bytes, result.data(), allValid) - result.data()));
-    return result;
-}
-
 namespace {
 
-// What code page 932 makes of each two-byte character (lead byte 81-9F or
-// E0-FC, a trail byte after it), asked of the system once: a card set repeats
-// the same few thousand characters many times. 0: not asked yet;
-// kNoCharacter: no character (the whole text then goes the slow way, which
-// tells how).
+// What code page 932 makes of each character (one byte, or a lead byte and
+// its trail byte), asked of the system once: a card set repeats the same few
+// thousand characters many times. 0: not asked yet; kNoCharacter: none.
 constexpr char32_t kNoCharacter = 0xFFFFFFFF;
-std::array<std::atomic<char32_t>, 0x10000>& knownPairs()
+
+char32_t characterOf(std::string_view bytes)
 {
     static std::array<std::atomic<char32_t>, 0x10000> known{};
-    return known;
-}
-
-char32_t pairCharacter(unsigned char lead, unsigned char trail)
-{
-    std::atomic<char32_t>& slot = knownPairs()[lead << 8 | trail];
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    std::atomic<char32_t>& slot = known[bytes.size() == 2 ? byte(0) << 8 | byte(1) : byte(0)];
     char32_t c = slot.load(std::memory_order_relaxed);
-    if (c != 0)
-        return c;
-    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-    const char* in = pair;
-    std::size_t inLeft = sizeof pair;
-    char32_t wide[2];
-    char32_t* out = wide;
-    const bool one = sys::fromCp932(in, inLeft, out, 2) == 0 && out == wide + 1;
-    c = one && wide[0] != 0 ? wide[0] : kNoCharacter;
-    slot.store(c, std::memory_order_relaxed);
-    return c;
-}
-
-// The text as UTF-8 when it is ASCII and two-byte characters only, each
-// looked up in knownPairs; nullptr (nothing of use written) otherwise.
-char* knownCharactersToUtf8(std::string_view bytes, char* utf8)
-{
-    for (std::size_t pos = 0; pos < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[pos]);
-        if (lead < 0x80) {
-            *utf8++ = static_cast<char>(lead);
-            ++pos;
-            continue;
-        }
-        if (cp932CharLength(bytes, pos) != 2 || lead > 0xFC)
-            return nullptr;
-        const char32_t c = pairCharacter(lead, static_cast<unsigned char>(bytes[pos + 1]));
-        if (c == kNoCharacter)
-            return nullptr;
-        utf8 = putUtf8(utf8, c);
-        pos += 2;
+    if (c == 0) {
+        c = sys::cp932Character(bytes);
+        if (c == 0)
+            c = kNoCharacter;
+        slot.store(c, std::memory_order_relaxed);
     }
-    return utf8;
+    return c;
 }
 
 }  // namespace
 
-char* cp932ToUtf8(std::string_view bytes, char* utf8, bool* allValid)
+std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
 {
     if (allValid)
         *allValid = true;
-    if (char* end = knownCharactersToUtf8(bytes, utf8))
-        return end;
-    // One input byte never gives more than three bytes of UTF-8 (U+FFFD or
-    // a half-width katakana; a character beyond U+FFFF would take two), so
-    // the room is fixed, with room for the last character's four.
-    const char* in = bytes.data();
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        char32_t wide[128];
-        char32_t* out = wide;
-        const int err = sys::fromCp932(in, inLeft, out, std::size(wide));
-        for (const char32_t* w = wide; w < out; ++w)
-            utf8 = putUtf8(utf8, *w);
-        if (err == 0 || err == E2BIG)
+    std::string result;
+    result.reserve(bytes.size() + bytes.size() / 2);
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[pos]);
+        if (lead < 0x80) {  // ASCII is itself in code page 932
+            result += static_cast<char>(lead);
+            ++pos;
             continue;
-        // Stopped at a byte that starts no valid character: emit U+FFFD for
-        // the character Windows would see there (one or two bytes).
-        const std::size_t skip = cp932CharLength(bytes, static_cast<std::size_t>(in - bytes.data()));
-        if (allValid)
-            *allValid = false;
-        utf8 = putUtf8(utf8, kReplacementChar);
-        in += skip;
-        inLeft -= skip;
+        }
+        // A byte that starts no character is U+FFFD for the character
+        // Windows would see there (one byte, or a lead and a trail byte).
+        const std::size_t n = cp932CharLength(bytes, pos);
+        char32_t c = characterOf(bytes.substr(pos, n));
+        if (c == kNoCharacter) {
+            c = kReplacementChar;
+            if (allValid)
+                *allValid = false;
+        }
+        appendUtf8(result, c);
+        pos += n;
     }
-    return utf8;
+    return result;
 }
 
 std::size_t cp932Width(char32_t c)

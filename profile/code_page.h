@@ -48,12 +48,6 @@ std::span<const LookAlike> cp932LookAlikes();
 // `allValid`, when given, tells whether no byte needed that.
 std::string cp932ToUtf8(std::string_view bytes, bool* allValid = nullptr);
 
-// The same conversion written to `out`, which has room for
-// cp932ToUtf8Room(bytes.size()) bytes; returns the end of what was written.
-// For a caller converting into a buffer it already has.
-char* cp932ToUtf8(std::string_view bytes, char* out, bool* allValid = nullptr);
-inline constexpr std::size_t cp932ToUtf8Room(std::size_t bytes) { return bytes * 3 + 1; }
-
 // Length in bytes of the code page 932 character starting at bytes[pos]:
 // 2 for a lead byte followed by a trail byte, 1 otherwise (also for a lead
 // byte at the end). This is how Windows steps through ANSI text, so the ASCII

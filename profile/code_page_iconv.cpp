@@ -44,9 +44,7 @@ private:
     iconv_t cd_;
 };
 
-// To the C library's own wide characters (UCS-4 in the machine's byte
-// order): one conversion step, where code page 932 to UTF-8 takes two (iconv
-// goes through UCS-4 anyway).
+// To the C library's own wide characters (UCS-4 in the machine's byte order).
 static_assert(sizeof(wchar_t) == sizeof(char32_t));
 
 }  // namespace
@@ -63,14 +61,16 @@ std::ptrdiff_t toCp932(std::string_view utf8, char* out)
     return end - out;
 }
 
-int fromCp932(const char*& in, std::size_t& inLeft, char32_t*& out, std::size_t room)
+char32_t cp932Character(std::string_view bytes)
 {
     thread_local Converter conv("WCHAR_T", "CP932");
-    char* end = reinterpret_cast<char*>(out);
-    std::size_t outLeft = room * sizeof(char32_t);
-    const int err = conv.run(in, inLeft, end, outLeft);
-    out = reinterpret_cast<char32_t*>(end);
-    return err;
+    const char* in = bytes.data();
+    std::size_t inLeft = bytes.size();
+    wchar_t wide[2] = {};
+    char* out = reinterpret_cast<char*>(wide);
+    std::size_t outLeft = sizeof wide;
+    const bool one = conv.run(in, inLeft, out, outLeft) == 0 && outLeft == sizeof wide - sizeof(wchar_t);
+    return one ? char32_t(wide[0]) : 0;
 }
 
 }  // namespace profile::sys

@@ -15,10 +15,8 @@ namespace profile::sys {
 // code of its own: never a best fit, a "?" or a dropped character.
 std::ptrdiff_t toCp932(std::string_view utf8, char* out);
 
-// Code page 932 to code points, as iconv converts: from `in` as far as the
-// `room` code points at `out` go; advances `in`, `inLeft` and `out`. Returns
-// 0 when all was converted, E2BIG when `out` is full, and EILSEQ (or EINVAL)
-// at a character that is not valid code page 932, where `in` then stands.
-int fromCp932(const char*& in, std::size_t& inLeft, char32_t*& out, std::size_t room);
+// The character that one code page 932 character's bytes (one byte, or a
+// lead and a trail byte) stand for; 0 when they stand for none.
+char32_t cp932Character(std::string_view bytes);
 
 }  // namespace profile::sys

@@ -4,7 +4,6 @@
 #include "code_page_system.h"
 #include "system_path_windows.h"
 
-#include <cerrno>
 #include <windows.h>
 
 namespace profile::sys {
@@ -38,35 +37,13 @@ std::ptrdiff_t toCp932(std::string_view utf8, char* out)
     return n;
 }
 
-int fromCp932(const char*& in, std::size_t& inLeft, char32_t*& out, std::size_t room)
+char32_t cp932Character(std::string_view bytes)
 {
-    const std::string_view bytes(in, inLeft);
-    std::size_t pos = 0;
-    int result = 0;
-    for (; pos < bytes.size(); ++out, --room) {
-        if (room == 0) {
-            result = E2BIG;
-            break;
-        }
-        const auto lead = static_cast<unsigned char>(bytes[pos]);
-        if (lead < 0x80) {  // ASCII is itself in code page 932
-            *out = lead;
-            ++pos;
-            continue;
-        }
-        const std::size_t len = cp932CharLength(bytes, pos);
-        wchar_t wide[2];
-        if ((len == 1 && isUnassignedSingleByte(lead))
-            || MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data() + pos, int(len), wide, 2) != 1) {
-            result = EILSEQ;
-            break;
-        }
-        *out = wide[0];
-        pos += len;
-    }
-    in += pos;
-    inLeft -= pos;
-    return result;
+    wchar_t wide[2];
+    if ((bytes.size() == 1 && isUnassignedSingleByte(static_cast<unsigned char>(bytes[0])))
+        || MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), wide, 2) != 1)
+        return 0;
+    return wide[0];
 }
 
 }  // namespace profile::sys

@@ -6,15 +6,15 @@
 // a caller that needs many keys reads the file once and asks this copy.
 //
 // Names, values and defaults are UTF-8. The text is code page 932 unless it
-// starts with a UTF-8 or UTF-16 byte-order mark; lines are parsed in their
-// own encoding and only what a call needs is decoded.
+// starts with a UTF-8 or UTF-16 byte-order mark; its lines are found once, in
+// the text's own encoding, and only names and the values asked for are decoded.
 
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace profile {
 
@@ -75,8 +75,7 @@ public:
     std::size_t get(std::string_view section, std::string_view key, std::string_view defaultValue, std::string& value,
         std::size_t bufferSize = kDefaultBufferSize) const;
 
-    // Many look-ups in one pass over the text: each value is what get() gives
-    // for its section, key and default.
+    // Many look-ups: each value is what get() gives for its section, key and default.
     struct Lookup {
         std::string_view section = {};
         std::string_view key = {};
@@ -85,28 +84,6 @@ public:
         std::size_t length = 0;  // get()'s return value
     };
     void getAll(std::span<Lookup> lookups, std::size_t bufferSize = kDefaultBufferSize) const;
-
-    // The same look-ups asked of many texts: their names are checked, folded
-    // and grouped by section once, when made, not at every call. Holds its
-    // own copy of the names and defaults.
-    class PreparedLookups {
-    public:
-        explicit PreparedLookups(std::span<const Lookup> lookups);
-        ~PreparedLookups();
-        PreparedLookups(const PreparedLookups&) = delete;
-        PreparedLookups& operator=(const PreparedLookups&) = delete;
-        std::size_t size() const;
-
-    private:
-        friend class ProfileText;
-        struct Plan;
-        std::unique_ptr<Plan> plan_;
-    };
-    // getAll's values for the prepared look-ups, each written to its string
-    // in `values` (one per look-up, in their order; with fewer, the first
-    // ones are given). Out of memory (std::bad_alloc), none has changed.
-    void getAll(const PreparedLookups& lookups, std::span<std::string* const> values,
-        std::size_t bufferSize = kDefaultBufferSize) const;
 
     // Writes key=value into `section` as WritePrivateProfileStringA does: an
     // existing key's value is replaced where it stands, keeping the key's
@@ -121,12 +98,33 @@ public:
     void forEachLine(const std::function<void(const ProfileLine&)>& visit) const;
 
 private:
+    // A line as the parse finds it: byte offsets into bytes_.
+    struct Line {
+        std::size_t start = 0;  // its first byte
+        std::size_t end = 0;    // where its line end (LF) starts, or the body's end
+        std::size_t next = 0;   // the next line's first byte
+        LineKind kind = LineKind::Blank;
+        std::size_t nameBegin = 0, nameEnd = 0;    // a section's or key's name, blanks trimmed
+        std::size_t valueBegin = 0, valueEnd = 0;  // a key's value, blanks and quotes removed
+        std::string name;                          // the name decoded, for matching
+        bool nameValid = true;
+    };
+
+    void parse();
+    Line readLine(std::size_t pos) const;
+    std::string decode(std::size_t begin, std::size_t end, bool* valid = nullptr) const;
+    std::string encode(std::string_view utf8) const;
+    int asciiAt(std::size_t pos) const;
+    std::size_t charLength(std::size_t pos, std::size_t end) const;
+    std::size_t unit() const;
+    const Line* find(std::string_view section, std::string_view key) const;
+    std::size_t readValue(const Line& line, std::size_t limit, std::string& value) const;
+
     std::string bytes_;
     Encoding encoding_ = Encoding::Cp932;
     std::size_t bodyStart_ = 0;  // after the byte-order mark
     std::size_t bodyEnd_ = 0;    // a last odd byte of a UTF-16 text is left out
-
-    friend struct TextAccess;
+    std::vector<Line> lines_;
 };
 
 }  // namespace profile
