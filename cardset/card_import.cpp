@@ -9,13 +9,8 @@
 #include "shown_name.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cerrno>
 #include <map>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -281,57 +276,6 @@ ImportPlan planImport(std::string_view tableBytes, const std::string& folder, co
     return plan;
 }
 
-namespace {
-
-// One of the threads that carry out an import: its own batch, and a share of
-// each round's cards.
-struct ImportWriter {
-    explicit ImportWriter(const std::string& folder)
-        : batch(folder)
-    {
-    }
-    profile::ReplaceBatch batch;
-    std::size_t added = 0;  // entries of the batch so far
-    std::size_t written = 0;
-    std::vector<std::size_t> skipped;
-};
-
-// Where the writers meet: the last to arrive runs `then`, before any goes on.
-// (Not std::barrier: built with MinGW's GCC 12 library, it hung under Wine.)
-class Meeting {
-public:
-    explicit Meeting(std::size_t parties)
-        : parties_(parties)
-    {
-    }
-    void setParties(std::size_t parties) { parties_ = parties; }
-
-    template <class Then> void arriveAndWait(Then then)
-    {
-        std::unique_lock lock(mutex_);
-        const std::size_t generation = generation_;
-        if (++arrived_ < parties_) {
-            met_.wait(lock, [&] { return generation_ != generation; });
-            return;
-        }
-        then();
-        arrived_ = 0;
-        ++generation_;
-        met_.notify_all();
-    }
-    void arriveAndWait()
-    {
-        arriveAndWait([] {});
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable met_;
-    std::size_t parties_, arrived_ = 0, generation_ = 0;
-};
-
-}  // namespace
-
 ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::size_t cardsPerRound)
 {
     ImportOutcome outcome;
@@ -343,97 +287,51 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
     for (std::size_t i = 0; i < plan.cards.size(); ++i)
         if (plan.cards[i].change != CardChange::Unchanged)
             toWrite.push_back(i);
-
-    // Two writers share each round: writing a card and putting it in place
-    // are mostly the system's work on one file, which two processors do side
-    // by side. They meet when both their shares are durable, so no card of a
-    // round is put in place before the whole round is written, and again at
-    // the end of the round.
-    constexpr std::size_t kWriters = 2;
-    std::mutex mutex;  // over the watch and the problem
-    std::atomic<std::size_t> added = 0, replaced = 0;
-    std::atomic<bool> failed = false;
     const auto tell = [&](ImportStep step, std::size_t done) {
-        if (watch) {
-            const std::lock_guard lock(mutex);
+        if (watch)
             watch(step, done);
-        }
-    };
-    const auto fail = [&](std::string problem) {
-        const std::lock_guard lock(mutex);
-        if (!outcome.problem)
-            outcome.problem = std::move(problem);
-        failed = true;
-    };
-    const std::size_t perRound = std::max<std::size_t>(cardsPerRound, 1);
-    std::size_t roundEnd = 0;
-    Meeting roundDurable(kWriters), roundDone(kWriters);
-    const auto write = [&](ImportWriter& writer, std::size_t share, std::size_t writers) {
-        for (std::size_t first = 0; first < toWrite.size(); first += perRound) {
-            const std::size_t last = std::min(toWrite.size(), first + perRound);
-            if (share == 0)
-                roundEnd = last;
-            const std::size_t begin = writer.added;
-            for (std::size_t k = first + share; k < last && !failed; k += writers) {
-                const ImportCard& card = plan.cards[toWrite[k]];
-                if (const auto result = writer.batch.add(card.id + ".ini", card.newBytes); !result.ok()) {
-                    fail(cannotWrite(card.path, result.error));
-                    break;
-                }
-                ++writer.added;
-                tell(ImportStep::Written, ++added);
-            }
-            if (!failed)
-                if (const auto result = writer.batch.makeDurable(); !result.ok())
-                    fail("書き込んだカードをディスクに書き出せませんでした：" + systemReason(result.error));
-            roundDurable.arriveAndWait([&] {
-                if (!failed)
-                    tell(ImportStep::Durable, roundEnd);
-            });
-            if (failed)
-                return;
-            for (std::size_t e = begin, k = first + share; e < writer.added && !failed; ++e, k += writers) {
-                const ImportCard& card = plan.cards[toWrite[k]];
-                bool changed = false;
-                if (const auto result = writer.batch.putIfUnchanged(e, card.fileBytes, changed); !result.ok()) {
-                    fail(cannotWrite(card.path, result.error));
-                    break;
-                }
-                if (changed) {
-                    writer.skipped.push_back(toWrite[k]);
-                    continue;
-                }
-                ++writer.written;
-                tell(ImportStep::Replaced, ++replaced);
-            }
-            roundDone.arriveAndWait();
-        }
-        if (!failed)
-            if (const auto result = writer.batch.finish(); !result.ok())
-                fail("カードを書き込みましたが、フォルダー「" + shownName(plan.folder)
-                     + "」をディスクに書き出せませんでした：" + systemReason(result.error));
     };
 
-    ImportWriter one(plan.folder), two(plan.folder);
-    std::thread second;
-    try {
-        second = std::thread([&] { write(two, 1, kWriters); });
-    } catch (const std::system_error&) {
+    // In rounds: a kill leaves at most one round's temporary files behind,
+    // and the import needs room on the disk for one round beside the cards.
+    profile::ReplaceBatch batch(plan.folder);
+    const std::size_t perRound = std::max<std::size_t>(cardsPerRound, 1);
+    for (std::size_t first = 0; first < toWrite.size() && !outcome.problem; first += perRound) {
+        const std::size_t last = std::min(toWrite.size(), first + perRound);
+        for (std::size_t k = first; k < last; ++k) {
+            const ImportCard& card = plan.cards[toWrite[k]];
+            if (const auto result = batch.add(card.id + ".ini", card.newBytes); !result.ok()) {
+                outcome.problem = cannotWrite(card.path, result.error);
+                break;
+            }
+            tell(ImportStep::Written, k + 1);
+        }
+        if (outcome.problem)
+            break;
+        if (const auto result = batch.makeDurable(); !result.ok()) {
+            outcome.problem = "書き込んだカードをディスクに書き出せませんでした：" + systemReason(result.error);
+            break;
+        }
+        tell(ImportStep::Durable, last);
+        for (std::size_t k = first; k < last; ++k) {
+            const ImportCard& card = plan.cards[toWrite[k]];
+            bool changed = false;
+            if (const auto result = batch.putIfUnchanged(k, card.fileBytes, changed); !result.ok()) {
+                outcome.problem = cannotWrite(card.path, result.error);
+                break;
+            }
+            if (changed) {
+                outcome.skipped.push_back(toWrite[k]);
+                continue;
+            }
+            ++outcome.written;
+            tell(ImportStep::Replaced, outcome.written);
+        }
     }
-    if (second.joinable()) {
-        write(one, 0, kWriters);
-        second.join();
-    } else {
-        // No second thread to be had: this one writes alone.
-        roundDurable.setParties(1);
-        roundDone.setParties(1);
-        write(one, 0, 1);
-    }
-    for (const ImportWriter* writer : {&one, &two}) {
-        outcome.written += writer->written;
-        outcome.skipped.insert(outcome.skipped.end(), writer->skipped.begin(), writer->skipped.end());
-    }
-    std::sort(outcome.skipped.begin(), outcome.skipped.end());
+    if (outcome.written > 0 || !outcome.skipped.empty())
+        if (const auto result = batch.finish(); !result.ok() && !outcome.problem)
+            outcome.problem = "カードを書き込みましたが、フォルダー「" + shownName(plan.folder)
+                              + "」をディスクに書き出せませんでした：" + systemReason(result.error);
     if (outcome.problem && outcome.written == 0)
         *outcome.problem += "\nどのカードもそのままです。";
     return outcome;

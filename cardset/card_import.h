@@ -73,8 +73,8 @@ struct ImportOutcome {
 };
 
 // Cards written per round of a large import: enough that each round's one
-// flush is cheap per card, few enough that the old files a round takes out of
-// place are soon rewritten with the next round's cards.
+// flush is cheap per card, few enough that a killed import leaves few
+// temporary files and an import needs little room on the disk beside the cards.
 inline constexpr std::size_t kCardsPerRound = 2048;
 
 // Writes the new and changed cards of a plan without problems in durable

@@ -71,13 +71,17 @@ std::string inFolder(const std::string& folder, std::string_view name)
 std::atomic<std::size_t> folderScans{0};
 
 // Removes temporary files of killed runs: ours by name, regular files, and
-// untouched for longer than any write takes.
+// untouched for longer than any write takes. Every other entry costs only
+// its name.
 void removeStaleTemporaries(const std::string& folder)
 {
     ++folderScans;
-    sys::forEachEntry(folder, [&](std::string_view name, bool regular, std::int64_t age) {
-        if (regular && age > kStaleAfterSeconds && isTemporaryName(name))
-            sys::remove(inFolder(folder, name));
+    sys::listNames(folder, [&](std::string_view name) {
+        if (!isTemporaryName(name))
+            return;
+        const std::string path = inFolder(folder, name);
+        if (const auto age = sys::regularFileAge(path); age && *age > kStaleAfterSeconds)
+            sys::remove(path);
     });
 }
 
@@ -133,32 +137,41 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
     return sys::readFile(path, bytes, maxBytes);
 }
 
-ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable)
+ReplaceResult createTemporary(const std::string& target, bool replacing, sys::NewFile& file, std::string& temporary)
 {
-    const std::string folder = folderOf(path);
-    const FileInfo old = fileInfo(path);
-    if (old.error)
-        return {old.error, ReplaceStep::Folder};
-    const bool replacing = old.kind == FileInfo::Kind::File;
-
-    std::string temp;
-    sys::NewFile file;
+    const std::string folder = folderOf(target);
     int created = EEXIST;
     for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
-        temp = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters());
-        created = file.create(temp);
+        temporary = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters());
+        created = file.create(temporary, replacing);
     }
     if (created)
         return {created, ReplaceStep::Folder};
+    if (replacing)
+        if (const int err = file.copyOwnership(target)) {
+            (void)file.close();
+            sys::remove(temporary);
+            return {err, ReplaceStep::Write};
+        }
+    return {};
+}
+
+ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable)
+{
+    const FileInfo old = fileInfo(path);
+    if (old.error)
+        return {old.error, ReplaceStep::Folder};
+    std::string temp;
+    sys::NewFile file;
+    const bool replacing = old.kind == FileInfo::Kind::File;
+    if (const ReplaceResult created = createTemporary(path, replacing, file, temp); !created.ok())
+        return created;
 
     const auto fail = [&](int error, ReplaceStep step) {
         (void)file.close();
         sys::remove(temp);
         return ReplaceResult{error, step};
     };
-    if (replacing)
-        if (const int err = file.copyOwnership(path))
-            return fail(err, ReplaceStep::Write);
     if (const int err = file.write(content))
         return fail(err, ReplaceStep::Write);
     if (durable)
@@ -168,8 +181,16 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
         return fail(err, ReplaceStep::Write);
     if (const int err = sys::putInPlace(temp, path, replacing, durable))
         return fail(err, ReplaceStep::Rename);
-    removeStaleTemporariesOnce(folder);
+    removeStaleTemporariesOnce(folderOf(path));
     return {};
+}
+
+FolderLock::FolderLock(const std::string& folder) { error_ = sys::lockFile(inFolder(folder, ".velmar.lock"), handle_); }
+
+FolderLock::~FolderLock()
+{
+    if (error_ == 0)
+        sys::unlockFile(handle_);
 }
 
 void removeStaleTemporariesOnce(const std::string& folder)

@@ -48,7 +48,9 @@ struct ReplaceResult {
 // owner (owner and group as far as this user may give them) and is then
 // renamed over `path`. `durable` flushes the file and then the folder to disk.
 // On failure the old file is as it was and no temporary file remains. A new
-// file gets the mode the umask allows. On Windows the old file's attributes,
+// file gets the mode the umask allows; a replacing one is readable by its
+// owner alone until it has the old file's owner and mode, and only then gets
+// its content. On Windows the old file's attributes,
 // security and creation time are kept (ReplaceFileW); a file held open by
 // another program without delete sharing is retried for a moment and then
 // refused with EBUSY.
@@ -81,19 +83,21 @@ char pathSeparator();
 // An advisory lock on a folder's profile files for as long as it lives, for
 // a read, an edit and a replace that must not interleave with another
 // writer's (another process, or another thread). It never locks the file
-// itself, which the replace swaps out: on Linux the folder is locked
-// (flock), on Windows a hidden ".velmar.lock" file in it (LockFileEx). Where
-// no lock can be had (a read-only folder), it holds none; the write then
-// fails on its own.
+// itself, which the replace swaps out, but a hidden ".velmar.lock" file in
+// the folder, made when missing: a lock that can be had wherever the folder
+// can be written. error() tells why none could be had; nothing is to be
+// written then.
 class FolderLock {
 public:
     explicit FolderLock(const std::string& folder);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
+    int error() const { return error_; }
 
 private:
     std::intptr_t handle_ = -1;
+    int error_ = 0;
 };
 
 // Calls `visit` with the name of every entry of `folder` (not "." and "..")
@@ -119,8 +123,9 @@ bool isOutOfSpace(int error);
 // Temporary files of replaceFile's scheme (and of earlier versions'
 // ".NAME.tmpPID.N", NAME ending in ".ini") that are more than ten minutes old,
 // left by a run that was killed, are removed from `folder`; a fresh one may
-// belong to a write in progress and is left alone. Only the first call for a
-// folder in this process looks; later ones do nothing.
+// belong to a write in progress and is left alone. Only an entry with such a
+// name is looked at more closely. Only the first call for a folder in this
+// process looks; later ones do nothing.
 void removeStaleTemporariesOnce(const std::string& folder);
 
 // How many times this process has scanned a folder for stale temporary files.

@@ -24,9 +24,21 @@ int write(std::string_view section, std::string_view key, std::string_view value
 
     // Write through a symbolic link to the file it names.
     const std::string path = sys::resolveLink(fileName.substr(0, fileName.find('\0')));
+    const FileInfo folder = fileInfo(folderOf(path));
+    if (folder.error)
+        return folder.error;
+    if (folder.kind == FileInfo::Kind::Missing)
+        return ENOENT;
+    if (folder.kind != FileInfo::Kind::Folder)
+        return ENOTDIR;
+    if (folder.readOnly)
+        return EACCES;
     // Another writer's read, edit and replace of a file in this folder waits
-    // for this one's, so that no key written by either is lost.
+    // for this one's, so that no key written by either is lost; without the
+    // lock nothing is written.
     const FolderLock lock(folderOf(path));
+    if (lock.error())
+        return lock.error();
     const FileInfo old = fileInfo(path);
     if (old.error)
         return old.error;
@@ -37,15 +49,6 @@ int write(std::string_view section, std::string_view key, std::string_view value
     if (old.readOnly)
         return EACCES;
     const bool exists = old.kind == FileInfo::Kind::File;
-    const FileInfo folder = fileInfo(folderOf(path));
-    if (folder.error)
-        return folder.error;
-    if (folder.kind == FileInfo::Kind::Missing)
-        return ENOENT;
-    if (folder.kind != FileInfo::Kind::Folder)
-        return ENOTDIR;
-    if (folder.readOnly)
-        return EACCES;
 
     std::string bytes;
     if (exists) {

@@ -1,48 +1,26 @@
 #include "replace_batch.h"
 
-#include "replace_batch_system.h"
+#include "profile_service.h"
+#include "system_files.h"
 
 #include <cerrno>
 
 namespace profile {
-namespace {
-
-constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr std::size_t kRandomLetters = 6;
-constexpr int kNameAttempts = 100;
-
-}  // namespace
 
 ReplaceBatch::ReplaceBatch(std::string folder)
     : folder_(std::move(folder))
-    , random_(std::random_device{}())
+    , file_(std::make_unique<sys::NewFile>())
 {
 }
 
 ReplaceBatch::~ReplaceBatch()
 {
+    if (!open_.temporary.empty()) {
+        (void)file_->close();
+        sys::remove(open_.temporary);
+    }
     for (std::size_t i = 0; i < entries_.size(); ++i)
         drop(i);
-}
-
-ReplaceResult ReplaceBatch::openFolder()
-{
-    if (system_)
-        return {};
-    if (const int err = BatchFolder::open(folder_, system_))
-        return {err, ReplaceStep::Folder};
-    return {};
-}
-
-// A name of replaceFile's scheme, so that a killed batch's leftovers are
-// known and cleaned as its are; the file is created exclusively, so a name
-// taken meanwhile is only tried again.
-std::string ReplaceBatch::temporaryName()
-{
-    std::string name(kTemporaryPrefix);
-    for (std::size_t i = 0; i < kRandomLetters; ++i)
-        name += kLetters[random_() % (sizeof kLetters - 1)];
-    return name;
 }
 
 ReplaceResult ReplaceBatch::add(const std::string& name, std::string_view content)
@@ -56,78 +34,93 @@ ReplaceResult ReplaceBatch::add(const std::string& name, std::string_view conten
 
 ReplaceResult ReplaceBatch::begin(const std::string& name)
 {
-    if (const ReplaceResult opened = openFolder(); !opened.ok())
-        return opened;
-    system_->abandon();
-    if (std::optional<std::string> reused = system_->reuse(name)) {
-        open_ = {name, std::move(*reused)};
-        return {};
-    }
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::string temporary = temporaryName();
-        const ReplaceResult created = system_->create(temporary, name);
-        if (created.step == ReplaceStep::Folder && created.error == EEXIST)
-            continue;
-        if (created.ok())
-            open_ = {name, std::move(temporary)};
+    const std::string path = joinPath(folder_, name);
+    const FileInfo old = fileInfo(path);
+    if (old.error)
+        return {old.error, ReplaceStep::Folder};
+    std::string temporary;
+    if (const ReplaceResult created = createTemporary(path, old.kind == FileInfo::Kind::File, *file_, temporary);
+        !created.ok())
         return created;
-    }
-    return {EEXIST, ReplaceStep::Folder};
+    open_ = {path, std::move(temporary)};
+    return {};
 }
 
 ReplaceResult ReplaceBatch::append(std::string_view piece)
 {
     if (open_.temporary.empty())
         return {EBADF, ReplaceStep::Write};
-    const ReplaceResult appended = system_->append(piece);
-    if (!appended.ok())
+    if (const int err = file_->write(piece)) {
+        (void)file_->close();
+        sys::remove(open_.temporary);
         open_ = {};
-    return appended;
+        return {err, ReplaceStep::Write};
+    }
+    return {};
 }
 
 ReplaceResult ReplaceBatch::end()
 {
     if (open_.temporary.empty())
         return {EBADF, ReplaceStep::Write};
-    const ReplaceResult closed = system_->close();
-    if (closed.ok())
-        entries_.push_back(std::move(open_));
+    if (const int err = file_->close()) {
+        sys::remove(open_.temporary);
+        open_ = {};
+        return {err, ReplaceStep::Write};
+    }
+    entries_.push_back(std::move(open_));
     open_ = {};
-    return closed;
+    return {};
 }
 
 ReplaceResult ReplaceBatch::makeDurable()
 {
-    if (!system_)
+    std::vector<std::string> written;
+    for (std::size_t i = durable_; i < entries_.size(); ++i)
+        if (!entries_[i].temporary.empty())
+            written.push_back(entries_[i].temporary);
+    if (written.empty())
         return {};
-    if (const int err = system_->syncWritten())
+    if (const int err = sys::flushFiles(folder_, written))
         return {err, ReplaceStep::Write};
+    durable_ = entries_.size();
     return {};
 }
 
 ReplaceResult ReplaceBatch::put(std::size_t index)
 {
-    bool changed = false;
-    return putIfUnchanged(index, std::nullopt, changed, false);
+    Entry& entry = entries_.at(index);
+    if (entry.temporary.empty())
+        return {ENOENT, ReplaceStep::Rename};
+    const bool replacing = fileInfo(entry.path).kind == FileInfo::Kind::File;
+    const int err = sys::putInPlace(entry.temporary, entry.path, replacing, false);
+    if (err)
+        sys::remove(entry.temporary);
+    entry.temporary.clear();
+    return err ? ReplaceResult{err, ReplaceStep::Rename} : ReplaceResult{};
 }
 
 ReplaceResult ReplaceBatch::putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, bool& changed)
 {
-    return putIfUnchanged(index, expected, changed, true);
-}
-
-ReplaceResult ReplaceBatch::putIfUnchanged(
-    std::size_t index, const std::optional<std::string>& expected, bool& changed, bool compare)
-{
-    changed = false;
     Entry& entry = entries_.at(index);
+    changed = false;
     if (entry.temporary.empty())
         return {ENOENT, ReplaceStep::Rename};
-    const std::optional<std::string_view> old = expected ? std::optional<std::string_view>(*expected) : std::nullopt;
-    const int err = compare ? system_->renameIfHolds(entry.temporary, entry.name, old, changed)
-                            : system_->rename(entry.temporary, entry.name);
+    int err = 0;
+    if (!expected) {
+        err = sys::putNew(entry.temporary, entry.path);
+        changed = err == EEXIST;
+    } else {
+        std::string now;
+        const int read = readFileOnce(entry.path, now);
+        changed = read != 0 || now != *expected;
+        if (!changed)
+            err = sys::putInPlace(entry.temporary, entry.path, true, false);
+    }
+    if (changed)
+        err = 0;
     if (err || changed)
-        system_->remove(entry.temporary);
+        sys::remove(entry.temporary);
     entry.temporary.clear();
     return err ? ReplaceResult{err, ReplaceStep::Rename} : ReplaceResult{};
 }
@@ -137,15 +130,15 @@ void ReplaceBatch::drop(std::size_t index)
     Entry& entry = entries_.at(index);
     if (entry.temporary.empty())
         return;
-    system_->remove(entry.temporary);
+    sys::remove(entry.temporary);
     entry.temporary.clear();
 }
 
 ReplaceResult ReplaceBatch::finish()
 {
-    if (!system_)
+    if (entries_.empty())
         return {};
-    if (const int err = system_->sync())
+    if (const int err = sys::flushFolder(folder_))
         return {err, ReplaceStep::Rename};
     removeStaleTemporariesOnce(folder_);
     return {};

@@ -4,29 +4,25 @@
 // card table): each new content is written into a temporary file beside its
 // file first, all of them are made durable together, then each is renamed
 // over its file, and the folder is flushed once at the end. Each file is
-// still replaced in one step, so a reader, a kill or a crash at any moment
+// still replaced in one rename, so a reader, a kill or a crash at any moment
 // finds every file either old or new, byte for byte; the temporary files of
 // a killed run are named as replaceFile names them and are cleaned as its
 // are (removeStaleTemporariesOnce).
-//
-// A large batch goes in rounds (add, makeDurable, put, again): where the
-// system allows it, the old files a round takes out of place take the next
-// round's contents (BatchFolder::reuse), which spares creating a file and
-// freeing one per file replaced.
 
 #include "file_io.h"
 
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace profile {
 
-class BatchFolder;
+namespace sys {
+class NewFile;
+}
 
 class ReplaceBatch {
 public:
@@ -50,7 +46,7 @@ public:
     ReplaceResult append(std::string_view piece);
     ReplaceResult end();
 
-    // Makes the content of every entry added durable on disk.
+    // Makes the content of every entry added since the last call durable on disk.
     ReplaceResult makeDurable();
 
     // Renames entry `index` over its file. The entry's temporary file is gone
@@ -60,8 +56,7 @@ public:
     // The same, but only when the file still holds `expected`, byte for byte,
     // or, for nullopt, when there is no such file: its content is read again
     // just before the rename. Otherwise `changed` is set and the file is left
-    // alone (someone wrote it meanwhile). The old file's space is given back
-    // to the system in the background while the next files are put in place.
+    // alone (someone wrote it meanwhile).
     ReplaceResult putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, bool& changed);
 
     // Removes entry `index`'s temporary file; its file stays as it is.
@@ -75,19 +70,15 @@ public:
 
 private:
     struct Entry {
-        std::string name;
+        std::string path;
         std::string temporary;  // empty once put in place or dropped
     };
-    ReplaceResult openFolder();
-    ReplaceResult putIfUnchanged(
-        std::size_t index, const std::optional<std::string>& expected, bool& changed, bool compare);
-    std::string temporaryName();
 
     std::string folder_;
-    std::unique_ptr<BatchFolder> system_;
     std::vector<Entry> entries_;
-    Entry open_;  // the entry between begin() and end()
-    std::mt19937_64 random_;
+    std::size_t durable_ = 0;  // entries made durable so far
+    Entry open_;               // the entry between begin() and end()
+    std::unique_ptr<sys::NewFile> file_;
 };
 
 }  // namespace profile

@@ -1,16 +1,19 @@
 #pragma once
 
-// The few calls of the file layer that differ between systems, one file per
-// system (system_files_posix.cpp, system_files_windows.cpp). Everything above
-// them (names of temporary files, the clean-up rule, profile text, cards) is
-// the same on both. Paths are UTF-8; errors are errno values.
+// The file layer's inside, shared by file_io.cpp and replace_batch.cpp: the
+// few calls that differ between systems, one file per system
+// (system_files_posix.cpp, system_files_windows.cpp), and the making of a
+// temporary file that replaceFile and ReplaceBatch share. Paths are UTF-8;
+// errors are errno values.
 
 #include "file_io.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace profile::sys {
 
@@ -22,8 +25,7 @@ int readFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
 
 FileInfo info(const std::string& path);
 
-// Creates `path` new and empty, for writing; fails with EEXIST when
-// something is there. Holds the open file until commit or abandon.
+// A file created new and empty, for writing; held open until closed.
 class NewFile {
 public:
     NewFile() = default;
@@ -31,13 +33,16 @@ public:
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    int create(const std::string& path);
-    // Gives the new file the owner, group and mode of `old` where the system
-    // has them (Linux); nothing to do on Windows, where the replace keeps them.
+    // Fails with EEXIST when something is at `path`. `ownerOnly`: nobody but
+    // its owner may open it until copyOwnership gives it a mode.
+    int create(const std::string& path, bool ownerOnly);
+    // Gives the file the owner and group of `old` (as far as this user may
+    // give them), then its mode, where the system has them (Linux); nothing
+    // to do on Windows, where the replace keeps them.
     int copyOwnership(const std::string& old);
     int write(std::string_view data);
     int flush();
-    int close();
+    int close();  // reports a delayed write error
 
 private:
     std::intptr_t handle_ = -1;
@@ -47,14 +52,27 @@ private:
 // Durable: the folder entry reaches the disk too.
 int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool durable);
 
+// Puts `temp` at `path` only when nothing is there: EEXIST otherwise.
+int putNew(const std::string& temp, const std::string& path);
+
+// Makes the content of `files`, written in `folder`, durable: one flush of
+// the whole file system where the system has it (Linux), each file's own
+// flush where it does not (Windows).
+int flushFiles(const std::string& folder, const std::vector<std::string>& files);
+
+// Makes the names in `folder` durable (renames into it included).
+int flushFolder(const std::string& folder);
+
 int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit);
 
-void remove(const std::string& path);
+// Every name in `folder`, and nothing else asked of the system per entry.
+void listNames(const std::string& folder, const std::function<void(std::string_view name)>& visit);
 
-// Calls `visit` with every entry of `folder`: its name, whether it is a
-// regular file, and how many seconds ago it was last written.
-void forEachEntry(const std::string& folder,
-    const std::function<void(std::string_view name, bool regular, std::int64_t ageSeconds)>& visit);
+// How many seconds ago the regular file at `path` (a link is not followed)
+// was last written; nullopt for anything else.
+std::optional<std::int64_t> regularFileAge(const std::string& path);
+
+void remove(const std::string& path);
 
 // Random bytes for names of temporary files (not for secrets: creating the
 // file checks that the name is free anyway).
@@ -66,6 +84,22 @@ std::string executablePath();
 // The file a symbolic link leads to; `path` itself when it is none.
 std::string resolveLink(const std::string& path);
 
+// An exclusive lock on the file at `path`, created when missing, held by the
+// handle until unlockFile: 0 or the system's error.
+int lockFile(const std::string& path, std::intptr_t& handle);
+void unlockFile(std::intptr_t handle);
+
 void ignoreFileSizeSignal();
 
 }  // namespace profile::sys
+
+namespace profile {
+
+// A new temporary file beside `target`, under a name of replaceFile's scheme,
+// for `target`'s new content. When `replacing` (`target` is a regular file) the temporary
+// file is readable by its owner alone until it has `target`'s owner, group
+// and mode, so nobody sees the new content who could not read the old.
+// `temporary` receives its path. On failure nothing is left behind.
+ReplaceResult createTemporary(const std::string& target, bool replacing, sys::NewFile& file, std::string& temporary);
+
+}  // namespace profile

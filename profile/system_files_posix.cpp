@@ -1,16 +1,16 @@
 // The file layer's system calls on Linux (POSIX).
 #include "system_files.h"
-#include "posix_write.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <new>
+#include <optional>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -37,14 +37,6 @@ public:
 private:
     int fd_;
 };
-
-// Flushes a folder, and so the names in it, to disk.
-void syncFolder(const std::string& folder)
-{
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0)
-        ::fsync(fd.get());
-}
 
 bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
 
@@ -120,9 +112,9 @@ FileInfo info(const std::string& path)
 
 NewFile::~NewFile() { (void)close(); }
 
-int NewFile::create(const std::string& path)
+int NewFile::create(const std::string& path, bool ownerOnly)
 {
-    handle_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    handle_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     return handle_ < 0 ? errno : 0;
 }
 
@@ -140,7 +132,21 @@ int NewFile::copyOwnership(const std::string& old)
     return ::fchmod(fd, st.st_mode & 07777) == 0 ? 0 : errno;
 }
 
-int NewFile::write(std::string_view data) { return writeAll(int(handle_), data); }
+// All of `data`, going on after a partial write or a signal.
+int NewFile::write(std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(int(handle_), data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
 
 int NewFile::flush() { return ::fsync(int(handle_)) == 0 ? 0 : errno; }
 
@@ -161,8 +167,40 @@ int putInPlace(const std::string& temp, const std::string& path, bool, bool dura
     // The new content is in place now; flushing the folder makes the rename
     // itself durable, and a failure of that flush does not undo it.
     if (durable)
-        syncFolder(folderOf(path));
+        (void)flushFolder(folderOf(path));
     return 0;
+}
+
+int putNew(const std::string& temp, const std::string& path)
+{
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: the name is looked at just before.
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) == 0)
+        return EEXIST;
+    return ::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
+}
+
+int flushFiles(const std::string& folder, const std::vector<std::string>&)
+{
+    // One flush of the file system the folder is on: it waits for every
+    // file's data and metadata, flushes the disk's cache, and reports a
+    // write-out error of any of them.
+    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return errno;
+    return ::syncfs(fd.get()) == 0 ? 0 : errno;
+}
+
+int flushFolder(const std::string& folder)
+{
+    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return errno;
+    return ::fsync(fd.get()) == 0 ? 0 : errno;
 }
 
 int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
@@ -195,50 +233,44 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
     return err;
 }
 
-}  // namespace profile::sys
-
-namespace profile {
-
-FolderLock::FolderLock(const std::string& folder)
+void listNames(const std::string& folder, const std::function<void(std::string_view name)>& visit)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
         return;
-    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) { }
-    handle_ = fd;
+    while (const dirent* entry = ::readdir(dir))
+        visit(entry->d_name);
+    ::closedir(dir);
 }
 
-FolderLock::~FolderLock()
+std::optional<std::int64_t> regularFileAge(const std::string& path)
 {
-    if (handle_ >= 0)
-        ::close(int(handle_));  // and so unlocks
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return std::int64_t(std::time(nullptr) - st.st_mtime);
 }
-
-}  // namespace profile
-
-namespace profile::sys {
 
 void remove(const std::string& path) { ::unlink(path.c_str()); }
 
-void forEachEntry(const std::string& folder,
-    const std::function<void(std::string_view name, bool regular, std::int64_t ageSeconds)>& visit)
+int lockFile(const std::string& path, std::intptr_t& handle)
 {
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0)
-        return;
-    DIR* dir = ::fdopendir(dirFd);
-    if (!dir) {
-        ::close(dirFd);
-        return;
-    }
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = ::readdir(dir)) {
-        struct stat st { };
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-            visit(entry->d_name, S_ISREG(st.st_mode), std::int64_t(now - st.st_mtime));
-    }
-    ::closedir(dir);
+    // Read access is enough for a lock, and so anyone who may read the lock
+    // file shares it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    while (::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR) {
+            const int err = errno;
+            ::close(fd);
+            return err;
+        }
+    handle = fd;
+    return 0;
 }
+
+void unlockFile(std::intptr_t handle) { ::close(int(handle)); }  // and so unlocks
 
 void randomBytes(unsigned char* out, std::size_t n)
 {
@@ -281,6 +313,8 @@ std::string resolveLink(const std::string& path)
     return path;
 }
 
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 }  // namespace profile::sys
 
 namespace profile {
@@ -290,9 +324,3 @@ std::string samePathKey(const std::string& path) { return path; }
 bool isOutOfSpace(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
 
 }  // namespace profile
-
-namespace profile::sys {
-
-void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
-
-}  // namespace profile::sys

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <optional>
 #include <windows.h>
 
 namespace profile::sys {
@@ -158,7 +159,9 @@ FileInfo info(const std::string& path)
 
 NewFile::~NewFile() { (void)close(); }
 
-int NewFile::create(const std::string& path)
+// A new file is its creator's alone until the replace gives it the old
+// file's security: `ownerOnly` needs nothing more here.
+int NewFile::create(const std::string& path, bool)
 {
     const HANDLE h
         = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -197,7 +200,9 @@ int NewFile::close()
     return CloseHandle(h) ? 0 : lastErrno();
 }
 
-int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool durable)
+// A move is written through to the folder whether or not `durable` asks for
+// it: Windows has no flush of a folder's names to do it later.
+int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool)
 {
     const std::wstring from = systemPath(temp), to = systemPath(path);
     DWORD error = ERROR_SUCCESS;
@@ -232,7 +237,7 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
                 continue;
             }
         } else {
-            if (MoveFileExW(from.c_str(), to.c_str(), durable ? MOVEFILE_WRITE_THROUGH : 0))
+            if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
                 return 0;
             error = GetLastError();
             // Created meanwhile by someone else: replace it as an existing file.
@@ -254,50 +259,65 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
     });
 }
 
-}  // namespace profile::sys
-
-namespace profile {
-
-FolderLock::FolderLock(const std::string& folder)
+int putNew(const std::string& temp, const std::string& path)
 {
-    std::string path = folder;
-    if (!path.empty() && !sys::isSeparator(path.back()))
-        path += '\\';
-    const HANDLE h = CreateFileW(sys::systemPath(path + ".velmar.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    OVERLAPPED whole{};
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
-        CloseHandle(h);
-        return;
+    if (MoveFileExW(systemPath(temp).c_str(), systemPath(path).c_str(), MOVEFILE_WRITE_THROUGH))
+        return 0;
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : errnoOf(error);
+}
+
+// No flush of many files at once that an ordinary user may call: each file is
+// opened again and flushed.
+int flushFiles(const std::string&, const std::vector<std::string>& files)
+{
+    for (const std::string& file : files) {
+        Handle h(CreateFileW(systemPath(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.ok() || !FlushFileBuffers(h.get()))
+            return lastErrno();
     }
-    handle_ = reinterpret_cast<std::intptr_t>(h);
+    return 0;
 }
 
-FolderLock::~FolderLock()
+// Every move was written through to the folder.
+int flushFolder(const std::string&) { return 0; }
+
+void listNames(const std::string& folder, const std::function<void(std::string_view name)>& visit)
 {
-    if (handle_ != -1)
-        CloseHandle(reinterpret_cast<HANDLE>(handle_));  // and so unlocks
+    (void)findEach(folder, [&](const WIN32_FIND_DATAW& entry) { visit(narrow(entry.cFileName)); });
 }
 
-}  // namespace profile
-
-namespace profile::sys {
+std::optional<std::int64_t> regularFileAge(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)
+        || (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
+        return std::nullopt;
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return fileTimeSeconds(now) - fileTimeSeconds(data.ftLastWriteTime);
+}
 
 void remove(const std::string& path) { DeleteFileW(systemPath(path).c_str()); }
 
-void forEachEntry(const std::string& folder,
-    const std::function<void(std::string_view name, bool regular, std::int64_t ageSeconds)>& visit)
+int lockFile(const std::string& path, std::intptr_t& handle)
 {
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    findEach(folder, [&](const WIN32_FIND_DATAW& entry) {
-        const bool regular = !(
-            entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
-        visit(narrow(entry.cFileName), regular, fileTimeSeconds(now) - fileTimeSeconds(entry.ftLastWriteTime));
-    });
+    const HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastErrno();
+    OVERLAPPED whole{};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+        const int err = lastErrno();
+        CloseHandle(h);
+        return err;
+    }
+    handle = reinterpret_cast<std::intptr_t>(h);
+    return 0;
 }
+
+void unlockFile(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }  // and so unlocks
 
 void randomBytes(unsigned char* out, std::size_t n)
 {

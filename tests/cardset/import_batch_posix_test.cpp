@@ -4,6 +4,7 @@
 #include "import_batch_support.h"
 #include "child_process.h"
 #include "file_io.h"
+#include "ini_access.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -88,6 +90,99 @@ TEST(ImportBatch, AKillLeavesEachCardOldOrNewAndASecondRunFinishes)
         if (outcome.written > 0)
             EXPECT_TRUE(temporaryFiles(folder).empty());
     }
+}
+
+// A card that is a symbolic link is written as Save writes it: the link
+// gives way to the card, the file it led to stays as it was.
+TEST(ImportBatch, ALinkedCardIsWrittenAsSaveWritesIt)
+{
+    CardFolder folder;
+    fillFolder(folder);
+    ASSERT_EQ(::mkdir(folder.file("elsewhere").c_str(), 0755), 0);
+    for (const char* id : {"1000", "1001"}) {
+        folder.write(std::string("elsewhere/") + id, oldBytes());
+        ASSERT_EQ(::unlink(folder.file(std::string(id) + ".ini").c_str()), 0);
+        ASSERT_EQ(
+            ::symlink((std::string("elsewhere/") + id).c_str(), folder.file(std::string(id) + ".ini").c_str()), 0);
+    }
+    ASSERT_FALSE(writeCard(folder.file("1001.ini"), cardWithHp("101")));
+
+    const ImportOutcome outcome = carryOut(planImport(changedTable(), folder.path()));
+    ASSERT_FALSE(outcome.problem) << *outcome.problem;
+    EXPECT_TRUE(outcome.skipped.empty());
+    EXPECT_EQ(outcome.written, std::size_t(kCards - 1));  // 1001 was new already
+    for (const char* id : {"1000", "1001"}) {
+        struct stat st { };
+        ASSERT_EQ(::lstat(folder.file(std::string(id) + ".ini").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << id;
+        EXPECT_EQ(folder.read(std::string(id) + ".ini"), newBytes()) << id;
+        EXPECT_EQ(folder.read(std::string("elsewhere/") + id), oldBytes()) << id;
+    }
+    EXPECT_EQ(planImport(changedTable(), folder.path()).count(CardChange::Unchanged), std::size_t(kCards));
+}
+
+// Other processes that write into the folder meanwhile look for what killed
+// runs left there (cards an hour old all around): no file of the running
+// import ever looks like a leftover to them, and their clean-up never breaks it.
+TEST(ImportBatch, AnotherProcessCleaningUpNeverBreaksARunningImport)
+{
+    CardFolder folder;
+    constexpr int kMany = 200;
+    constexpr std::size_t kPerRound = 64;  // four rounds
+    std::string table = csvStart();
+    for (int i = 0; i < kMany; ++i) {
+        folder.write(idOf(i) + ".ini", oldBytes());
+        makeOld(folder, idOf(i) + ".ini");
+        appendCsvRecord(table, CardRow{idOf(i), cardWithHp("101")});
+    }
+    const auto noTemporaryFileLooksStale = [&] {
+        for (const std::string& name : temporaryFiles(folder)) {
+            struct stat st { };
+            ASSERT_EQ(::stat(folder.file(name).c_str(), &st), 0);
+            ASSERT_GT(st.st_mtime, std::time(nullptr) - 60) << name << " looks like a killed run's leftover";
+        }
+    };
+    const auto someoneElseWrites = [&] {
+        ASSERT_EQ(testsupport::inChild([&] {
+            INIAccess other;
+            other.FileName = folder.file("other.ini");
+            return other.SetINIData("k", "v", "s") ? 0 : 1;
+        }),
+            0);
+    };
+    const auto watch = [&](ImportStep step, std::size_t done) {
+        if (step == ImportStep::Durable || (step == ImportStep::Replaced && done % kPerRound == 0)) {
+            noTemporaryFileLooksStale();
+            someoneElseWrites();
+        }
+    };
+    const ImportOutcome outcome = carryOut(planImport(table, folder.path()), watch, kPerRound);
+    ASSERT_FALSE(outcome.problem) << *outcome.problem;
+    EXPECT_EQ(outcome.written, std::size_t(kMany));
+    for (int i = 0; i < kMany; ++i)
+        ASSERT_EQ(folder.read(idOf(i) + ".ini"), newBytes()) << idOf(i);
+    EXPECT_TRUE(temporaryFiles(folder).empty());
+}
+
+// A card saved just before the import puts it in place is skipped and kept;
+// one saved just after it was put in place is kept too.
+TEST(ImportBatch, SavesJustBeforeAndJustAfterAreBothKept)
+{
+    CardFolder folder;
+    fillFolder(folder);
+    const ImportPlan plan = planImport(changedTable(), folder.path());
+    const ImportOutcome outcome = carryOut(plan, [&](ImportStep step, std::size_t done) {
+        if (step == ImportStep::Durable)
+            ASSERT_FALSE(writeCard(folder.file(idOf(3) + ".ini"), cardWithHp("777")));
+        if (step == ImportStep::Replaced && done == 10)  // cards 0 to 10 but 3 are in place
+            ASSERT_FALSE(writeCard(folder.file(idOf(5) + ".ini"), cardWithHp("888")));
+    });
+    ASSERT_FALSE(outcome.problem) << *outcome.problem;
+    ASSERT_EQ(outcome.skipped.size(), 1u);
+    EXPECT_EQ(plan.cards[outcome.skipped[0]].id, idOf(3));
+    EXPECT_EQ(folder.read(idOf(3) + ".ini"), cardFileBytes(cardWithHp("777")));
+    EXPECT_EQ(folder.read(idOf(5) + ".ini"), cardFileBytes(cardWithHp("888")));
+    EXPECT_EQ(folder.read(idOf(6) + ".ini"), newBytes());
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 #include "profile_service.h"
 #include "code_page.h"
 #include "file_io.h"
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
+#include <future>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -48,8 +51,40 @@ TEST_F(WriteOnLinux, NewFileGetsTheModeTheUmaskAllows)
     EXPECT_EQ(testsupport::modeOf(path), 0640u);
 }
 
-}  // namespace
-
-namespace {
+// In a folder its user may write and enter but not list (mode 0333), the
+// key writer still locks out another writer: every key of both is kept.
+TEST(ConcurrentWritersOnLinux, LockEvenInAFolderTheyCannotList)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to be another user";
+    TempFolder dir;
+    constexpr uid_t kUser = 4303;
+    ASSERT_EQ(::chown(dir.path().c_str(), kUser, kUser), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0333), 0);
+    const std::string path = dir.file("card.ini");
+    constexpr int kKeys = 300;
+    const int lost = testsupport::inChild([&] {
+        if (::setgid(kUser) != 0 || ::setuid(kUser) != 0)
+            return 255;
+        const auto writer = [&](char who) {
+            for (int i = 0; i < kKeys; ++i)
+                if (!writeProfileString("s", who + std::to_string(i), "v", path))
+                    return false;
+            return true;
+        };
+        auto other = std::async(std::launch::async, writer, 'b');
+        const bool wroteA = writer('a'), wroteB = other.get();
+        if (!wroteA || !wroteB)
+            return 254;
+        int missing = 0;
+        for (char who : {'a', 'b'})
+            for (int i = 0; i < kKeys; ++i) {
+                std::string value;
+                missing += getProfileString("s", who + std::to_string(i), "", value, 256, path) == 0;
+            }
+        return std::min(missing, 253);
+    });
+    EXPECT_EQ(lost, 0);
+}
 
 }  // namespace
