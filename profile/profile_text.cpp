@@ -39,9 +39,12 @@ char32_t foldCase(char32_t c)
     return c;
 }
 
-// Two UTF-8 names are one name when their characters fold alike.
+// Two UTF-8 names are one name when their characters fold alike. Folding
+// keeps a character's UTF-8 length, so names of other lengths differ.
 bool sameName(std::string_view a, std::string_view b)
 {
+    if (a.size() != b.size())
+        return false;
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         char32_t ca, cb;
@@ -174,6 +177,8 @@ void ProfileText::parse()
     if (unit() == 2 && (bodyEnd_ - bodyStart_) % 2)
         --bodyEnd_;
     lines_.clear();
+    if (unit() == 1)  // room for every line at once
+        lines_.reserve(std::size_t(std::count(b.begin() + bodyStart_, b.end(), '\n')) + 1);
     for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
         lines_.push_back(readLine(pos));
         pos = lines_.back().next;
@@ -217,7 +222,9 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
     const auto named = [&](LineKind kind, std::size_t from, std::size_t to) {
         line.kind = kind;
         line.nameBegin = from, line.nameEnd = to;
-        line.name = decode(from, to, &line.nameValid);
+        line.asciiName = u == 1;
+        for (std::size_t p = from; p < to && line.asciiName; ++p)
+            line.asciiName = static_cast<unsigned char>(bytes_[p]) < 0x80;
     };
 
     if (asciiAt(b) == ';') {
@@ -258,6 +265,22 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
     return line;
 }
 
+// Whether the line's name is `wanted` (valid UTF-8). An ASCII name is itself
+// in code page 932 and UTF-8, and no character beyond ASCII folds into
+// ASCII, so it is compared as it stands.
+bool ProfileText::nameIs(const Line& line, std::string_view wanted) const
+{
+    if (!line.asciiName)
+        return sameName(decode(line.nameBegin, line.nameEnd), wanted);
+    const std::string_view name = std::string_view(bytes_).substr(line.nameBegin, line.nameEnd - line.nameBegin);
+    if (name.size() != wanted.size())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (foldCase(static_cast<unsigned char>(name[i])) != foldCase(static_cast<unsigned char>(wanted[i])))
+            return false;
+    return true;
+}
+
 // The first key named `key` in the first section named `section`. Later
 // sections of the same name are not looked at, as Windows does.
 const ProfileText::Line* ProfileText::find(std::string_view section, std::string_view key) const
@@ -271,8 +294,8 @@ const ProfileText::Line* ProfileText::find(std::string_view section, std::string
         if (line.kind == LineKind::Section) {
             if (inSection)
                 return nullptr;
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == LineKind::Key && sameName(line.name, key)) {
+            inSection = nameIs(line, section);
+        } else if (inSection && line.kind == LineKind::Key && nameIs(line, key)) {
             return &line;
         }
     }
@@ -346,9 +369,9 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
             if (line.kind == LineKind::Section) {
                 if (inSection)
                     break;
-                inSection = sameName(line.name, sectionName);
+                inSection = nameIs(line, sectionName);
                 sectionFound |= inSection;
-            } else if (inSection && line.kind == LineKind::Key && sameName(line.name, keyName)) {
+            } else if (inSection && line.kind == LineKind::Key && nameIs(line, keyName)) {
                 key = &line;
                 break;
             }
@@ -396,15 +419,16 @@ void ProfileText::forEachLine(const std::function<void(const ProfileLine&)>& vis
         ProfileLine out;
         out.kind = line.kind;
         out.number = i + 1;
-        out.nameValid = line.nameValid;
+        const bool named = line.kind == LineKind::Section || line.kind == LineKind::Key;
+        const std::string name = named ? decode(line.nameBegin, line.nameEnd, &out.nameValid) : std::string();
         if (line.kind == LineKind::Section) {
-            section = line.name;
+            section = name;
             sectionLine = out.number;
         }
         out.section = section;
         out.sectionLine = sectionLine;
         if (line.kind == LineKind::Key) {
-            out.key = line.name;
+            out.key = name;
             out.value = decode(line.valueBegin, line.valueEnd, &out.valueValid);
             out.valueCp932Bytes
                 = encoding_ == Encoding::Cp932 ? line.valueEnd - line.valueBegin : cp932Bytes(out.value);

@@ -106,8 +106,7 @@ private:
         LineKind kind = LineKind::Blank;
         std::size_t nameBegin = 0, nameEnd = 0;    // a section's or key's name, blanks trimmed
         std::size_t valueBegin = 0, valueEnd = 0;  // a key's value, blanks and quotes removed
-        std::string name;                          // the name decoded, for matching
-        bool nameValid = true;
+        bool asciiName = false;                    // the name's bytes are ASCII in a text of one-byte units
     };
 
     void parse();
@@ -117,6 +116,7 @@ private:
     int asciiAt(std::size_t pos) const;
     std::size_t charLength(std::size_t pos, std::size_t end) const;
     std::size_t unit() const;
+    bool nameIs(const Line& line, std::string_view wanted) const;
     const Line* find(std::string_view section, std::string_view key) const;
     std::size_t readValue(const Line& line, std::size_t limit, std::string& value) const;
 
