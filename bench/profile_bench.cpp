@@ -185,10 +185,10 @@ BENCHMARK(BM_SetINIData_Size)->RangeMultiplier(2)->Range(64 << 10, 1 << 20)->Com
 //
 // Load opens the card once and looks its 24 keys up in memory. Its cost is
 // set against the least any Load can do: one open, read and close of the
-// same file (target: readCard at most twice that). A card after 10,000 junk
-// sections (target: under 5 ms) shows that lines outside the wanted section
-// cost little; a 10 MB profile file (target: one GetINIData at most five
-// times the plain read) that the look-up runs at memory speed.
+// same file (target: readCard at most three times that). A card after 10,000
+// junk sections (target: under 5 ms) shows that lines outside the wanted
+// sections cost little; a 10 MB profile file what one GetINIData costs on a
+// file far larger than any card (reported).
 
 // open + read + close, the floor under any Load of that file.
 void readPlain(const std::string& path, std::string& buffer)
