@@ -7,11 +7,13 @@
 //   - one Save (writeCard, as the editor's Save writes) in a folder of 100,000
 //     cards against one in a folder of 10;
 //   - import of 100,000 changed cards; import of 10,000 changed cards against
-//     writing them all, one syncfs, renaming them all and one folder fsync.
+//     writing them all, one syncfs, renaming them all and one folder fsync;
+//   - the peak memory of import at 10,000 and 100,000 cards, every card
+//     changed and so written (last, as it rewrites both folders).
 // Prints a table and one line per target; exits 1 when a target is missed,
 // 2 when something failed. Options: --rounds N (default 5); --floor-100k
 // also times the batch floor of 100,000 cards, five minutes after the import;
-// --only set|save|import runs that part alone.
+// --only set|save|import|import-memory runs that part alone.
 
 #include "bench_support.h"
 #include "card_export.h"
@@ -294,13 +296,34 @@ void importScale(int rounds, bool floor100k, const bench::ScratchFolder& big, co
     check(i <= 2.5 * f, "import of 10,000 changed cards / batch floor: %.2f (target <= 2.5)", i / f);
 }
 
+// Import's peak memory, as setScale measures the other commands': a table
+// that changes every card (a change no other part uses), so every card is
+// compared, planned and written.
+void importMemory(
+    const bench::ScratchFolder& big, const bench::ScratchFolder& small, const bench::ScratchFolder& scratch)
+{
+    std::printf("\n== peak memory of import (every card changed) at 10,000 and 100,000 cards\n");
+    constexpr int kChange = 5000;
+    long rss[2] = {};
+    const bench::ScratchFolder* folders[2] = {&small, &big};
+    const int counts[2] = {10000, 100000};
+    for (int s = 0; s < 2; ++s) {
+        const std::string table = importTable(scratch, counts[s], kChange);
+        rss[s] = runCommand({"import", table, folders[s]->path()}).maxRssKb;
+        std::remove(table.c_str());
+    }
+    const double perCard = double(rss[1] - rss[0]) * 1024 / 90000;
+    std::printf("import %6ld KB at 10,000, %6ld KB at 100,000: %.0f bytes per card\n", rss[0], rss[1], perCard);
+    check(perCard <= 1024, "import: peak memory grows %.0f bytes per card (target <= 1024)", perCard);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int rounds = 5;
     bool floor100k = false;
-    std::string only;  // "set", "save" or "import": that part alone
+    std::string only;  // "set", "save", "import" or "import-memory": that part alone
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
@@ -323,6 +346,8 @@ int main(int argc, char** argv)
             saveScale(big);
         if (part("import"))
             importScale(rounds, floor100k, big, scratch);
+        if (part("import-memory"))
+            importMemory(big, small, scratch);
         std::printf("\nremoving the scratch folders ...\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "cardset_scale_bench: %s\n", e.what());
