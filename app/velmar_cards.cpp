@@ -12,11 +12,13 @@
 #include "card_set.h"
 #include "console.h"
 #include "file_io.h"
+#include "input_file.h"
 #include "plain_files.h"
 #include "profile_service.h"
 #include "progress_line.h"
 #include "shown_name.h"
 
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -42,7 +44,7 @@ constexpr const char* kMainHelp = "使い方: velmar-cards <コマンド> [引�
                                   "      全カードをCSVやJSONに書き出します。\n"
                                   "  check [フォルダー]\n"
                                   "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
-                                  "  import ファイル.csv [フォルダー] [--dry-run] [--new-ids]\n"
+                                  "  import ファイル.csv [フォルダー] [--dry-run] [--new-ids] [--encoding 文字コード]\n"
                                   "      CSVのカードをエディターの保存と同じに書き込みます。\n"
                                   "\n"
                                   "各コマンドの説明: velmar-cards <コマンド> --help\n";
@@ -76,12 +78,15 @@ constexpr const char* kCheckHelp
       "終了コード: 0 問題なし、1 問題あり、2 フォルダーを読めない\n";
 
 constexpr const char* kImportHelp
-    = "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run] [--new-ids]\n"
+    = "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run] [--new-ids] [--encoding utf-8|cp932]\n"
       "\n"
-      "CSV（export の形）のカードをフォルダーに書き込みます。表はUTF-8（BOMはあってもなくても可）\n"
-      "か、日本語版Excelの「CSV (コンマ区切り)」のShift-JIS（コードページ932）です。\n"
+      "CSV（export の形）のカードをフォルダーに書き込みます。表はUTF-8か、日本語版Excelの\n"
+      "「CSV (コンマ区切り)」のShift-JIS（コードページ932）です。BOM付きならUTF-8、BOMが\n"
+      "なければ中身で見分けます。どちらとしても読めて読み方で文字が変わる表は、最初に\n"
+      "違うところを行と列で示して取り込みません: --encoding で指定してください。\n"
+      "表の大きさに上限はありません（1行は1 MiB＝1,048,576バイトまで）。\n"
       "まず全行をエディターの保存と同じ決まり（ID、Shift-JIS、制御文字、255バイト）で\n"
-      "確かめ、1つでも問題があれば何も書き込まず、問題をすべて行と列で示します。\n"
+      "確かめ、1つでも問題があれば何も書き込まず、問題をすべて（1000件まで）行と列で示します。\n"
       "変わったカードだけをエディターの保存と同じバイトで書き込み、変わらないカードには\n"
       "触れません。確かめた後にほかで（エディターの保存などで）変わったカードは上書きせず、\n"
       "名前を挙げます。途中で止まったときは、同じ表でもう一度実行すると残りを書き込みます。\n"
@@ -90,6 +95,9 @@ constexpr const char* kImportHelp
       "  --new-ids  数字だけのIDが、先頭に0のある同じ番号のカード（7 に対して 007）と別の\n"
       "             新しいカードになるときも書き込みます。これがないと、表計算ソフトが先頭の0を\n"
       "             落としたものとして、表全体を書き込みません。\n"
+      "  --encoding utf-8   BOMのない表をUTF-8として読みます（LibreOfficeなどの「CSV」）。\n"
+      "  --encoding cp932   表をShift-JIS（コードページ932）として読みます（Excelの「CSV (コンマ区切り)」）。\n"
+      "             指定した文字コードでない文字があれば、その行と列を示して取り込みません。\n"
       "\n"
       "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、または変わっていたカードを\n"
       "書き込まなかった、2 ファイルやフォルダーのエラー\n";
@@ -113,8 +121,22 @@ struct Arguments {
     std::optional<std::string> csv, json;
     bool dryRun = false;
     bool newIds = false;
+    std::optional<TableEncoding> encoding;
     bool help = false;
 };
+
+// The --encoding value: "utf-8" or "cp932", in any letter case.
+std::optional<TableEncoding> encodingNamed(std::string name)
+{
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    if (name == "utf-8" || name == "utf8")
+        return TableEncoding::Utf8;
+    if (name == "cp932")
+        return TableEncoding::Cp932;
+    return std::nullopt;
+}
 
 // Reads the arguments after the command's name; a message when they are wrong.
 std::optional<std::string> parse(
@@ -129,6 +151,14 @@ std::optional<std::string> parse(
             args.dryRun = true;
         } else if (takesDryRun && arg == "--new-ids") {
             args.newIds = true;
+        } else if (takesDryRun && (arg == "--encoding" || arg.starts_with("--encoding="))) {
+            const auto eq = arg.find('=');
+            if (eq == std::string::npos && i + 1 >= argc)
+                return "「--encoding」の後に utf-8 か cp932 がありません。";
+            const std::string name = eq != std::string::npos ? arg.substr(eq + 1) : argv[++i];
+            args.encoding = encodingNamed(name);
+            if (!args.encoding)
+                return "--encoding は utf-8 か cp932 です（「" + name + "」ではなく）。";
         } else if (takesFiles
                    && (arg == "--csv" || arg == "--json" || arg.starts_with("--csv=") || arg.starts_with("--json="))) {
             const bool isCsv = arg.starts_with("--csv");
@@ -320,22 +350,27 @@ int importCards(const Arguments& args)
     if (folder.empty())
         return usageError(kNoFolder, "import");
 
-    std::string csvText;
-    if (auto problem = readInputFile(csvFile, csvText)) {
-        say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
+    InputFile table;
+    if (const int error = table.open(csvFile)) {
+        say(console::Stream::Err,
+            "velmar-cards: 「" + shownName(csvFile) + "」を読み込めませんでした：" + std::strerror(error) + "\n");
         return kFailed;
     }
     if (auto problem = checkFolder(folder)) {
         say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
         return kFailed;
     }
-    const ImportPlan plan = planImport(csvText, folder, {.newIds = args.newIds});
+    const ImportPlan plan = planImport(table, folder, {.newIds = args.newIds, .encoding = args.encoding});
     if (!plan.problems.empty()) {
         for (const ImportProblem& problem : plan.problems)
             say(console::Stream::Err, shownName(csvFile) + ": " + describe(problem) + "\n");
-        say(console::Stream::Err,
-            "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
-        return kFound;
+        if (plan.problemsCut)
+            say(console::Stream::Err, "問題が" + std::to_string(kMaxImportProblems)
+                                          + "件を超えたため、ここで確かめるのをやめました。何も書き込んでいません。\n");
+        else
+            say(console::Stream::Err,
+                "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
+        return plan.tableUnreadable ? kFailed : kFound;
     }
     for (const ImportCard& card : plan.cards)
         if (card.change != CardChange::Unchanged)

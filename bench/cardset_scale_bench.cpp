@@ -11,9 +11,11 @@
 //   - import of 10,000 and of 100,000 changed cards against replacing as many
 //     existing cards plainly: writing them all to new files, one syncfs,
 //     renaming each over its card and one folder fsync.
+//   - the peak memory of import at 10,000 and 100,000 cards, every card
+//     changed and so written (last, as it rewrites both folders).
 // Prints a table and one line per target; exits 1 when a target is missed,
 // 2 when something failed. Options: --rounds N (default 5; the import of
-// 100,000 cards takes 2); --only set|save|import runs that part alone.
+// 100,000 cards takes 2); --only set|save|import|import-memory runs that part alone.
 
 #include "bench_support.h"
 #include "card_export.h"
@@ -327,12 +329,33 @@ void importScale(int rounds, const bench::ScratchFolder& big, const bench::Scrat
     importAgainstFloor(2, 100000, big, scratch);
 }
 
+// Import's peak memory, as setScale measures the other commands': a table
+// that changes every card (a change no other part uses), so every card is
+// compared, planned and written.
+void importMemory(
+    const bench::ScratchFolder& big, const bench::ScratchFolder& small, const bench::ScratchFolder& scratch)
+{
+    std::printf("\n== peak memory of import (every card changed) at 10,000 and 100,000 cards\n");
+    constexpr int kChange = 5000;
+    long rss[2] = {};
+    const bench::ScratchFolder* folders[2] = {&small, &big};
+    const int counts[2] = {10000, 100000};
+    for (int s = 0; s < 2; ++s) {
+        const std::string table = importTable(scratch, counts[s], kChange);
+        rss[s] = runCommand({"import", table, folders[s]->path()}).maxRssKb;
+        std::remove(table.c_str());
+    }
+    const double perCard = double(rss[1] - rss[0]) * 1024 / 90000;
+    std::printf("import %6ld KB at 10,000, %6ld KB at 100,000: %.0f bytes per card\n", rss[0], rss[1], perCard);
+    check(perCard <= 1024, "import: peak memory grows %.0f bytes per card (target <= 1024)", perCard);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int rounds = 5;
-    std::string only;  // "set", "save" or "import": that part alone
+    std::string only;  // "set", "save", "import" or "import-memory": that part alone
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
@@ -353,6 +376,8 @@ int main(int argc, char** argv)
             saveScale(rounds, big);
         if (part("import"))
             importScale(rounds, big, scratch);
+        if (part("import-memory"))
+            importMemory(big, small, scratch);
         std::printf("\nremoving the scratch folders ...\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "cardset_scale_bench: %s\n", e.what());

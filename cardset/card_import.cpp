@@ -1,9 +1,8 @@
 #include "card_import.h"
 
 #include "card_set.h"
-#include "code_page.h"
-#include "csv.h"
 #include "file_io.h"
+#include "import_table.h"
 #include "read_ahead.h"
 #include "replace_batch.h"
 #include "shown_name.h"
@@ -11,79 +10,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
-#include <unordered_map>
+#include <numeric>
 
 namespace {
 
 const CardColumn& idColumn() { return cardColumns()[0]; }
 
-// Which column of the table each field is; problems for names that are not
-// columns, are given twice or are missing.
-std::vector<const CardColumn*> readHeader(const CsvRecord& header, std::vector<ImportProblem>& problems)
-{
-    std::vector<const CardColumn*> columns;
-    std::vector<bool> seen(kCardColumnCount, false);
-    for (std::size_t i = 0; i < header.fields.size(); ++i) {
-        const std::string& name = header.fields[i];
-        const auto& all = cardColumns();
-        const auto it = std::find_if(all.begin(), all.end(), [&](const CardColumn& c) { return c.name == name; });
-        if (it == all.end()) {
-            problems.push_back({header.row, nullptr,
-                std::to_string(i + 1) + "番目の列名「" + shownName(name) + "」はカードの列ではありません。"});
-            columns.push_back(nullptr);
-            continue;
-        }
-        const std::size_t index = std::size_t(it - all.begin());
-        if (seen[index])
-            problems.push_back({header.row, &*it, "同じ列名が2回あります。"});
-        seen[index] = true;
-        columns.push_back(&*it);
-    }
-    std::string missing;
-    for (std::size_t i = 0; i < kCardColumnCount; ++i)
-        if (!seen[i])
-            missing += (missing.empty() ? "「" : "、「") + cardColumns()[i].name + "」";
-    if (!missing.empty())
-        problems.push_back({header.row, nullptr, "列" + missing + "がありません。"});
-    return columns;
-}
-
-bool allEmpty(const CsvRecord& record)
-{
-    return std::all_of(record.fields.begin(), record.fields.end(), [](const std::string& f) { return f.empty(); });
-}
-
 bool folderWritable(const std::string& path)
 {
     const profile::FileInfo info = profile::fileInfo(path);
     return info.kind == profile::FileInfo::Kind::Folder && !info.readOnly;
-}
-
-// Reads one row of the table into a card; problems for what is not text or
-// not a value the card can hold.
-bool readRow(const CsvRecord& record, const std::vector<const CardColumn*>& columns, CardRow& row,
-    std::vector<ImportProblem>& problems)
-{
-    if (record.fields.size() != columns.size()) {
-        problems.push_back({record.row, nullptr,
-            "列の数が見出しの行と違います（" + std::to_string(record.fields.size()) + "列、見出しは"
-                + std::to_string(columns.size()) + "列）。"});
-        return false;
-    }
-    bool ok = true;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        std::string value = profile::sanitizeUtf8(record.fields[i]);
-        if (value != record.fields[i]) {
-            problems.push_back({record.row, columns[i],
-                fieldOf(*columns[i])
-                    + "にUTF-8の文字ではないバイトがあります（表はUTF-8かShift-JISで保存してください）。"});
-            ok = false;
-        } else if (auto problem = setRowValue(row, *columns[i], std::move(value))) {
-            problems.push_back({record.row, columns[i], std::move(*problem)});
-            ok = false;
-        }
-    }
-    return ok;
 }
 
 bool sameValues(const CardRow& a, const CardRow& b)
@@ -136,6 +72,26 @@ void findDroppedZeros(
                 + "」があります。表計算ソフトがIDの列を数値として読むと先頭の0が消えます。"
                   "IDの列の書式を「文字列」にして表を作り直してください。別のカードとして作るときは "
                   "--new-ids を付けてください。"});
+    }
+}
+
+// Rows that give a card an ID that an earlier row gave, found once every
+// row is planned: the plan's cards in row order, sorted by ID (a table of
+// IDs held apart would cost more than the plan does per card).
+void findRepeatedIds(
+    const ImportPlan& plan, const std::vector<std::size_t>& rowOfCard, std::vector<ImportProblem>& problems)
+{
+    std::vector<std::size_t> byId(plan.cards.size());
+    std::iota(byId.begin(), byId.end(), std::size_t(0));
+    std::stable_sort(
+        byId.begin(), byId.end(), [&](std::size_t a, std::size_t b) { return plan.cards[a].id < plan.cards[b].id; });
+    for (std::size_t k = 1, first = 0; k < byId.size(); ++k) {
+        if (plan.cards[byId[k]].id != plan.cards[byId[first]].id) {
+            first = k;
+            continue;
+        }
+        problems.push_back({rowOfCard[byId[k]], &idColumn(),
+            "同じIDが行" + std::to_string(rowOfCard[byId[first]]) + "にもあります。"});
     }
 }
 
@@ -201,79 +157,75 @@ std::size_t ImportPlan::count(CardChange change) const
         std::count_if(cards.begin(), cards.end(), [&](const ImportCard& c) { return c.change == change; }));
 }
 
-ImportPlan planImport(std::string_view tableBytes, const std::string& folder, const ImportOptions& options)
+ImportPlan planImport(TableInput& input, const std::string& folder, const ImportOptions& options)
 {
     ImportPlan plan;
     plan.folder = folder;
     auto& problems = plan.problems;
-    const TableText decoded = decodeTable(tableBytes);
-    plan.encoding = decoded.encoding;
-    const CsvTable table = parseCsv(decoded.utf8);
-    if (table.records.empty() && !table.error) {
-        problems.push_back({0, nullptr, "見出しの行がありません。"});
-        return plan;
-    }
-    std::vector<const CardColumn*> columns;
-    if (!table.records.empty() && table.records.front().row == 1)
-        columns = readHeader(table.records.front(), problems);
-    else if (!table.records.empty())
-        problems.push_back({1, nullptr, "1行目は見出しの行でなければなりません。"});
-    if (table.error) {
-        const std::size_t field = table.error->field;
-        const CardColumn* column = field >= 1 && field <= columns.size() ? columns[field - 1] : nullptr;
-        problems.push_back({table.error->row, column, table.error->reason});
-    }
-    if (!problems.empty())
+    ImportTable table(input, options.encoding);
+    const bool started = table.start(problems);
+    plan.encoding = table.encoding();
+    plan.tableUnreadable = table.unreadable();
+    if (!started)
         return plan;
 
-    // The rows that are cards, each with its table row; then each compared
-    // with its card file (on worker threads: reading the files and composing
-    // the new ones is most of the work).
+    // The rows that are cards, a step of them at a time, each with its table
+    // row; each step compared with its card files on worker threads (reading
+    // the files and composing the new ones is most of the work) and let go.
+    constexpr std::size_t kRowsPerStep = 2048;
     std::vector<std::pair<CardRow, std::size_t>> rows;
-    std::unordered_map<std::string, std::size_t> rowOfId;
-    for (std::size_t r = 1; r < table.records.size(); ++r) {
-        const CsvRecord& record = table.records[r];
-        if (allEmpty(record))
-            continue;  // spreadsheet programs may end a table with rows of empty fields
-        CardRow row;
-        if (!readRow(record, columns, row, problems))
-            continue;
-        if (auto problem = checkCardId(row.id)) {
-            problems.push_back({record.row, &idColumn(), std::move(*problem)});
-            continue;
-        }
-        if (auto [it, added] = rowOfId.emplace(row.id, record.row); !added) {
-            problems.push_back({record.row, &idColumn(), "同じIDが行" + std::to_string(it->second) + "にもあります。"});
-            continue;
-        }
-
-        rows.emplace_back(std::move(row), record.row);
-    }
-
+    rows.reserve(kRowsPerStep);
+    std::vector<std::size_t> rowOfCard;
+    const bool canWriteFolder = folderWritable(folder);
     struct Compared {
         std::optional<ImportCard> card;
         std::vector<ImportProblem> problems;
     };
-    std::vector<std::size_t> rowOfCard;
-    const bool canWriteFolder = folderWritable(folder);
-    readAhead<Compared>(
-        rows.size(),
-        [&](std::size_t i, Compared& compared) {
-            compared.card = compare(rows[i].first, rows[i].second, folder, canWriteFolder, compared.problems);
-        },
-        [&](std::size_t i, Compared& compared) {
-            problems.insert(problems.end(), std::make_move_iterator(compared.problems.begin()),
-                std::make_move_iterator(compared.problems.end()));
-            if (!compared.card)
-                return;
-            plan.cards.push_back(std::move(*compared.card));
-            rowOfCard.push_back(rows[i].second);
-        });
+    const auto compareRows = [&] {
+        readAhead<Compared>(
+            rows.size(),
+            [&](std::size_t i, Compared& compared) {
+                compared.card = compare(rows[i].first, rows[i].second, folder, canWriteFolder, compared.problems);
+            },
+            [&](std::size_t i, Compared& compared) {
+                problems.insert(problems.end(), std::make_move_iterator(compared.problems.begin()),
+                    std::make_move_iterator(compared.problems.end()));
+                if (!compared.card)
+                    return;
+                plan.cards.push_back(std::move(*compared.card));
+                rowOfCard.push_back(rows[i].second);
+            });
+        rows.clear();
+    };
+    CardRow row;
+    std::size_t tableRow = 0;
+    while (problems.size() <= kMaxImportProblems && table.next(row, tableRow, problems)) {
+        if (auto problem = checkCardId(row.id)) {
+            problems.push_back({tableRow, &idColumn(), std::move(*problem)});
+            continue;
+        }
+        rows.emplace_back(std::move(row), tableRow);
+        if (rows.size() == kRowsPerStep)
+            compareRows();
+    }
+    compareRows();
+    plan.tableUnreadable = table.unreadable();
+    findRepeatedIds(plan, rowOfCard, problems);
     if (!options.newIds)
         findDroppedZeros(plan, rowOfCard, problems);
     std::stable_sort(
         problems.begin(), problems.end(), [](const ImportProblem& a, const ImportProblem& b) { return a.row < b.row; });
+    if (problems.size() > kMaxImportProblems) {
+        problems.resize(kMaxImportProblems);
+        plan.problemsCut = true;
+    }
     return plan;
+}
+
+ImportPlan planImport(std::string_view table, const std::string& folder, const ImportOptions& options)
+{
+    TextInput input(table);
+    return planImport(input, folder, options);
 }
 
 ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::size_t cardsPerRound)

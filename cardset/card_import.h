@@ -7,6 +7,7 @@
 
 #include "card_columns.h"
 #include "table_encoding.h"
+#include "table_input.h"
 
 #include <functional>
 #include <optional>
@@ -40,23 +41,34 @@ struct ImportOptions {
     // number with leading zeros ("7" beside "007") is a problem unless this
     // is set: a spreadsheet that read the ID as a number drops the zeros.
     bool newIds = false;
+    // The table's encoding as the user gave it (--encoding); nullopt: told by
+    // its byte-order mark, or else by its text.
+    std::optional<TableEncoding> encoding;
 };
+
+// Problems listed at most: a table past them is not read further.
+inline constexpr std::size_t kMaxImportProblems = 1000;
 
 struct ImportPlan {
     std::string folder;
     TableEncoding encoding = TableEncoding::Utf8;
     std::vector<ImportCard> cards;        // in the table's order
     std::vector<ImportProblem> problems;  // every one found, by row; nothing may be written when any
+    bool problemsCut = false;             // more than kMaxImportProblems: the first of them are listed
+    bool tableUnreadable = false;         // the table could not be read (one of the problems says why)
     std::size_t count(CardChange change) const;
 };
 
-// Reads the table (UTF-8, or code page 932 as Japanese Excel saves it, see
-// decodeTable) and compares each row with its card in `folder`. A row whose
-// values are those Load reads from the card's file, or whose card Save would
-// write as the very bytes the file holds, is unchanged: its file is not
-// touched, whatever else it holds. A new or changed card must pass the checks
-// Save makes (ID, code page 932, control characters, the read limit, a card
-// file that may be replaced).
+// Reads the table a record at a time (UTF-8, or code page 932 as Japanese
+// Excel saves it, see ImportTable; never held whole, of any size; one record
+// up to kMaxCsvRecordBytes) and compares each row with its card in `folder`.
+// A row whose values are those Load reads from the card's file, or whose
+// card Save would write as the very bytes the file holds, is unchanged: its
+// file is not touched, whatever else it holds. A new or changed card must
+// pass the checks Save makes (ID, code page 932, control characters, the
+// read limit, a card file that may be replaced). The plan holds, for each
+// card to write, its new bytes and the old file's, nothing of the table.
+ImportPlan planImport(TableInput& table, const std::string& folder, const ImportOptions& options = {});
 ImportPlan planImport(std::string_view table, const std::string& folder, const ImportOptions& options = {});
 
 // The steps of carrying out a plan, told as each is done with how many cards

@@ -15,13 +15,6 @@ std::string reason(int error) { return std::strerror(error); }
 
 }  // namespace
 
-CardProblem readInputFile(const std::string& path, std::string& content)
-{
-    if (const int error = profile::readFileOnce(path, content))
-        return "「" + shownName(path) + "」を読み込めませんでした：" + reason(error);
-    return std::nullopt;
-}
-
 CardProblem checkFolder(const std::string& folder)
 {
     const profile::FileInfo info = profile::fileInfo(folder);

@@ -1,7 +1,8 @@
 #pragma once
 
 // The files the command reads and writes besides the cards: the table it
-// imports and the table it exports. Problems name the file and the reason.
+// exports, and the folder (input_file.h reads the table it imports).
+// Problems name the file and the reason.
 
 #include "card_file.h"
 
@@ -12,9 +13,6 @@
 namespace profile {
 class ReplaceBatch;
 }
-
-// Reads a whole regular file.
-CardProblem readInputFile(const std::string& path, std::string& content);
 
 // A file written piece by piece, without holding it whole: into a temporary
 // file beside `path`, put in place of `path` by finish() in one durable step.

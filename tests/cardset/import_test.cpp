@@ -3,6 +3,7 @@
 #include "card_set.h"
 #include "card_folder.h"
 #include "code_page.h"
+#include "csv.h"
 
 #include <gtest/gtest.h>
 
@@ -249,4 +250,147 @@ TEST(CardImport, AnIdThatLostItsLeadingZerosIsRefusedUnlessNewIdsAreAsked)
     const ImportPlan accepted = planImport(csv, folder.path(), {.newIds = true});
     EXPECT_TRUE(accepted.problems.empty());
     EXPECT_EQ(accepted.count(CardChange::New), 3u);
+}
+
+TEST(CardImport, ATableThatReadsAsEitherEncodingWithDifferentTextIsRefused)
+{
+    // "ﾐｰ" in code page 932 is D0 B0, which is Cyrillic "а" in UTF-8.
+    const std::string table = kHeader + row("000,1", 2) + row("001,,,,,5,,\xD0\xB0", 8);
+    CardFolder folder;
+    const ImportPlan plan = planImport(table, folder.path());
+    ASSERT_EQ(plan.problems.size(), 1u) << ::testing::PrintToString(described(plan));
+    const std::string message = describe(plan.problems[0]);
+    EXPECT_TRUE(message.starts_with("行3、列「Lv1.1」：")) << message;
+    for (const char* word : {"「а」", "「ﾐｰ」", "--encoding utf-8", "--encoding cp932"})
+        EXPECT_NE(message.find(word), std::string::npos) << word << " in " << message;
+    EXPECT_TRUE(carryOut(plan).problem);
+    EXPECT_TRUE(folder.names().empty());
+
+    // Told, each reading is taken as it is.
+    const auto levelOneMove = [&](TableEncoding encoding) {
+        CardFolder into;
+        const ImportPlan told = planImport(table, into.path(), {.encoding = encoding});
+        EXPECT_TRUE(told.problems.empty()) << ::testing::PrintToString(described(told));
+        EXPECT_EQ(told.encoding, encoding);
+        EXPECT_FALSE(carryOut(told).problem);
+        Card card;
+        EXPECT_FALSE(readCard(into.file("001.ini"), card));
+        return card.Levels[0].NomalWaza;
+    };
+    EXPECT_EQ(levelOneMove(TableEncoding::Cp932), "ﾐｰ");
+    EXPECT_EQ(levelOneMove(TableEncoding::Utf8), "а");
+
+    // The whole table decides: a later field that is not UTF-8 ("ほし") makes
+    // it code page 932, the first field included.
+    const ImportPlan later = planImport(table + row("002,\x82\xD9\x82\xB5", 2), folder.path());
+    EXPECT_TRUE(later.problems.empty()) << ::testing::PrintToString(described(later));
+    EXPECT_EQ(later.encoding, TableEncoding::Cp932);
+
+    // An encoding given that the table is not in is refused where it is not.
+    const ImportPlan notCp932
+        = planImport(kHeader + row("000,\xFF", 2), folder.path(), {.encoding = TableEncoding::Cp932});
+    ASSERT_EQ(notCp932.problems.size(), 1u);
+    EXPECT_TRUE(describe(notCp932.problems[0]).starts_with("行2、列「rare」：星にShift-JIS"))
+        << describe(notCp932.problems[0]);
+    const ImportPlan withBom
+        = planImport(std::string(kUtf8Bom) + table, folder.path(), {.encoding = TableEncoding::Cp932});
+    ASSERT_EQ(withBom.problems.size(), 1u);
+    EXPECT_NE(describe(withBom.problems[0]).find("BOM"), std::string::npos);
+    EXPECT_TRUE(folder.names().empty());
+}
+
+namespace {
+
+// A table file that another program rewrites between the two readings, or
+// that the system stops reading part-way.
+class ChangingInput final : public TableInput {
+public:
+    ChangingInput(std::string first, std::string second, std::size_t failAt = SIZE_MAX)
+        : text_(std::move(first))
+        , second_(std::move(second))
+        , failAt_(failAt)
+    {
+    }
+    std::size_t read(char* out, std::size_t size) override
+    {
+        if (pos_ >= failAt_) {
+            error_ = EIO;
+            return 0;
+        }
+        const std::size_t n = std::min({size, text_.size() - pos_, failAt_ - pos_});
+        std::copy_n(text_.data() + pos_, n, out);
+        pos_ += n;
+        return n;
+    }
+    bool rewind() override
+    {
+        text_ = second_;
+        pos_ = 0;
+        return true;
+    }
+    int error() const override { return error_; }
+
+private:
+    std::string text_, second_;
+    std::size_t failAt_, pos_ = 0;
+    int error_ = 0;
+};
+
+}  // namespace
+
+TEST(CardImport, ATableReadInPiecesPlansAsAWholeOneAndAChangedOrBrokenOneWritesNothing)
+{
+    CardFolder folder;
+    save(folder, editorCards());
+    std::string csv = exported(folder);
+    csv.replace(csv.find("\r\n000,3,"), 8, "\r\n000,4,");
+    csv += row("002,1,,,,5,,\"two, \"\"quoted\"\"\"", 8);
+    const ImportPlan whole = planImport(csv, folder.path());
+    ASSERT_TRUE(whole.problems.empty()) << described(whole).front();
+    ASSERT_EQ(whole.cards.size(), 3u);
+    for (std::size_t piece : {1, 5, 64}) {
+        TextInput input(csv, piece);
+        const ImportPlan plan = planImport(input, folder.path());
+        EXPECT_TRUE(plan.problems.empty()) << piece;
+        ASSERT_EQ(plan.cards.size(), whole.cards.size()) << piece;
+        for (std::size_t i = 0; i < plan.cards.size(); ++i) {
+            EXPECT_EQ(plan.cards[i].change, whole.cards[i].change) << piece;
+            EXPECT_EQ(plan.cards[i].newBytes, whole.cards[i].newBytes) << piece;
+        }
+    }
+
+    // Without a byte-order mark the table is read twice: a table saved anew
+    // in between is refused, not read with the first one's encoding.
+    const std::string cp932 = *profile::utf8ToCp932(kHeader + row("003,ほし", 2));
+    ChangingInput changed(cp932, kHeader + row("003,\xD0\xB0", 2));
+    const ImportPlan refused = planImport(changed, folder.path());
+    ASSERT_EQ(refused.problems.size(), 1u) << ::testing::PrintToString(described(refused));
+    EXPECT_NE(describe(refused.problems[0]).find("変わりました"), std::string::npos) << describe(refused.problems[0]);
+
+    // A read that fails part-way is the system's problem, and nothing is written.
+    ChangingInput failing(csv, csv, csv.size() / 2);
+    const ImportPlan unread = planImport(failing, folder.path());
+    EXPECT_TRUE(unread.tableUnreadable);
+    ASSERT_FALSE(unread.problems.empty());
+    EXPECT_TRUE(describe(unread.problems.front()).starts_with("表を読み込めませんでした")) << described(unread).front();
+    const auto before = snapshot(folder);
+    EXPECT_TRUE(carryOut(unread).problem);
+    EXPECT_EQ(snapshot(folder), before);
+}
+
+TEST(CardImport, ProblemsStopBeingListedAfterTheFirstThousand)
+{
+    CardFolder folder;
+    std::string csv = kHeader;
+    for (int i = 0; i < 1500; ++i)
+        csv += "short,row\r\n";
+    const ImportPlan plan = planImport(csv, folder.path());
+    EXPECT_EQ(plan.problems.size(), kMaxImportProblems);
+    EXPECT_TRUE(plan.problemsCut);
+    EXPECT_EQ(plan.problems.back().row, kMaxImportProblems + 1);
+    EXPECT_TRUE(carryOut(plan).problem);
+
+    const ImportPlan few = planImport(kHeader + "short,row\r\n", folder.path());
+    EXPECT_EQ(few.problems.size(), 1u);
+    EXPECT_FALSE(few.problemsCut);
 }

@@ -1,8 +1,9 @@
 #!/bin/sh
 # velmar-cards end to end: its exit statuses (check: 0 clean, 1 something
 # found, 2 no folder to read), --help on every command, a round trip
-# through the files it writes, a code page 932 table, and file names that
-# hold control characters. Usage: velmar_cards_test.sh path/to/velmar-cards
+# through the files it writes, a code page 932 table, one that reads as
+# either encoding, a table of over 64 MiB, and file names that hold control
+# characters. Usage: velmar_cards_test.sh path/to/velmar-cards
 set -u
 cards=$1
 dir=$(mktemp -d) || exit 1
@@ -54,6 +55,47 @@ printf '%s\n009,ほし,,,,10,,,,,,,,,,,,,,,,,,,\r\n' "$header" | iconv -f UTF-8 
     fail "iconv cannot write code page 932"
 expect 0 "$cards" import "$dir/excel.csv" "$dir/set" --dry-run
 grep -q '新規 1 枚.*Shift-JIS' "$dir/out" || { cat "$dir/out"; fail "the summary does not tell the table was Shift-JIS"; }
+
+# Code page 932 that is valid UTF-8 as well: half-width katakana "ﾐｰ" is
+# the bytes D0 B0, Cyrillic "а" in UTF-8. Refused, naming the row and column,
+# until --encoding tells which; each reading writes its own bytes.
+printf '%s\n010,,,,,5,,\320\260,,,,,,,,,,,,,,,,,\r\n' "$header" >"$dir/both.csv"
+expect 1 "$cards" import "$dir/both.csv" "$dir/set" --dry-run
+grep -q '行2、列「Lv1.1」' "$dir/err" || { cat "$dir/err"; fail "the ambiguous table's row and column are not named"; }
+grep -q 'ﾐｰ' "$dir/err" && grep -q 'а' "$dir/err" || fail "the message does not show both readings"
+grep -q -- '--encoding utf-8' "$dir/err" && grep -q -- '--encoding cp932' "$dir/err" ||
+    fail "the message does not tell how to choose"
+[ -e "$dir/set/010.ini" ] && fail "the ambiguous table wrote a card"
+expect 0 "$cards" import "$dir/both.csv" "$dir/set" --encoding cp932
+grep -q 'Shift-JIS' "$dir/out" || fail "the summary does not tell the table was read as Shift-JIS"
+grep -q "$(printf '^1=\320\260\r$')" "$dir/set/010.ini" || fail "--encoding cp932 did not write ﾐｰ"
+expect 0 "$cards" import "$dir/both.csv" "$dir/set" --encoding=utf-8
+grep -q "$(printf '^1=\204\160\r$')" "$dir/set/010.ini" || fail "--encoding=utf-8 did not write а"
+rm "$dir/set/010.ini"
+expect 1 "$cards" import "$dir/excel.csv" "$dir/set" --encoding utf-8
+grep -q '行2、列「rare」' "$dir/err" || { cat "$dir/err"; fail "a table not UTF-8 is not refused where it is not"; }
+expect 2 "$cards" import "$dir/excel.csv" "$dir/set" --encoding latin1
+
+# A FIFO put where the table should be is refused, never waited on.
+mkfifo "$dir/fifo.csv" || fail "mkfifo"
+expect 2 timeout 10 "$cards" import "$dir/fifo.csv" "$dir/set" --dry-run
+grep -q 'fifo.csv' "$dir/err" || fail "the error does not name the FIFO"
+
+# Cards with every value long (255 bytes of half-width katakana, three bytes
+# each in UTF-8) export to a table of over 64 MiB, which import reads back.
+mkdir "$dir/long"
+LC_ALL=C awk -v dir="$dir/long" 'BEGIN {
+    v = ""; for (i = 0; i < 255; i++) v = v "\261"
+    level = "HP=" v "\r\nP=" v "\r\n1=" v "\r\nS=" v "\r\n2=" v "\r\n"
+    card = "[head]\r\nrare=" v "\r\nmaxlv=" v "\r\nminlv=" v "\r\nsuper=2\r\n"
+    for (n = 1; n <= 4; n++) card = card "[Lv" n "]\r\n" level
+    for (c = 0; c < 3900; c++) { f = sprintf("%s/%04d.ini", dir, c); printf "%s", card > f; close(f) }
+}' || fail "awk cannot write the long cards"
+expect 0 "$cards" export "$dir/long" --csv "$dir/long.csv"
+[ "$(wc -c <"$dir/long.csv")" -gt 67108864 ] || fail "the long cards' table is not over 64 MiB"
+expect 0 "$cards" import "$dir/long.csv" "$dir/long" --dry-run
+grep -q '新規 0 枚、変更 0 枚、変更なし 3900 枚' "$dir/out" || { cat "$dir/out" "$dir/err"; fail "the long table was not read back"; }
+rm -r "$dir/long" "$dir/long.csv"
 
 # A file name with a line break or an escape sequence is shown escaped: it
 # never makes up a line of output nor reaches the terminal as it is.
