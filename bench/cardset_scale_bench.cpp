@@ -276,12 +276,12 @@ void saveScale(int rounds, const bench::ScratchFolder& big)
     const double fb = median(firstBig), ff = median(firstFew), fn = median(names);
     std::printf("first Save: %.2f ms among 100,000; %.2f ms among 10, reading the names %.2f ms (%.2f x)\n", fb * 1e3,
         ff * 1e3, fn * 1e3, fb / (ff + fn));
-    check(fb <= 1.2 * (ff + fn), "first Save among 100,000 cards / (among 10 + reading the names): %.2f (target <= 1.2)",
-        fb / (ff + fn));
+    check(fb <= 1.2 * (ff + fn),
+        "first Save among 100,000 cards / (among 10 + reading the names): %.2f (target <= 1.2)", fb / (ff + fn));
 
     constexpr int kSaves = 200;
-    std::printf("\n== later Saves in the same process in a folder of 100,000 cards against one of 10 (%d each)\n",
-        kSaves);
+    std::printf(
+        "\n== later Saves in the same process in a folder of 100,000 cards against one of 10 (%d each)\n", kSaves);
     const Card card = bench::fullCard();
     const auto save = [&](const bench::ScratchFolder& folder) {
         const auto start = Clock::now();

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <map>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -246,13 +247,15 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
 
     // In rounds: a kill leaves at most one round's temporary files behind,
     // and the import needs room on the disk for one round beside the cards.
-    profile::ReplaceBatch batch(plan.folder);
+    // Each round is a batch of its own; the last one flushes the folder.
+    std::optional<profile::ReplaceBatch> batch;
     const std::size_t perRound = std::max<std::size_t>(cardsPerRound, 1);
     for (std::size_t first = 0; first < toWrite.size() && !outcome.problem; first += perRound) {
         const std::size_t last = std::min(toWrite.size(), first + perRound);
+        batch.emplace(plan.folder);
         for (std::size_t k = first; k < last; ++k) {
             const ImportCard& card = plan.cards[toWrite[k]];
-            if (const auto result = batch.add(card.id + ".ini", card.newBytes); !result.ok()) {
+            if (const auto result = batch->add(card.id + ".ini", card.newBytes); !result.ok()) {
                 outcome.problem = cannotWrite(card.path, result.error);
                 break;
             }
@@ -260,7 +263,7 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
         }
         if (outcome.problem)
             break;
-        if (const auto result = batch.makeDurable(); !result.ok()) {
+        if (const auto result = batch->makeDurable(); !result.ok()) {
             outcome.problem = "書き込んだカードをディスクに書き出せませんでした：" + systemReason(result.error);
             break;
         }
@@ -268,7 +271,7 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
         for (std::size_t k = first; k < last; ++k) {
             const ImportCard& card = plan.cards[toWrite[k]];
             bool changed = false;
-            if (const auto result = batch.putIfUnchanged(k, card.fileBytes, changed); !result.ok()) {
+            if (const auto result = batch->putIfUnchanged(k - first, card.fileBytes, changed); !result.ok()) {
                 outcome.problem = cannotWrite(card.path, result.error);
                 break;
             }
@@ -280,8 +283,8 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
             tell(ImportStep::Replaced, outcome.written);
         }
     }
-    if (outcome.written > 0 || !outcome.skipped.empty())
-        if (const auto result = batch.finish(); !result.ok() && !outcome.problem)
+    if (batch && (outcome.written > 0 || !outcome.skipped.empty()))
+        if (const auto result = batch->finish(); !result.ok() && !outcome.problem)
             outcome.problem = "カードを書き込みましたが、フォルダー「" + shownName(plan.folder)
                               + "」をディスクに書き出せませんでした：" + systemReason(result.error);
     if (outcome.problem && outcome.written == 0)

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <new>
 #include <set>
 
 namespace profile {
@@ -129,12 +130,69 @@ FileInfo fileInfo(const std::string& path)
     return sys::info(path);
 }
 
+FileReader::~FileReader()
+{
+    if (handle_ != -1)
+        sys::closeFile(handle_);
+}
+
+int FileReader::open(const std::string& path)
+{
+    if (path.find('\0') != std::string::npos)
+        return EINVAL;
+    return sys::openForReading(path, handle_, size_);
+}
+
+std::size_t FileReader::read(char* out, std::size_t room)
+{
+    const std::ptrdiff_t n = sys::readSome(handle_, out, room, error_);
+    return n > 0 ? std::size_t(n) : 0;
+}
+
+int FileReader::rewind()
+{
+    error_ = sys::rewindFile(handle_);
+    return error_;
+}
+
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes)
 {
     bytes.clear();
-    if (path.find('\0') != std::string::npos)
-        return EINVAL;
-    return sys::readFile(path, bytes, maxBytes);
+    FileReader file;
+    if (const int err = file.open(path))
+        return err;
+    if (file.size() > maxBytes)
+        return EFBIG;
+    try {
+        // What the size promised, and one byte more to see whether the file grew.
+        bytes.resize(std::size_t(file.size()) + 1);
+        std::size_t got = 0;
+        for (;;) {
+            if (got == bytes.size()) {
+                if (bytes.size() > maxBytes) {
+                    bytes.clear();
+                    return EFBIG;
+                }
+                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
+            }
+            const std::size_t wanted = bytes.size() - got;
+            const std::size_t n = file.read(bytes.data() + got, wanted);
+            if (file.error()) {
+                bytes.clear();
+                return file.error();
+            }
+            got += n;
+            // A short read that brings all the size promised is the end of a
+            // regular file: no further read is needed to see it.
+            if (n == 0 || (n < wanted && got >= file.size()))
+                break;
+        }
+        bytes.resize(got);
+    } catch (const std::bad_alloc&) {
+        bytes = std::string();
+        return ENOMEM;
+    }
+    return 0;
 }
 
 ReplaceResult createTemporary(const std::string& target, bool replacing, sys::NewFile& file, std::string& temporary)

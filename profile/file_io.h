@@ -28,6 +28,32 @@ inline constexpr std::size_t kMaxProfileFileBytes = std::size_t(64) << 20;
 // saving it meanwhile never fails because of this read.
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes = kMaxProfileFileBytes);
 
+// A regular file read a piece at a time, opened as readFileOnce opens one.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // 0, or why the file cannot be read: the system's reason (ENOENT,
+    // EACCES, ...), EISDIR for a folder, EINVAL for anything else that is no
+    // regular file.
+    int open(const std::string& path);
+    // The file's size when it was opened.
+    std::uint64_t size() const { return size_; }
+    // Up to `room` bytes into `out`: how many, 0 at the end; an error is kept in error().
+    std::size_t read(char* out, std::size_t room);
+    // Back to the first byte: 0 or the system's error (also kept in error()).
+    int rewind();
+    int error() const { return error_; }
+
+private:
+    std::intptr_t handle_ = -1;
+    std::uint64_t size_ = 0;
+    int error_ = 0;
+};
+
 // Where a replaceFile call failed.
 enum class ReplaceStep {
     None,

@@ -20,8 +20,15 @@ namespace profile::sys {
 bool isSeparator(char c);
 char separator();
 
-// readFileOnce's work, after the checks every system shares.
-int readFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
+// FileReader's calls: the regular file at `path` opened for reading (never
+// waiting on a FIFO or device, not inherited by child processes; on Windows
+// sharing read, write and delete, so a program saving it meanwhile is not
+// hindered), its size told; a read of some bytes (-1 and errno on an error);
+// back to the start; closed.
+int openForReading(const std::string& path, std::intptr_t& handle, std::uint64_t& size);
+std::ptrdiff_t readSome(std::intptr_t handle, char* out, std::size_t room, int& error);
+int rewindFile(std::intptr_t handle);
+void closeFile(std::intptr_t handle);
 
 FileInfo info(const std::string& path);
 

@@ -8,13 +8,13 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <new>
 #include <optional>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace profile::sys {
 namespace {
@@ -33,6 +33,7 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
@@ -45,7 +46,7 @@ bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWG
 bool isSeparator(char c) { return c == '/'; }
 char separator() { return '/'; }
 
-int readFile(const std::string& path, std::string& bytes, std::size_t maxBytes)
+int openForReading(const std::string& path, std::intptr_t& handle, std::uint64_t& size)
 {
     // Opened without blocking, so a FIFO or device put at the path is never
     // waited on, and checked on the open descriptor.
@@ -59,45 +60,27 @@ int readFile(const std::string& path, std::string& bytes, std::size_t maxBytes)
         return EISDIR;
     if (!S_ISREG(st.st_mode))
         return EINVAL;
-    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes)
-        return EFBIG;
-    try {
-        // Read what fstat promised, and one byte more to see whether the file grew.
-        std::size_t size = static_cast<std::size_t>(st.st_size);
-        bytes.resize(size + 1);
-        std::size_t got = 0;
-        for (;;) {
-            if (got == bytes.size()) {
-                if (bytes.size() > maxBytes) {
-                    bytes.clear();
-                    return EFBIG;
-                }
-                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
-            }
-            const std::size_t wanted = bytes.size() - got;
-            const ssize_t n = ::read(fd.get(), bytes.data() + got, wanted);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                const int err = errno;
-                bytes.clear();
-                return err;
-            }
-            if (n == 0)
-                break;
-            got += static_cast<std::size_t>(n);
-            // A short read that brings all fstat promised is the end of a
-            // regular file: no further read is needed to see it.
-            if (static_cast<std::size_t>(n) < wanted && got >= size)
-                break;
-        }
-        bytes.resize(got);
-    } catch (const std::bad_alloc&) {
-        bytes = std::string();
-        return ENOMEM;
-    }
+    size = std::uint64_t(st.st_size);
+    handle = fd.release();
     return 0;
 }
+
+std::ptrdiff_t readSome(std::intptr_t handle, char* out, std::size_t room, int& error)
+{
+    for (;;) {
+        const ssize_t n = ::read(int(handle), out, room);
+        if (n >= 0)
+            return n;
+        if (errno != EINTR) {
+            error = errno;
+            return -1;
+        }
+    }
+}
+
+int rewindFile(std::intptr_t handle) { return ::lseek(int(handle), 0, SEEK_SET) == 0 ? 0 : errno; }
+
+void closeFile(std::intptr_t handle) { ::close(int(handle)); }
 
 FileInfo info(const std::string& path)
 {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <new>
 #include <optional>
 #include <windows.h>
 
@@ -92,54 +91,43 @@ int findEach(const std::string& folder, const std::function<void(const WIN32_FIN
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 char separator() { return '\\'; }
 
-int readFile(const std::string& path, std::string& bytes, std::size_t maxBytes)
+int openForReading(const std::string& path, std::intptr_t& handle, std::uint64_t& size)
 {
-    // Sharing read, write and delete: a program saving the file meanwhile
-    // never fails because of this read. Backup semantics open a folder too,
-    // so that it is told apart from a missing file.
-    Handle file(
-        CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file.ok())
+    // Backup semantics open a folder too, so that it is told apart from a missing file.
+    const HANDLE h
+        = CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
         return lastErrno();
     BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info))
-        return EINVAL;
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return EISDIR;
-    const ULONGLONG size = ULONGLONG(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-    if (size > maxBytes)
-        return EFBIG;
-    try {
-        // What the size promised, and one byte more to see whether the file grew.
-        bytes.resize(std::size_t(size) + 1);
-        std::size_t got = 0;
-        for (;;) {
-            if (got == bytes.size()) {
-                if (bytes.size() > maxBytes) {
-                    bytes.clear();
-                    return EFBIG;
-                }
-                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
-            }
-            DWORD n = 0;
-            const DWORD wanted = DWORD(std::min<std::size_t>(bytes.size() - got, 1u << 30));
-            if (!ReadFile(file.get(), bytes.data() + got, wanted, &n, nullptr)) {
-                const int err = lastErrno();
-                bytes.clear();
-                return err;
-            }
-            if (n == 0)
-                break;
-            got += n;
-        }
-        bytes.resize(got);
-    } catch (const std::bad_alloc&) {
-        bytes = std::string();
-        return ENOMEM;
+    const int problem = GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ? EINVAL
+                        : info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY                        ? EISDIR
+                                                                                                  : 0;
+    if (problem) {
+        CloseHandle(h);
+        return problem;
     }
+    size = std::uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    handle = reinterpret_cast<std::intptr_t>(h);
     return 0;
 }
+
+std::ptrdiff_t readSome(std::intptr_t handle, char* out, std::size_t room, int& error)
+{
+    DWORD n = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle), out, DWORD(std::min<std::size_t>(room, 1u << 30)), &n, nullptr)) {
+        error = lastErrno();
+        return -1;
+    }
+    return n;
+}
+
+int rewindFile(std::intptr_t handle)
+{
+    return SetFilePointerEx(reinterpret_cast<HANDLE>(handle), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ? 0 : lastErrno();
+}
+
+void closeFile(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
 
 FileInfo info(const std::string& path)
 {
