@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <mutex>
 #include <new>
+#include <random>
 #include <set>
 
 namespace profile {
@@ -16,10 +17,27 @@ constexpr std::int64_t kStaleAfterSeconds = 10 * 60;
 constexpr std::size_t kRandomLetters = 6;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-std::string randomLetters()
+std::uint64_t systemSeed()
 {
+    unsigned char seed[8];
+    sys::randomBytes(seed, sizeof seed);
+    std::uint64_t value = 0;
+    for (unsigned char b : seed)
+        value = value << 8 | b;
+    return value;
+}
+
+// From a generator seeded by the system: a name needs no secret, and
+// creating the file checks that it is free. A name found taken seeds it
+// afresh (a child process made by fork would draw its parent's names).
+std::string randomLetters(bool taken)
+{
+    thread_local std::mt19937_64 generator(systemSeed());
+    if (taken)
+        generator.seed(systemSeed());
     unsigned char raw[kRandomLetters];
-    sys::randomBytes(raw, sizeof raw);
+    for (unsigned char& r : raw)
+        r = static_cast<unsigned char>(generator());
     std::string letters;
     for (unsigned char r : raw)
         letters += kLetters[r % (sizeof kLetters - 1)];
@@ -195,18 +213,20 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
     return 0;
 }
 
-ReplaceResult createTemporary(const std::string& target, bool replacing, sys::NewFile& file, std::string& temporary)
+ReplaceResult createTemporary(
+    const std::string& target, const FileInfo& old, sys::NewFile& file, std::string& temporary)
 {
+    const bool replacing = old.kind == FileInfo::Kind::File;
     const std::string folder = folderOf(target);
     int created = EEXIST;
     for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
-        temporary = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters());
+        temporary = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters(attempt > 0));
         created = file.create(temporary, replacing);
     }
     if (created)
         return {created, ReplaceStep::Folder};
     if (replacing)
-        if (const int err = file.copyOwnership(target)) {
+        if (const int err = file.copyOwnership(old)) {
             (void)file.close();
             sys::remove(temporary);
             return {err, ReplaceStep::Write};
@@ -222,7 +242,7 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
     std::string temp;
     sys::NewFile file;
     const bool replacing = old.kind == FileInfo::Kind::File;
-    if (const ReplaceResult created = createTemporary(path, replacing, file, temp); !created.ok())
+    if (const ReplaceResult created = createTemporary(path, old, file, temp); !created.ok())
         return created;
 
     const auto fail = [&](int error, ReplaceStep step) {

@@ -98,6 +98,8 @@ struct FileInfo {
     // read-only attribute on Windows (where a folder is never read-only).
     bool readOnly = false;
     int error = 0;  // why the path could not be looked at (never ENOENT)
+    // Its owner, group and permission bits where the system has them (Linux).
+    std::uint32_t user = 0, group = 0, mode = 0;
 };
 FileInfo fileInfo(const std::string& path);
 

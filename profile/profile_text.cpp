@@ -173,13 +173,22 @@ void ProfileText::parse()
         encoding_ = Encoding::Utf16LE, bodyStart_ = 2;
     else if (b.starts_with("\xFE\xFF"))
         encoding_ = Encoding::Utf16BE, bodyStart_ = 2;
-    bodyEnd_ = b.size();
-    if (unit() == 2 && (bodyEnd_ - bodyStart_) % 2)
-        --bodyEnd_;
     lines_.clear();
     if (unit() == 1)  // room for every line at once
         lines_.reserve(std::size_t(std::count(b.begin() + bodyStart_, b.end(), '\n')) + 1);
-    for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
+    reparseFrom(bodyStart_);
+}
+
+// The lines again from the byte `edit` on, where the text changed: a line
+// that ends before it stays as it was found.
+void ProfileText::reparseFrom(std::size_t edit)
+{
+    bodyEnd_ = bytes_.size();
+    if (unit() == 2 && (bodyEnd_ - bodyStart_) % 2)
+        --bodyEnd_;
+    while (!lines_.empty() && (lines_.back().next > edit || lines_.back().end == edit))
+        lines_.pop_back();
+    for (std::size_t pos = lines_.empty() ? bodyStart_ : lines_.back().next; pos < bodyEnd_;) {
         lines_.push_back(readLine(pos));
         pos = lines_.back().next;
     }
@@ -381,6 +390,7 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
             }
         }
         const std::string_view bytes = bytes_;
+        const std::size_t edit = key ? key->start : at;  // the first byte that changes
         std::string out;
         out.reserve(bytes.size() + 4 * (sectionName.size() + keyName.size() + value.size()) + 32);
         if (key) {
@@ -403,7 +413,7 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
             out.append(bytes.substr(at));  // a last odd byte of a UTF-16 text stays last
         }
         bytes_ = std::move(out);
-        parse();
+        reparseFrom(edit);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }

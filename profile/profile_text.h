@@ -110,6 +110,7 @@ private:
     };
 
     void parse();
+    void reparseFrom(std::size_t edit);
     Line readLine(std::size_t pos) const;
     std::string decode(std::size_t begin, std::size_t end, bool* valid = nullptr) const;
     std::string encode(std::string_view utf8) const;

@@ -39,10 +39,9 @@ ReplaceResult ReplaceBatch::begin(const std::string& name)
     if (old.error)
         return {old.error, ReplaceStep::Folder};
     std::string temporary;
-    if (const ReplaceResult created = createTemporary(path, old.kind == FileInfo::Kind::File, *file_, temporary);
-        !created.ok())
+    if (const ReplaceResult created = createTemporary(path, old, *file_, temporary); !created.ok())
         return created;
-    open_ = {path, std::move(temporary)};
+    open_ = {path, std::move(temporary), old.kind == FileInfo::Kind::File};
     return {};
 }
 
@@ -92,8 +91,7 @@ ReplaceResult ReplaceBatch::put(std::size_t index)
     Entry& entry = entries_.at(index);
     if (entry.temporary.empty())
         return {ENOENT, ReplaceStep::Rename};
-    const bool replacing = fileInfo(entry.path).kind == FileInfo::Kind::File;
-    const int err = sys::putInPlace(entry.temporary, entry.path, replacing, false);
+    const int err = sys::putInPlace(entry.temporary, entry.path, entry.replacing, false);
     if (err)
         sys::remove(entry.temporary);
     entry.temporary.clear();

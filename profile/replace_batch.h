@@ -71,7 +71,8 @@ public:
 private:
     struct Entry {
         std::string path;
-        std::string temporary;  // empty once put in place or dropped
+        std::string temporary;   // empty once put in place or dropped
+        bool replacing = false;  // a file was there when the entry began
     };
 
     std::string folder_;

@@ -43,10 +43,10 @@ public:
     // Fails with EEXIST when something is at `path`. `ownerOnly`: nobody but
     // its owner may open it until copyOwnership gives it a mode.
     int create(const std::string& path, bool ownerOnly);
-    // Gives the file the owner and group of `old` (as far as this user may
-    // give them), then its mode, where the system has them (Linux); nothing
-    // to do on Windows, where the replace keeps them.
-    int copyOwnership(const std::string& old);
+    // Gives the file the owner and group of the file `old` tells of (as far
+    // as this user may give them), then its mode, where the system has them
+    // (Linux); nothing to do on Windows, where the replace keeps them.
+    int copyOwnership(const FileInfo& old);
     int write(std::string_view data);
     int flush();
     int close();  // reports a delayed write error
@@ -103,10 +103,11 @@ void ignoreFileSizeSignal();
 namespace profile {
 
 // A new temporary file beside `target`, under a name of replaceFile's scheme,
-// for `target`'s new content. When `replacing` (`target` is a regular file) the temporary
+// for `target`'s new content. When `old` (what is at `target`) is a regular file the temporary
 // file is readable by its owner alone until it has `target`'s owner, group
 // and mode, so nobody sees the new content who could not read the old.
 // `temporary` receives its path. On failure nothing is left behind.
-ReplaceResult createTemporary(const std::string& target, bool replacing, sys::NewFile& file, std::string& temporary);
+ReplaceResult createTemporary(
+    const std::string& target, const FileInfo& old, sys::NewFile& file, std::string& temporary);
 
 }  // namespace profile

@@ -90,7 +90,7 @@ FileInfo info(const std::string& path)
     const auto kind = S_ISREG(st.st_mode)   ? FileInfo::Kind::File
                       : S_ISDIR(st.st_mode) ? FileInfo::Kind::Folder
                                             : FileInfo::Kind::Other;
-    return {kind, !hasWriteBits(st), 0};
+    return {kind, !hasWriteBits(st), 0, st.st_uid, st.st_gid, st.st_mode & 07777};
 }
 
 NewFile::~NewFile() { (void)close(); }
@@ -101,18 +101,15 @@ int NewFile::create(const std::string& path, bool ownerOnly)
     return handle_ < 0 ? errno : 0;
 }
 
-int NewFile::copyOwnership(const std::string& old)
+int NewFile::copyOwnership(const FileInfo& old)
 {
-    struct stat st { };
-    if (::stat(old.c_str(), &st) != 0)
-        return 0;  // gone meanwhile: the new file is a new file
     const int fd = int(handle_);
     // Give the file back to its owner and group; an ordinary user may
     // still keep the group when the owner cannot be given away.
-    if (::fchown(fd, st.st_uid, st.st_gid) != 0)
-        (void)::fchown(fd, uid_t(-1), st.st_gid);
+    if ((old.user != ::geteuid() || old.group != ::getegid()) && ::fchown(fd, old.user, old.group) != 0)
+        (void)::fchown(fd, uid_t(-1), old.group);
     // After fchown, which clears set-user-ID bits.
-    return ::fchmod(fd, st.st_mode & 07777) == 0 ? 0 : errno;
+    return ::fchmod(fd, old.mode) == 0 ? 0 : errno;
 }
 
 // All of `data`, going on after a partial write or a signal.

@@ -161,7 +161,7 @@ int NewFile::create(const std::string& path, bool)
 
 // ReplaceFileW gives the new file the old one's attributes, security and
 // creation time.
-int NewFile::copyOwnership(const std::string&) { return 0; }
+int NewFile::copyOwnership(const FileInfo&) { return 0; }
 
 int NewFile::write(std::string_view data)
 {

@@ -162,6 +162,41 @@ TEST(ProfileTextEdit, SetThenGetInMemory)
     EXPECT_EQ(text.bytes(), "[a]\r\nk=\x83\x4A\r\n[b]\r\nj=2\r\n");
 }
 
+// Many edits of one text (as a card is composed) give what the same edits
+// give one at a time on the text read afresh, lines and all.
+TEST(ProfileTextEdit, EditsInARowAgreeWithEditsOfAFreshText)
+{
+    std::mt19937 rng(7);
+    const char* pieces[] = {"[a]", "[b]", "k=1", "x", "=", " ", "\r\n", "\n", ";c", "\x83\x5D"};
+    const char* names[] = {"a", "b", "B", "k", "K", "j"};
+    const std::string boms[] = {"", "\xEF\xBB\xBF", "\xFF\xFE"};
+    for (int round = 0; round < 500; ++round) {
+        std::string body;
+        for (int i = 0, n = int(rng() % 12); i < n; ++i)
+            body += pieces[rng() % std::size(pieces)];
+        const std::string& bom = boms[round % 3];
+        ProfileText edited(bom + (bom == "\xFF\xFE" ? utf8ToUtf16(cp932ToUtf8(body), false) : body));
+        std::string fresh = edited.bytes();
+        for (int e = 0; e < 6; ++e) {
+            const char* section = names[rng() % 3];
+            const char* key = names[3 + rng() % 3];
+            const std::string value = "v" + std::to_string(e);
+            ASSERT_EQ(edited.set(section, key, value), 0);
+            ProfileText once(fresh);
+            ASSERT_EQ(once.set(section, key, value), 0);
+            fresh = once.bytes();
+            ASSERT_EQ(edited.bytes(), fresh) << "round " << round << " edit " << e;
+        }
+        const auto lines = walk(edited), freshLines = walk(ProfileText(fresh));
+        ASSERT_EQ(lines.size(), freshLines.size()) << "round " << round;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            ASSERT_EQ(lines[i].kind, freshLines[i].kind) << "round " << round << " line " << i;
+            ASSERT_EQ(lines[i].key, freshLines[i].key) << "round " << round << " line " << i;
+            ASSERT_EQ(lines[i].value, freshLines[i].value) << "round " << round << " line " << i;
+        }
+    }
+}
+
 TEST(ReadFileOnce, OnlyRegularFilesWithinTheLimit)
 {
     TempFolder dir;
