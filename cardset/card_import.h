@@ -84,10 +84,13 @@ struct ImportOutcome {
     CardProblem problem;               // why it stopped; cards not written are as they were
 };
 
-// Cards written per round of a large import: enough that each round's one
-// flush is cheap per card, few enough that a killed import leaves few
-// temporary files and an import needs little room on the disk beside the cards.
-inline constexpr std::size_t kCardsPerRound = 2048;
+// Cards written per round of a large import: few enough that a killed import
+// leaves at most this many temporary files and an import needs room on the
+// disk for no more beside the cards; enough that each round's one flush is
+// cheap per card and that most imports are one round, each card file created
+// before any old one is freed (on some file systems a file created soon after
+// many were freed nearby costs many times more).
+inline constexpr std::size_t kCardsPerRound = 16384;
 
 // Writes the new and changed cards of a plan without problems in durable
 // rounds (profile/replace_batch.h): each card as Save writes it, a round's
