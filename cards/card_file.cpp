@@ -2,6 +2,7 @@
 
 #include "card_fields.h"
 #include "code_page.h"
+#include "conflict_markers.h"
 #include "file_io.h"
 #include "profile_service.h"
 #include "profile_text.h"
@@ -178,8 +179,142 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
     return programFolder.empty() ? std::string() : AddBackslash(programFolder) + id + ".ini";
 }
 
-CardProblem readCard(
-    const std::string& path, Card& card, CardFingerprint* fingerprint, std::optional<std::string>* fileBytes)
+namespace {
+
+// GetINIData's reading of each key (a 256-byte buffer, an empty default),
+// all in one pass over the text.
+void readValues(std::string bytes, Card& card)
+{
+    using namespace std::string_view_literals;
+    // The names are sorted out once, for every card read after.
+    using Lookup = profile::ProfileText::Lookup;
+    static const profile::ProfileText::PreparedLookups cardKeys(std::array<Lookup, 24>{
+        Lookup{"head"sv, "rare"sv},
+        {"head"sv, "maxlv"sv},
+        {"head"sv, "minlv"sv},
+        {"head"sv, "super"sv},
+        {"Lv1"sv, "HP"sv},
+        {"Lv1"sv, "P"sv},
+        {"Lv1"sv, "S"sv},
+        {"Lv1"sv, "1"sv},
+        {"Lv1"sv, "2"sv},
+        {"Lv2"sv, "HP"sv},
+        {"Lv2"sv, "P"sv},
+        {"Lv2"sv, "S"sv},
+        {"Lv2"sv, "1"sv},
+        {"Lv2"sv, "2"sv},
+        {"Lv3"sv, "HP"sv},
+        {"Lv3"sv, "P"sv},
+        {"Lv3"sv, "S"sv},
+        {"Lv3"sv, "1"sv},
+        {"Lv3"sv, "2"sv},
+        {"Lv4"sv, "HP"sv},
+        {"Lv4"sv, "P"sv},
+        {"Lv4"sv, "S"sv},
+        {"Lv4"sv, "1"sv},
+        {"Lv4"sv, "2"sv},
+    });
+    std::string super;
+    LevelBuffer& lv = card.Levels;
+    const std::array<std::string*, 24> values{
+        &card.Rarity,
+        &card.MaxLv,
+        &card.MinLv,
+        &super,
+        &lv[0].MaxHP,
+        &lv[0].Power,
+        &lv[0].ExtWazaSpec,
+        &lv[0].NomalWaza,
+        &lv[0].ExtWaza,
+        &lv[1].MaxHP,
+        &lv[1].Power,
+        &lv[1].ExtWazaSpec,
+        &lv[1].NomalWaza,
+        &lv[1].ExtWaza,
+        &lv[2].MaxHP,
+        &lv[2].Power,
+        &lv[2].ExtWazaSpec,
+        &lv[2].NomalWaza,
+        &lv[2].ExtWaza,
+        &lv[3].MaxHP,
+        &lv[3].Power,
+        &lv[3].ExtWazaSpec,
+        &lv[3].NomalWaza,
+        &lv[3].ExtWaza,
+    };
+    profile::ProfileText(std::move(bytes)).getAll(cardKeys, values);
+    card.SuperMode = superModeFromText(super);
+}
+
+// Each value Load reads, with the field it is shown in.
+struct ValueOf {
+    int level;
+    CardField field;
+    std::string (*get)(const Card& card, int level);
+};
+template <std::string LevelRecord::*member> std::string levelValue(const Card& card, int level)
+{
+    return card.Levels[level - 1].*member;
+}
+template <std::string Card::*member> std::string headValue(const Card& card, int) { return card.*member; }
+std::string superValue(const Card& card, int) { return card.SuperMode ? std::to_string(*card.SuperMode) : ""; }
+
+std::vector<ValueOf> cardValues()
+{
+    std::vector<ValueOf> values{
+        {0, CardField::Rarity, headValue<&Card::Rarity>},
+        {0, CardField::MaxLv, headValue<&Card::MaxLv>},
+        {0, CardField::MinLv, headValue<&Card::MinLv>},
+        {0, CardField::SuperMode, superValue},
+    };
+    for (int level = 1; level <= 4; ++level) {
+        values.push_back({level, CardField::MaxHP, levelValue<&LevelRecord::MaxHP>});
+        values.push_back({level, CardField::Power, levelValue<&LevelRecord::Power>});
+        values.push_back({level, CardField::NomalWaza, levelValue<&LevelRecord::NomalWaza>});
+        values.push_back({level, CardField::ExtWazaSpec, levelValue<&LevelRecord::ExtWazaSpec>});
+        values.push_back({level, CardField::ExtWaza, levelValue<&LevelRecord::ExtWaza>});
+    }
+    return values;
+}
+
+}  // namespace
+
+std::string conflictFieldName(const ConflictField& field)
+{
+    return field.level > 0 ? levelFieldName(field.level, field.field) : std::string(fieldName(field.field));
+}
+
+Card cardOfBytes(std::string bytes, std::vector<CardConflict>* conflicts)
+{
+    Card card;
+    const std::optional<ConflictMarkers> markers = ConflictMarkers::find(bytes);
+    if (conflicts)
+        conflicts->clear();
+    if (!markers) {
+        readValues(std::move(bytes), card);
+        return card;
+    }
+    readValues(markers->ours(), card);
+    if (!conflicts)
+        return card;
+    // Each conflict's fields: the card with that conflict's other side, set against ours.
+    static const std::vector<ValueOf> values = cardValues();
+    for (std::size_t i = 0; i < markers->conflictLines().size(); ++i) {
+        Card theirs;
+        readValues(markers->withTheirs(i), theirs);
+        CardConflict conflict{markers->conflictLines()[i], {}};
+        for (const ValueOf& v : values) {
+            std::string mine = v.get(card, v.level), other = v.get(theirs, v.level);
+            if (mine != other)
+                conflict.fields.push_back({v.level, v.field, std::move(mine), std::move(other)});
+        }
+        conflicts->push_back(std::move(conflict));
+    }
+    return card;
+}
+
+CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint,
+    std::optional<std::string>* fileBytes, std::vector<CardConflict>* conflicts)
 {
     if (path.empty())
         return noProgramFolder("読み込み");
@@ -197,6 +332,8 @@ CardProblem readCard(
             *fingerprint = CardFingerprint{};
         if (fileBytes)
             fileBytes->reset();
+        if (conflicts)
+            conflicts->clear();
         return std::nullopt;
     case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
     case EINVAL: return cannotRead(path, "通常のファイルではありません。");
@@ -208,69 +345,8 @@ CardProblem readCard(
     }
 
     try {
-        // GetINIData's reading of each key (a 256-byte buffer, an empty
-        // default), all in one pass over the text.
-        using namespace std::string_view_literals;
-        // The names are sorted out once, for every card read after.
-        using Lookup = profile::ProfileText::Lookup;
-        static const profile::ProfileText::PreparedLookups cardKeys(std::array<Lookup, 24>{
-            Lookup{"head"sv, "rare"sv},
-            {"head"sv, "maxlv"sv},
-            {"head"sv, "minlv"sv},
-            {"head"sv, "super"sv},
-            {"Lv1"sv, "HP"sv},
-            {"Lv1"sv, "P"sv},
-            {"Lv1"sv, "S"sv},
-            {"Lv1"sv, "1"sv},
-            {"Lv1"sv, "2"sv},
-            {"Lv2"sv, "HP"sv},
-            {"Lv2"sv, "P"sv},
-            {"Lv2"sv, "S"sv},
-            {"Lv2"sv, "1"sv},
-            {"Lv2"sv, "2"sv},
-            {"Lv3"sv, "HP"sv},
-            {"Lv3"sv, "P"sv},
-            {"Lv3"sv, "S"sv},
-            {"Lv3"sv, "1"sv},
-            {"Lv3"sv, "2"sv},
-            {"Lv4"sv, "HP"sv},
-            {"Lv4"sv, "P"sv},
-            {"Lv4"sv, "S"sv},
-            {"Lv4"sv, "1"sv},
-            {"Lv4"sv, "2"sv},
-        });
-        // The values go straight into the card; out of memory, none has changed.
-        std::string super;
-        LevelBuffer& lv = card.Levels;
-        const std::array<std::string*, 24> values{
-            &card.Rarity,
-            &card.MaxLv,
-            &card.MinLv,
-            &super,
-            &lv[0].MaxHP,
-            &lv[0].Power,
-            &lv[0].ExtWazaSpec,
-            &lv[0].NomalWaza,
-            &lv[0].ExtWaza,
-            &lv[1].MaxHP,
-            &lv[1].Power,
-            &lv[1].ExtWazaSpec,
-            &lv[1].NomalWaza,
-            &lv[1].ExtWaza,
-            &lv[2].MaxHP,
-            &lv[2].Power,
-            &lv[2].ExtWazaSpec,
-            &lv[2].NomalWaza,
-            &lv[2].ExtWaza,
-            &lv[3].MaxHP,
-            &lv[3].Power,
-            &lv[3].ExtWazaSpec,
-            &lv[3].NomalWaza,
-            &lv[3].ExtWaza,
-        };
         const CardFingerprint read = fingerprintOfBytes(bytes);
-        profile::ProfileText(std::move(bytes)).getAll(cardKeys, values);
-        card.SuperMode = superModeFromText(super);
+        card = cardOfBytes(std::move(bytes), conflicts);
         if (fingerprint)
             *fingerprint = read;
     } catch (const std::bad_alloc&) {
