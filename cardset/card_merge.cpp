@@ -148,7 +148,8 @@ public:
     MergeOutcome run()
     {
         MergeOutcome outcome;
-        const bool saveForm = std::all_of(sides().begin(), sides().end(),
+        const auto all = sides();
+        const bool saveForm = std::all_of(all.begin(), all.end(),
             [](const std::string* bytes) { return bytes->empty() || cardFileBytes(cardOfBytes(*bytes)) == *bytes; });
         for (const Name& name : names_)
             mergeKey(name);
