@@ -76,7 +76,8 @@ std::string hookText(const std::string& executable, const std::vector<std::strin
     std::string folders, specs;
     for (const std::string& prefix : prefixes) {
         folders += std::string(kFolderLine) + prefix + "\n";
-        specs += " " + singleQuoted(pathspecOf(prefix));
+        specs += ' ';
+        specs += singleQuoted(pathspecOf(prefix));
     }
     return std::string(kHookMark)
            + ", written by \"velmar-cards git-setup\" (it writes it anew).\n"
