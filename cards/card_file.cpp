@@ -284,32 +284,47 @@ std::string conflictFieldName(const ConflictField& field)
     return field.level > 0 ? levelFieldName(field.level, field.field) : std::string(fieldName(field.field));
 }
 
+namespace {
+
+// Load's reading of a file's bytes straight into `card`; out of memory
+// (std::bad_alloc), neither it nor `conflicts` has changed.
+void readCardBytes(std::string bytes, Card& card, std::vector<CardConflict>* conflicts)
+{
+    const std::optional<ConflictMarkers> markers = ConflictMarkers::find(bytes);
+    if (!markers) {
+        readValues(std::move(bytes), card);
+        if (conflicts)
+            conflicts->clear();
+        return;
+    }
+    Card ours;
+    readValues(markers->ours(), ours);
+    std::vector<CardConflict> found;
+    if (conflicts) {
+        // Each conflict's fields: the card with that conflict's other side, set against ours.
+        static const std::vector<ValueOf> values = cardValues();
+        for (std::size_t i = 0; i < markers->conflictLines().size(); ++i) {
+            Card theirs;
+            readValues(markers->withTheirs(i), theirs);
+            CardConflict conflict{markers->conflictLines()[i], {}};
+            for (const ValueOf& v : values) {
+                std::string mine = v.get(ours, v.level), other = v.get(theirs, v.level);
+                if (mine != other)
+                    conflict.fields.push_back({v.level, v.field, std::move(mine), std::move(other)});
+            }
+            found.push_back(std::move(conflict));
+        }
+        *conflicts = std::move(found);
+    }
+    card = std::move(ours);
+}
+
+}  // namespace
+
 Card cardOfBytes(std::string bytes, std::vector<CardConflict>* conflicts)
 {
     Card card;
-    const std::optional<ConflictMarkers> markers = ConflictMarkers::find(bytes);
-    if (conflicts)
-        conflicts->clear();
-    if (!markers) {
-        readValues(std::move(bytes), card);
-        return card;
-    }
-    readValues(markers->ours(), card);
-    if (!conflicts)
-        return card;
-    // Each conflict's fields: the card with that conflict's other side, set against ours.
-    static const std::vector<ValueOf> values = cardValues();
-    for (std::size_t i = 0; i < markers->conflictLines().size(); ++i) {
-        Card theirs;
-        readValues(markers->withTheirs(i), theirs);
-        CardConflict conflict{markers->conflictLines()[i], {}};
-        for (const ValueOf& v : values) {
-            std::string mine = v.get(card, v.level), other = v.get(theirs, v.level);
-            if (mine != other)
-                conflict.fields.push_back({v.level, v.field, std::move(mine), std::move(other)});
-        }
-        conflicts->push_back(std::move(conflict));
-    }
+    readCardBytes(std::move(bytes), card, conflicts);
     return card;
 }
 
@@ -346,7 +361,7 @@ CardProblem readCard(const std::string& path, Card& card, CardFingerprint* finge
 
     try {
         const CardFingerprint read = fingerprintOfBytes(bytes);
-        card = cardOfBytes(std::move(bytes), conflicts);
+        readCardBytes(std::move(bytes), card, conflicts);
         if (fingerprint)
             *fingerprint = read;
     } catch (const std::bad_alloc&) {

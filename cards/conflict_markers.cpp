@@ -23,20 +23,15 @@ char markerOf(const TextLines& text, const TextLine& line)
     return char(c);
 }
 
-// Whether some line of a one-byte text starts with a marker character: the
-// cheap test that every card without markers passes.
-bool mayHoldMarkers(std::string_view bytes, std::size_t from)
+// Whether a one-byte text may hold a marker line: the cheap test that every
+// card without markers passes. A marker line holds seven of its character
+// in a row; "<", ">" and "|" are in no card Save writes, "=" in a row seldom.
+bool mayHoldMarkers(std::string_view bytes)
 {
-    const auto isMarkerChar = [](char c) { return c == '<' || c == '|' || c == '=' || c == '>'; };
-    for (std::size_t pos = from; pos < bytes.size();) {
-        if (isMarkerChar(bytes[pos]))
+    for (const char c : {'<', '>', '|'})
+        if (std::memchr(bytes.data(), c, bytes.size()))
             return true;
-        const void* lf = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
-        if (!lf)
-            return false;
-        pos = std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1;
-    }
-    return false;
+    return bytes.find("=======") != std::string_view::npos;
 }
 
 }  // namespace
@@ -44,7 +39,7 @@ bool mayHoldMarkers(std::string_view bytes, std::size_t from)
 std::optional<ConflictMarkers> ConflictMarkers::find(std::string_view bytes)
 {
     const bool wide = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
-    if (!wide && !mayHoldMarkers(bytes, bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0))
+    if (!wide && !mayHoldMarkers(bytes))
         return std::nullopt;
     const TextLines text(bytes);
     ConflictMarkers found;
