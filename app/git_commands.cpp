@@ -6,6 +6,7 @@
 #include "card_show.h"
 #include "console.h"
 #include "file_io.h"
+#include "merge_result.h"
 #include "shown_name.h"
 #include "staged_cards.h"
 
@@ -78,9 +79,9 @@ int mergeCard(const std::vector<std::string>& positional)
         return kFound;
     }
     if (outcome.bytes != sides[1]) {
-        if (const auto result = profile::replaceFile(oursPath, outcome.bytes, false); !result.ok()) {
+        if (const int err = replaceMergeResult(oursPath, outcome.bytes)) {
             complain("velmar-cards: " + shownName(card) + ": 「" + shownName(oursPath) + "」に書き込めませんでした："
-                     + systemReason(result.error) + "\nマージしていません（こちらの版のままです）。\n");
+                     + systemReason(err) + "\nマージしていません（こちらの版のままです）。\n");
             return kFound;
         }
     }

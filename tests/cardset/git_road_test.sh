@@ -39,6 +39,18 @@ for command in git-setup show merge; do
     grep -q "velmar-cards $command" "$dir/out" || fail "$command --help says nothing of $command"
 done
 
+# A side that cannot be read leaves OURS as it was, and nothing beside it.
+mkdir "$dir/sides" && card 20 10 1F/30D/2 >"$dir/sides/ours" && cp "$dir/sides/ours" "$dir/ours.before"
+mkfifo "$dir/sides/fifo" && mkdir "$dir/sides/folder"
+for base in "$dir/sides/missing" "$dir/sides/fifo" "$dir/sides/folder"; do
+    expect 1 "$cards" merge "$base" "$dir/sides/ours" "$dir/sides/ours" 7 x.ini
+    grep -q 'x.ini: 共通の版のファイル' "$dir/err" || { cat "$dir/err"; fail "merge does not say which side it cannot read"; }
+done
+cmp -s "$dir/sides/ours" "$dir/ours.before" || fail "a failed merge changed OURS"
+[ "$(ls -A "$dir/sides" | wc -l)" -eq 3 ] || { ls -A "$dir/sides"; fail "a failed merge left a file behind"; }
+expect 2 "$cards" merge a b
+expect 2 "$cards" merge a b c x 7.ini  # a marker size that is no number
+
 repo=$dir/repo
 g init -q "$repo" && mkdir "$repo/cards" && cd "$repo" || fail "no repository"
 expect 0 "$cards" git-setup cards
