@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # git merge of two branches that each changed the same 2,000 cards in
 # different fields (one HP, the other P): with velmar-cards' merge driver
-# (clean) against git's own text driver (a conflict in every card).
+# (clean) against git's own text driver (a conflict in every card). The
+# card folder is the repository itself, where git puts the files it hands
+# the driver.
 #   bench/git_merge_bench.sh VELMAR_CARDS [CARDS] [ROUNDS]
 # Prints each merge's wall-clock time (median of ROUNDS, default 3, taken
 # alternately), its exit status and how many cards were left conflicted.
@@ -14,16 +16,16 @@ export HOME=$dir GIT_CONFIG_NOSYSTEM=1
 g() { git -c user.name=t -c user.email=t@example.invalid -c init.defaultBranch=main "$@"; }
 
 repo=$dir/repo
-g init -q "$repo" && mkdir "$repo/cards" && cd "$repo" || exit 2
+g init -q "$repo" && cd "$repo" || exit 2
 hit=$(printf '1=\x82\xD0\x82\xC1\x82\xA9\x82\xAD')  # ひっかく in code page 932
 for ((i = 0; i < count; ++i)); do
   printf '[head]\r\nrare=3\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n[Lv1]\r\nHP=20\r\nP=10\r\n%s\r\nS=1F/30D/2\r\n2=Blast\r\n[Lv2]\r\nHP=30\r\n' \
-    "$hit" >"cards/$(printf '%04d' "$i").ini"
+    "$hit" >"$(printf '%04d' "$i").ini"
 done
-"$cards" git-setup cards >/dev/null || exit 2
+"$cards" git-setup . >/dev/null || exit 2
 g add -A && g commit -qm base --no-verify || exit 2
-g checkout -q -b hp && sed -i 's/^HP=20\r$/HP=25\r/' cards/*.ini && g commit -qam hp --no-verify || exit 2
-g checkout -q main && g checkout -q -b power && sed -i 's/^P=10\r$/P=15\r/' cards/*.ini &&
+g checkout -q -b hp && sed -i 's/^HP=20\r$/HP=25\r/' *.ini && g commit -qam hp --no-verify || exit 2
+g checkout -q main && g checkout -q -b power && sed -i 's/^P=10\r$/P=15\r/' *.ini &&
   g commit -qam power --no-verify || exit 2
 tip=$(g rev-parse HEAD)
 
