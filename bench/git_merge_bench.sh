@@ -4,12 +4,14 @@
 # (clean) against git's own text driver (a conflict in every card). The
 # card folder is the repository itself, where git puts the files it hands
 # the driver.
-#   bench/git_merge_bench.sh VELMAR_CARDS [CARDS] [ROUNDS]
+#   bench/git_merge_bench.sh VELMAR_CARDS [CARDS] [ROUNDS] [MERGE_FLOOR]
 # Prints each merge's wall-clock time (median of ROUNDS, default 3, taken
 # alternately), its exit status and how many cards were left conflicted.
+# With MERGE_FLOOR (bench/merge_floor.cpp), also the same merge with it as
+# the driver: what any driver of a process per card costs git.
 # Exits 2 when the driver's merge is not clean or the text driver's is.
 set -uo pipefail
-cards=$1 count=${2:-2000} rounds=${3:-3}
+cards=$1 count=${2:-2000} rounds=${3:-3} floor=${4:-}
 dir=$(mktemp -d "${TMPDIR:-/tmp}/velmar-git-merge-XXXXXX") || exit 2
 trap 'rm -rf "$dir"' EXIT
 export HOME=$dir GIT_CONFIG_NOSYSTEM=1
@@ -34,10 +36,12 @@ tip=$(g rev-parse HEAD)
 # by .git/info/attributes, which outranks the folder's .gitattributes.
 merge_once() {
   if [ "$1" = text ]; then echo '*.ini merge=text' >.git/info/attributes; else rm -f .git/info/attributes; fi
+  local driver=()
+  [ "$1" = floor ] && driver=(-c "merge.velmar.driver=\"$floor\" %O %A %B")
   g reset -q --hard "$tip"
   local start end status
   start=$(date +%s%N)
-  g merge -q --no-verify hp -m merged >/dev/null 2>&1
+  g "${driver[@]}" merge -q --no-verify hp -m merged >/dev/null 2>&1
   status=$?
   end=$(date +%s%N)
   echo "$status $(g diff --name-only --diff-filter=U | wc -l)" >"$dir/last"
@@ -46,15 +50,18 @@ merge_once() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-: >"$dir/velmar.times"; : >"$dir/text.times"
+: >"$dir/velmar.times"; : >"$dir/text.times"; : >"$dir/floor.times"
 for ((r = 0; r < rounds; ++r)); do
   merge_once velmar >>"$dir/velmar.times"; read -r velmar_status velmar_conflicts <"$dir/last"
   merge_once text >>"$dir/text.times"; read -r text_status text_conflicts <"$dir/last"
+  if [ -n "$floor" ]; then merge_once floor >>"$dir/floor.times"; read -r floor_status floor_conflicts <"$dir/last"; fi
 done
 velmar=$(median <"$dir/velmar.times") text=$(median <"$dir/text.times")
 echo "git merge, $count cards changed on both branches (HP against P), median of $rounds:"
 echo "  velmar-cards merge driver: $velmar ms, exit $velmar_status, $velmar_conflicts cards conflicted"
 echo "  git's text driver:         $text ms, exit $text_status, $text_conflicts cards conflicted"
+[ -n "$floor" ] &&
+  echo "  merge_floor as the driver: $(median <"$dir/floor.times") ms, exit $floor_status, $floor_conflicts cards conflicted"
 awk -v v="$velmar" -v t="$text" -v n="$count" 'BEGIN {
   printf "  driver / text: %.1f; %.2f ms per card with the driver\n", v / t, v / n }'
 [ "$velmar_status" -eq 0 ] && [ "$velmar_conflicts" -eq 0 ] && [ "$text_conflicts" -eq "$count" ] || exit 2

@@ -105,7 +105,7 @@ else
     printf "velmar-cards merge %.2f M, merge_floor %.2f M instructions: ratio %.2f\n", v / 1e6, m / 1e6, v / m }'
 fi
 section "git merge of two branches that changed the same 2,000 cards in different fields"
-bash "$root/bench/git_merge_bench.sh" "$build/velmar-cards" 2000 3 || status=2
+bash "$root/bench/git_merge_bench.sh" "$build/velmar-cards" 2000 3 "$bin/merge_floor" || status=2
 
 section "velmar-cards: list, export and check of 10,000 cards (5 repetitions)"
 "$bin/cards_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || status=2
