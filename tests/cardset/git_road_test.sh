@@ -138,4 +138,8 @@ expect 1 "$cards" git-setup "$dir/other/set"
 [ "$(cat "$dir/other/.git/hooks/pre-commit")" = "$(printf '#!/bin/sh\nexit 0')" ] || fail "the old hook was changed"
 [ -x "$dir/other/.git/hooks/velmar-pre-commit" ] || fail "no velmar-pre-commit beside the old hook"
 grep -q 'velmar-pre-commit' "$dir/out" || fail "git-setup does not say what to add to the old hook"
+# core.hooksPath is where git looks for hooks, and so where the hook goes.
+g init -q "$dir/third" && g -C "$dir/third" config core.hooksPath team-hooks || fail "no third repository"
+expect 0 "$cards" git-setup "$dir/third"
+[ -x "$dir/third/team-hooks/pre-commit" ] || { cat "$dir/out"; fail "the hook is not in core.hooksPath"; }
 echo "velmar-cards with git: all checks passed"
