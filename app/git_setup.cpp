@@ -150,7 +150,7 @@ public:
             return kFailed;
         }
         say("Gitのリポジトリ: " + *top + "\n");
-        bool ok = attributes() && config("merge.velmar.name", "Velmar: カードをキーごとにマージ")
+        const bool ok = attributes() && config("merge.velmar.name", "Velmar: カードをキーごとにマージ")
                   && config("merge.velmar.driver", doubleQuoted(executable) + " merge %O %A %B %L %P")
                   && config("diff.velmar.textconv", doubleQuoted(executable) + " show");
         if (!ok)
