@@ -57,4 +57,17 @@ void write(Stream to, std::string_view utf8)
 
 bool isTerminal(Stream stream) { return isConsole(handleOf(stream)); }
 
+bool readInput(std::string& bytes)
+{
+    bytes.clear();
+    _setmode(_fileno(stdin), _O_BINARY);  // no CR LF made LF
+    char buffer[65536];
+    for (;;) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
+        bytes.append(buffer, n);
+        if (n < sizeof buffer)
+            return !std::ferror(stdin);
+    }
+}
+
 }  // namespace console

@@ -12,6 +12,8 @@
 #include "card_set.h"
 #include "console.h"
 #include "file_io.h"
+#include "git_commands.h"
+#include "git_setup.h"
 #include "input_file.h"
 #include "plain_files.h"
 #include "profile_service.h"
@@ -47,35 +49,107 @@ constexpr const char* kMainHelp = "使い方: velmar-cards <コマンド> [引�
                                   "  import ファイル.csv [フォルダー] [--dry-run] [--new-ids] [--encoding 文字コード]\n"
                                   "      CSVのカードをエディターの保存と同じに書き込みます。\n"
                                   "\n"
+                                  "Gitで扱うカードフォルダーのためのコマンド:\n"
+                                  "  git-setup [フォルダー]\n"
+                                  "      リポジトリにカードのマージ、差分の表示、コミット前の確認を設定します。\n"
+                                  "  show カード.ini\n"
+                                  "      カードファイルをUTF-8の文字で表示します（git diff が使います）。\n"
+                                  "  merge BASE OURS THEIRS [PATH]\n"
+                                  "      カードをキーごとに3方向マージします（git が使います）。\n"
+                                  "\n"
                                   "各コマンドの説明: velmar-cards <コマンド> --help\n";
 
 constexpr const char* kListHelp = "使い方: velmar-cards list [フォルダー]\n"
                                   "\n"
                                   "カードファイル（*.ini）を1枚1行、ID順に表示します。列は export と同じ名前で、\n"
                                   "どのカードでも空の列は省きます。値はエディターが読み込むとおりです。\n"
+                                  "マージの衝突が残るカードは、各衝突の「こちら」側の値を示し、そのことを示します。\n"
                                   "\n"
-                                  "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーを読めない\n";
+                                  "終了コード: 0 成功、1 読めないカードかマージの衝突が残るカードがあった、\n"
+                                  "2 フォルダーを読めない\n";
 
-constexpr const char* kExportHelp = "使い方: velmar-cards export [フォルダー] --csv ファイル [--json ファイル]\n"
-                                    "\n"
-                                    "全カードを1枚1行（CSV）か1つのオブジェクト（JSON）に書き出します。\n"
-                                    "列: ID, rare, maxlv, minlv, super, Lv1.HP, Lv1.P, Lv1.1, Lv1.S, Lv1.2, … Lv4.2\n"
-                                    "値はエディターが読み込むとおりです。super は 0〜3、エディターが選択を変えない\n"
-                                    "値（ないか 0〜3 でない）のときは空です。\n"
-                                    "CSVはBOM付きUTF-8、改行はCR LF、RFC 4180の引用です。ファイルに「-」で標準出力。\n"
-                                    "\n"
-                                    "終了コード: 0 成功、1 読めないカードがあった、2 フォルダーかファイルのエラー\n";
+constexpr const char* kExportHelp
+    = "使い方: velmar-cards export [フォルダー] --csv ファイル [--json ファイル]\n"
+      "\n"
+      "全カードを1枚1行（CSV）か1つのオブジェクト（JSON）に書き出します。\n"
+      "列: ID, rare, maxlv, minlv, super, Lv1.HP, Lv1.P, Lv1.1, Lv1.S, Lv1.2, … Lv4.2\n"
+      "値はエディターが読み込むとおりです。super は 0〜3、エディターが選択を変えない\n"
+      "値（ないか 0〜3 でない）のときは空です。\n"
+      "CSVはBOM付きUTF-8、改行はCR LF、RFC 4180の引用です。ファイルに「-」で標準出力。\n"
+      "\n"
+      "マージの衝突が残るカードは、各衝突の「こちら」側の値を書き出し、そのことを示します。\n"
+      "\n"
+      "終了コード: 0 成功、1 読めないカードかマージの衝突が残るカードがあった、\n"
+      "2 フォルダーかファイルのエラー\n";
 
 constexpr const char* kCheckHelp
     = "使い方: velmar-cards check [フォルダー]\n"
+      "       velmar-cards check --staged\n"
       "\n"
       "Windowsのプログラムやエディターがファイルの内容と違って読むところを、カードごとに\n"
       "「ファイル:行: 内容」の形で挙げます: 255バイトを超える値、Shift-JIS（コードページ932）\n"
       "でないバイト、0〜3でない super、範囲や効果が分からない・3つに分かれない S、1のない P、\n"
       "2のない S、HPのないレベルのキー、2回目の見出しやキー、エディターの知らない見出しやキー\n"
-      "（次の保存で消えます）、エディターがIDとして受け付けないファイル名など。\n"
+      "（次の保存で消えます）、エディターがIDとして受け付けないファイル名、解決されていない\n"
+      "マージの衝突（gitの衝突の印「<<<<<<<」の行）など。\n"
       "\n"
-      "終了コード: 0 問題なし、1 問題あり、2 フォルダーを読めない\n";
+      "  --staged  git-setup の入れる pre-commit フックが使います。コミットするカード（インデックス\n"
+      "            の中身）を標準入力から読みます: まず\n"
+      "              git diff --cached --raw --no-abbrev --diff-filter=ACM -- <カードのパス>\n"
+      "            の行、空行、続いてその各行の新しいオブジェクトについての git cat-file --batch の\n"
+      "            出力。エディターが保存しない値（Shift-JISでないバイト、255バイトを超える値、\n"
+      "            制御文字、使えないID）とマージの衝突だけを挙げます。\n"
+      "\n"
+      "終了コード: 0 問題なし、1 問題あり（--staged: コミットを止める）、2 フォルダーか入力を読めない\n";
+
+constexpr const char* kShowHelp
+    = "使い方: velmar-cards show カード.ini\n"
+      "\n"
+      "カードファイルを1行ずつUTF-8の文字にして標準出力に書きます（改行はLF）。ファイルの\n"
+      "文字コード（Shift-JIS、BOMがあればUTF-8かUTF-16）で読み、その文字でないバイトと制御文字は\n"
+      "\\x82 のように示します。git-setup が git diff、git log -p、git show のための textconv\n"
+      "（diff.velmar.textconv）にします。\n"
+      "\n"
+      "終了コード: 0 成功、2 ファイルを読めない\n";
+
+constexpr const char* kMergeHelp
+    = "使い方: velmar-cards merge BASE OURS THEIRS [PATH]\n"
+      "       velmar-cards merge BASE OURS THEIRS 印の長さ PATH\n"
+      "\n"
+      "gitのマージドライバーです（git-setup が merge.velmar.driver に\n"
+      "「velmar-cards merge %O %A %B %L %P」を設定します）。共通の版（BASE）、こちら（OURS）、\n"
+      "相手（THEIRS）のカードを見出しとキーごとにマージし、結果を OURS に書きます。\n"
+      "キーはエディターやWindowsのプログラムと同じに読みます（最初のものが有効、大文字と小文字\n"
+      "は区別しない、ないことも1つの値）。片方だけが変えたキーはその値、両方が同じに変えたキーは\n"
+      "その値になります。拡張技の S は、範囲・数・効果・回数の4つに分けてマージします。\n"
+      "\n"
+      "どの版もエディターの保存したとおりのファイルなら、結果はエディターが保存するのと同じ\n"
+      "バイトです。ほかのキーやコメントがあれば、こちらの版に相手の変更を書き込み、何も落としません。\n"
+      "\n"
+      "両側で違って変えたキー（片方で消したキー、片方でMaxHPを空にしたレベルのほかの値も）は\n"
+      "衝突です: そのキーの行だけを gitの衝突の印（<<<<<<< ours、=======、>>>>>>> theirs）で\n"
+      "囲み、衝突ごとにカード（PATH）、欄の名前と3つの値を1行ずつ示します。\n"
+      "エディターで読み込むと「こちら」側を示すので、直して保存すると解決します。\n"
+      "\n"
+      "終了コード: 0 きれいにマージした、1 衝突があった、または読めないファイルがありマージ\n"
+      "していない（OURS はそのまま）、2 引数の誤り\n";
+
+constexpr const char* kGitSetupHelp
+    = "使い方: velmar-cards git-setup [フォルダー]\n"
+      "\n"
+      "フォルダー（省くとこのコマンドのあるフォルダー）を含むGitのリポジトリに、カードのための\n"
+      "設定をします。クローンごとに1回実行します。2回目からは何も変えず、そう示します。\n"
+      "  - フォルダーの .gitattributes に「*.ini -text diff=velmar merge=velmar」を加えます\n"
+      "    （改行は変えず、どのシステムでもCR LFのまま。この .gitattributes はコミットします）。\n"
+      "  - リポジトリの設定に merge.velmar.name、merge.velmar.driver（このコマンドの場所と\n"
+      "    %O %A %B %L %P）、diff.velmar.textconv（show）を書きます。\n"
+      "  - pre-commit フック（core.hooksPath があればその中）を入れます。コミットするカード\n"
+      "    （作業ツリーではなくインデックスの中身）にマージの衝突か、エディターが保存しない値が\n"
+      "    あると、問題を挙げてコミットを止めます。別の pre-commit フックがあれば上書きせず、\n"
+      "    velmar-pre-commit として書き、既存のフックに加える1行を示します。\n"
+      "\n"
+      "終了コード: 0 成功、1 既存のフックに1行を加える必要がある、2 リポジトリの外、gitがない、\n"
+      "書き込めないなど\n";
 
 constexpr const char* kImportHelp
     = "使い方: velmar-cards import ファイル.csv [フォルダー] [--dry-run] [--new-ids] [--encoding utf-8|cp932]\n"
@@ -88,7 +162,8 @@ constexpr const char* kImportHelp
       "まず全行をエディターの保存と同じ決まり（ID、Shift-JIS、制御文字、255バイト）で\n"
       "確かめ、1つでも問題があれば何も書き込まず、問題をすべて（1000件まで）行と列で示します。\n"
       "変わったカードだけをエディターの保存と同じバイトで書き込み、変わらないカードには\n"
-      "触れません。確かめた後にほかで（エディターの保存などで）変わったカードは上書きせず、\n"
+      "触れません（マージの衝突が残るカードは変わったものとして書き込み、衝突を解決します）。確かめた後にほかで（エディ"
+      "ターの保存などで）変わったカードは上書きせず、\n"
       "名前を挙げます。途中で止まったときは、同じ表でもう一度実行すると残りを書き込みます。\n"
       "\n"
       "  --dry-run  結果を示すだけで何も書き込みません。\n"
@@ -122,6 +197,7 @@ struct Arguments {
     bool dryRun = false;
     bool newIds = false;
     std::optional<TableEncoding> encoding;
+    bool staged = false;
     bool help = false;
 };
 
@@ -138,15 +214,32 @@ std::optional<TableEncoding> encodingNamed(std::string name)
     return std::nullopt;
 }
 
+// The options a command takes.
+enum Takes : unsigned {
+    kNothing = 0,
+    kFiles = 1,     // --csv, --json
+    kDryRun = 2,    // --dry-run, --new-ids, --encoding
+    kStaged = 4,    // --staged
+    kRawArgs = 8,   // every argument is positional (git hands over paths that may start with "-")
+};
+
 // Reads the arguments after the command's name; a message when they are wrong.
-std::optional<std::string> parse(
-    const std::vector<std::string>& argv, bool takesFiles, bool takesDryRun, Arguments& args)
+std::optional<std::string> parse(const std::vector<std::string>& argv, unsigned takes, Arguments& args)
 {
     const std::size_t argc = argv.size();
+    const bool takesFiles = takes & kFiles, takesDryRun = takes & kDryRun;
+    if (takes & kRawArgs) {
+        args.help = argc == 3 && (argv[2] == "--help" || argv[2] == "-h");
+        if (!args.help)
+            args.positional.assign(argv.begin() + 2, argv.end());
+        return std::nullopt;
+    }
     for (std::size_t i = 2; i < argc; ++i) {
         const std::string& arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             args.help = true;
+        } else if ((takes & kStaged) && arg == "--staged") {
+            args.staged = true;
         } else if (takesDryRun && arg == "--dry-run") {
             args.dryRun = true;
         } else if (takesDryRun && arg == "--new-ids") {
@@ -306,6 +399,11 @@ int exportCards(const Arguments& args)
 
 int check(const Arguments& args)
 {
+    if (args.staged) {
+        if (!args.positional.empty())
+            return usageError("--staged にはフォルダーを指定できません。", "check");
+        return checkStaged();
+    }
     if (args.positional.size() > 1)
         return usageError("フォルダーは1つだけ指定してください。", "check");
     const std::string folder = folderOr(args.positional, 0);
@@ -375,7 +473,8 @@ int importCards(const Arguments& args)
     for (const ImportCard& card : plan.cards)
         if (card.change != CardChange::Unchanged)
             say(console::Stream::Out,
-                std::string(card.change == CardChange::New ? "新規: " : "変更: ") + shownName(card.path) + "\n");
+                std::string(card.change == CardChange::New ? "新規: " : "変更: ") + shownName(card.path)
+                    + (card.resolvesConflicts ? "（残っていたマージの衝突を解決します）" : "") + "\n");
     const std::string encoding = std::string("（表の文字コード: ") + encodingName(plan.encoding) + "）";
     if (args.dryRun) {
         print(console::Stream::Out, summary(plan, {}) + encoding + "（--dry-run: 何も書き込んでいません）\n");
@@ -397,6 +496,25 @@ int importCards(const Arguments& args)
     return outcome.skipped.empty() ? kOk : kFound;
 }
 
+int show(const Arguments& args)
+{
+    if (args.positional.size() != 1)
+        return usageError("表示するカードファイルを1つ指定してください。", "show");
+    return showCard(args.positional[0]);
+}
+
+int merge(const Arguments& args) { return mergeCard(args.positional); }
+
+int setUpGit(const Arguments& args)
+{
+    if (args.positional.size() > 1)
+        return usageError("フォルダーは1つだけ指定してください。", "git-setup");
+    const std::string folder = folderOr(args.positional, 0);
+    if (folder.empty())
+        return usageError(kNoFolder, "git-setup");
+    return gitSetup(folder);
+}
+
 }  // namespace
 
 int runVelmarCards(const std::vector<std::string>& argv)
@@ -414,20 +532,23 @@ int runVelmarCards(const std::vector<std::string>& argv)
     struct Command {
         const char* name;
         const char* help;
-        bool takesFiles, takesDryRun;
+        unsigned takes;
         int (*run)(const Arguments&);
     };
     static const Command commands[] = {
-        {"list", kListHelp, false, false, list},
-        {"export", kExportHelp, true, false, exportCards},
-        {"check", kCheckHelp, false, false, check},
-        {"import", kImportHelp, false, true, importCards},
+        {"list", kListHelp, kNothing, list},
+        {"export", kExportHelp, kFiles, exportCards},
+        {"check", kCheckHelp, kStaged, check},
+        {"import", kImportHelp, kDryRun, importCards},
+        {"show", kShowHelp, kRawArgs, show},
+        {"merge", kMergeHelp, kRawArgs, merge},
+        {"git-setup", kGitSetupHelp, kNothing, setUpGit},
     };
     for (const Command& c : commands) {
         if (command != c.name)
             continue;
         Arguments args;
-        if (auto problem = parse(argv, c.takesFiles, c.takesDryRun, args))
+        if (auto problem = parse(argv, c.takes, args))
             return usageError(*problem, c.name);
         if (args.help) {
             print(console::Stream::Out, c.help);

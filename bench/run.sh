@@ -76,6 +76,38 @@ case $? in
   *) status=2 ;;
 esac
 
+# git starts the merge driver once per card changed on both branches: one
+# merge, a fresh process, against a minimal program built the same way that
+# reads three small files and writes one; alternately, in one run.
+section "velmar-cards merge of one card against reading three files and writing one (200 runs each)"
+"$bin/merge_compare" --runs 200 "$build/velmar-cards" "$bin/merge_floor"
+case $? in
+  0) ;;
+  1) [ $status -eq 0 ] && status=1 ;;
+  *) status=2 ;;
+esac
+section "velmar-cards merge: instructions (valgrind --tool=callgrind, one run each)"
+merge_dir=$(mktemp -d) || exit 2
+printf '[head]\r\nrare=3\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n[Lv1]\r\nHP=%s\r\nP=%s\r\n1=\x82\xD0\r\n' 20 10 >"$merge_dir/base"
+sed 's/^HP=20/HP=25/' "$merge_dir/base" >"$merge_dir/ours"
+sed 's/^P=10/P=15/' "$merge_dir/base" >"$merge_dir/theirs"
+merge_ir() {  # merge_ir COMMAND...: instructions of one run, OURS put back first
+  sed 's/^HP=20/HP=25/' "$merge_dir/base" >"$merge_dir/ours"
+  valgrind --tool=callgrind --callgrind-out-file="$build/callgrind.merge.$(basename "$1")" "$@" 2>&1 >/dev/null |
+    sed -nE 's/^==[0-9]+== Collected : ([0-9]+)$/\1/p'
+}
+merge_velmar=$(merge_ir "$build/velmar-cards" merge "$merge_dir/base" "$merge_dir/ours" "$merge_dir/theirs" 7 000.ini)
+merge_floor=$(merge_ir "$bin/merge_floor" "$merge_dir/base" "$merge_dir/ours" "$merge_dir/theirs")
+rm -rf "$merge_dir"
+if [ -z "$merge_velmar" ] || [ -z "$merge_floor" ]; then
+  echo "callgrind gave no count"; status=2
+else
+  awk -v v="$merge_velmar" -v m="$merge_floor" 'BEGIN {
+    printf "velmar-cards merge %.2f M, merge_floor %.2f M instructions: ratio %.2f\n", v / 1e6, m / 1e6, v / m }'
+fi
+section "git merge of two branches that changed the same 2,000 cards in different fields"
+bash "$root/bench/git_merge_bench.sh" "$build/velmar-cards" 2000 3 "$bin/merge_floor" || status=2
+
 section "velmar-cards: list, export and check of 10,000 cards (5 repetitions)"
 "$bin/cards_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || status=2
 
@@ -142,4 +174,5 @@ echo "a fresh process's first Save among 100,000 cards <= 1.2 x (among 10 + read
 echo "later Saves among 100,000 cards <= 1.1 x among 10;"
 echo "import of 10,000 and of 100,000 changed cards <= 1.3 x replacing as many cards plainly."
 echo "velmar.exe start-up under Wine <= 1.2 x a window with one Japanese label."
+echo "velmar-cards merge of one card <= 1.5 x a program that reads three files and writes one."
 exit $status

@@ -2,6 +2,7 @@
 
 #include "card_fields.h"
 #include "code_page.h"
+#include "conflict_markers.h"
 #include "file_io.h"
 #include "profile_service.h"
 #include "profile_text.h"
@@ -177,8 +178,116 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
     return programFolder.empty() ? std::string() : AddBackslash(programFolder) + id + ".ini";
 }
 
-CardProblem readCard(
-    const std::string& path, Card& card, CardFingerprint* fingerprint, std::optional<std::string>* fileBytes)
+namespace {
+
+// GetINIData's reading of each key (a 256-byte buffer, an empty default),
+// every one from the one copy of the file.
+void readValues(std::string bytes, Card& card)
+{
+    const profile::ProfileText text(std::move(bytes));
+    Card loaded;
+    std::string super;
+    text.get("head", "rare", "", loaded.Rarity);
+    text.get("head", "maxlv", "", loaded.MaxLv);
+    text.get("head", "minlv", "", loaded.MinLv);
+    text.get("head", "super", "", super);
+    loaded.SuperMode = superModeFromText(super);
+    for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
+        const std::string section = "Lv" + std::to_string(n);
+        LevelRecord& r = loaded.Levels[n - 1];
+        text.get(section, "HP", "", r.MaxHP);
+        text.get(section, "P", "", r.Power);
+        text.get(section, "S", "", r.ExtWazaSpec);
+        text.get(section, "1", "", r.NomalWaza);
+        text.get(section, "2", "", r.ExtWaza);
+    }
+    card = std::move(loaded);  // out of memory before this, the card is as it was
+}
+
+// Each value Load reads, with the field it is shown in.
+struct ValueOf {
+    int level;
+    CardField field;
+    std::string (*get)(const Card& card, int level);
+};
+template <std::string LevelRecord::*member> std::string levelValue(const Card& card, int level)
+{
+    return card.Levels[level - 1].*member;
+}
+template <std::string Card::*member> std::string headValue(const Card& card, int) { return card.*member; }
+std::string superValue(const Card& card, int) { return card.SuperMode ? std::to_string(*card.SuperMode) : ""; }
+
+std::vector<ValueOf> cardValues()
+{
+    std::vector<ValueOf> values{
+        {0, CardField::Rarity, headValue<&Card::Rarity>},
+        {0, CardField::MaxLv, headValue<&Card::MaxLv>},
+        {0, CardField::MinLv, headValue<&Card::MinLv>},
+        {0, CardField::SuperMode, superValue},
+    };
+    for (int level = 1; level <= 4; ++level) {
+        values.push_back({level, CardField::MaxHP, levelValue<&LevelRecord::MaxHP>});
+        values.push_back({level, CardField::Power, levelValue<&LevelRecord::Power>});
+        values.push_back({level, CardField::NomalWaza, levelValue<&LevelRecord::NomalWaza>});
+        values.push_back({level, CardField::ExtWazaSpec, levelValue<&LevelRecord::ExtWazaSpec>});
+        values.push_back({level, CardField::ExtWaza, levelValue<&LevelRecord::ExtWaza>});
+    }
+    return values;
+}
+
+}  // namespace
+
+std::string conflictFieldName(const ConflictField& field)
+{
+    return field.level > 0 ? levelFieldName(field.level, field.field) : std::string(fieldName(field.field));
+}
+
+namespace {
+
+// Load's reading of a file's bytes straight into `card`; out of memory
+// (std::bad_alloc), neither it nor `conflicts` has changed.
+void readCardBytes(std::string bytes, Card& card, std::vector<CardConflict>* conflicts)
+{
+    const std::optional<ConflictMarkers> markers = ConflictMarkers::find(bytes);
+    if (!markers) {
+        readValues(std::move(bytes), card);
+        if (conflicts)
+            conflicts->clear();
+        return;
+    }
+    Card ours;
+    readValues(markers->ours(), ours);
+    std::vector<CardConflict> found;
+    if (conflicts) {
+        // Each conflict's fields: the card with that conflict's other side, set against ours.
+        static const std::vector<ValueOf> values = cardValues();
+        for (std::size_t i = 0; i < markers->conflictLines().size(); ++i) {
+            Card theirs;
+            readValues(markers->withTheirs(i), theirs);
+            CardConflict conflict{markers->conflictLines()[i], {}};
+            for (const ValueOf& v : values) {
+                std::string mine = v.get(ours, v.level), other = v.get(theirs, v.level);
+                if (mine != other)
+                    conflict.fields.push_back({v.level, v.field, std::move(mine), std::move(other)});
+            }
+            found.push_back(std::move(conflict));
+        }
+        *conflicts = std::move(found);
+    }
+    card = std::move(ours);
+}
+
+}  // namespace
+
+Card cardOfBytes(std::string bytes, std::vector<CardConflict>* conflicts)
+{
+    Card card;
+    readCardBytes(std::move(bytes), card, conflicts);
+    return card;
+}
+
+CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint,
+    std::optional<std::string>* fileBytes, std::vector<CardConflict>* conflicts)
 {
     if (path.empty())
         return noProgramFolder("読み込み");
@@ -196,6 +305,8 @@ CardProblem readCard(
             *fingerprint = CardFingerprint{};
         if (fileBytes)
             fileBytes->reset();
+        if (conflicts)
+            conflicts->clear();
         return std::nullopt;
     case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
     case EINVAL: return cannotRead(path, "通常のファイルではありません。");
@@ -207,27 +318,8 @@ CardProblem readCard(
     }
 
     try {
-        // GetINIData's reading of each key (a 256-byte buffer, an empty
-        // default), every one from this one copy.
         const CardFingerprint read = fingerprintOfBytes(bytes);
-        const profile::ProfileText text(std::move(bytes));
-        Card loaded;
-        std::string super;
-        text.get("head", "rare", "", loaded.Rarity);
-        text.get("head", "maxlv", "", loaded.MaxLv);
-        text.get("head", "minlv", "", loaded.MinLv);
-        text.get("head", "super", "", super);
-        loaded.SuperMode = superModeFromText(super);
-        for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
-            const std::string section = "Lv" + std::to_string(n);
-            LevelRecord& r = loaded.Levels[n - 1];
-            text.get(section, "HP", "", r.MaxHP);
-            text.get(section, "P", "", r.Power);
-            text.get(section, "S", "", r.ExtWazaSpec);
-            text.get(section, "1", "", r.NomalWaza);
-            text.get(section, "2", "", r.ExtWaza);
-        }
-        card = std::move(loaded);  // out of memory before this, the card is as it was
+        readCardBytes(std::move(bytes), card, conflicts);
         if (fingerprint)
             *fingerprint = read;
     } catch (const std::bad_alloc&) {

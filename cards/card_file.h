@@ -4,6 +4,7 @@
 // between that file and memory. No widgets here; the window turns a card
 // into controls and a failure message into a message box.
 
+#include "card_fields.h"
 #include "card_id.h"
 #include "card_fingerprint.h"
 #include "level_buffer.h"
@@ -32,6 +33,22 @@ std::string AddBackslash(std::string path);
 // program folder is not known; readCard and writeCard then refuse.
 std::string cardFilePath(const std::string& programFolder, const std::string& id);
 
+// A field whose value the two sides of a merge conflict give differently.
+struct ConflictField {
+    int level = 0;  // 1 to 4 for a level's field, 0 for the header's
+    CardField field = CardField::Rarity;
+    std::string ours, theirs;  // as Load reads each side ("super": its digit, or empty)
+};
+
+// A conflict that a merge left in a card file (conflict_markers.h).
+struct CardConflict {
+    std::size_t line = 0;  // the line of its "<<<<<<<"
+    std::vector<ConflictField> fields;
+};
+
+// The field as messages name it: "レベル1のMaxHP", "星".
+std::string conflictFieldName(const ConflictField& field);
+
 // Reads the card at path: the file is read once and every key is looked up
 // in that copy, by the rules of GetINIData (values cut to 255 bytes). A
 // missing file is an empty card; a file that exists but cannot be read, is no
@@ -39,8 +56,16 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
 // left as it was. `fingerprint`, when given, receives that of the bytes read
 // (or "no file") when all went well; `fileBytes`, when given, the bytes the
 // card was read from, or nullopt when there is no file.
+//
+// A file holding git's conflict markers is read as its "ours" side; the
+// conflicts, when asked for, are told in `conflicts` (empty for a file
+// without markers).
 CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint = nullptr,
-    std::optional<std::string>* fileBytes = nullptr);
+    std::optional<std::string>* fileBytes = nullptr, std::vector<CardConflict>* conflicts = nullptr);
+
+// The card that Load reads from a file's bytes, conflict markers left aside
+// as readCard leaves them. Throws std::bad_alloc.
+Card cardOfBytes(std::string bytes, std::vector<CardConflict>* conflicts = nullptr);
 
 // The system's reason for an errno value in the window's language, with the
 // system's own words after it.

@@ -3,6 +3,7 @@
 #include "card_fields.h"
 #include "card_id.h"
 #include "code_page.h"
+#include "conflict_markers.h"
 #include "file_io.h"
 #include "level_buffer.h"
 #include "profile_text.h"
@@ -119,9 +120,9 @@ public:
     {
         checkName();
         if (text_.encoding() != profile::Encoding::Cp932)
-            add(0, std::string("ファイルが") + encodingName(text_.encoding())
-                       + "で書かれています。カードファイルはShift-JIS（コードページ932）で、"
-                         "Windowsのプログラムは違って読みます。");
+            refuse(0, std::string("ファイルが") + encodingName(text_.encoding())
+                          + "で書かれています。カードファイルはShift-JIS（コードページ932）で、"
+                            "Windowsのプログラムは違って読みます。");
         text_.forEachLine([this](const profile::ProfileLine& line) { walk(line); });
         readValues();
         checkHead();
@@ -134,13 +135,15 @@ public:
 
 private:
     void add(std::size_t line, std::string message) { findings_.push_back({line, std::move(message)}); }
+    // What Save refuses to write: the pre-commit hook keeps such a card out of a commit.
+    void refuse(std::size_t line, std::string message) { findings_.push_back({line, std::move(message), true}); }
 
     void checkName()
     {
         if (profile::sanitizeUtf8(id_) != id_)
-            add(0, "ファイル名がUTF-8の文字になっていないため、エディターではこのIDを入力できません。");
+            refuse(0, "ファイル名がUTF-8の文字になっていないため、エディターではこのIDを入力できません。");
         else if (auto problem = checkCardId(id_))
-            add(0, *problem + "エディターではこのカードを開けません。");
+            refuse(0, *problem + "エディターではこのカードを開けません。");
     }
 
     void walk(const profile::ProfileLine& line)
@@ -157,7 +160,7 @@ private:
     void walkSection(const profile::ProfileLine& line)
     {
         if (!line.nameValid)
-            add(line.number, "見出しにShift-JISにないバイトがあります。");
+            refuse(line.number, "見出しにShift-JISにないバイトがあります。");
         const std::string name = folded(line.section);
         section_ = sectionSlot(name);
         std::size_t& first = section_ >= 0 ? sectionLine_[section_] : otherSections_[name];
@@ -176,7 +179,7 @@ private:
     void walkKey(const profile::ProfileLine& line)
     {
         if (!line.nameValid || !line.valueValid)
-            add(line.number, "キー" + q(line.key) + "の行にShift-JISにないバイトがあります。");
+            refuse(line.number, "キー" + q(line.key) + "の行にShift-JISにないバイトがあります。");
         if (line.sectionLine == 0) {
             add(line.number, "キー" + q(line.key) + "は最初の見出しより前にあるため読まれません。次の保存で消えます。");
             return;
@@ -196,12 +199,13 @@ private:
         }
         first = line.number;
         if (line.valueCp932Bytes > kReadLimit)
-            add(line.number, "キー" + q(line.key) + "の値は" + std::to_string(line.valueCp932Bytes)
-                                 + "バイトあり、読むたびに255バイトまでで切れます。");
+            refuse(line.number, "キー" + q(line.key) + "の値は" + std::to_string(line.valueCp932Bytes)
+                                    + "バイトあり、読むたびに255バイトまでで切れます。");
         if (line.value.find('\0') != std::string::npos)
-            add(line.number, "キー" + q(line.key) + "の値にNUL文字があり、その前までしか読まれません。");
+            refuse(line.number, "キー" + q(line.key) + "の値にNUL文字があり、その前までしか読まれません。");
         else if (hasControlCharacter(line.value))
-            add(line.number, "キー" + q(line.key) + "の値に制御文字があり、エディターはこのカードを保存できません。");
+            refuse(
+                line.number, "キー" + q(line.key) + "の値に制御文字があり、エディターはこのカードを保存できません。");
     }
 
     // Every value Load sees that the checks below look at.
@@ -283,7 +287,22 @@ private:
 
 std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes)
 {
-    return CardChecker(id, bytes).run();
+    const std::optional<ConflictMarkers> markers = ConflictMarkers::find(bytes);
+    if (!markers)
+        return CardChecker(id, bytes).run();
+    std::vector<CheckFinding> findings = CardChecker(id, markers->ours()).run();
+    const std::vector<std::size_t> lines = markers->oursLineNumbers();
+    for (CheckFinding& finding : findings)
+        if (finding.line > 0 && finding.line <= lines.size())
+            finding.line = lines[finding.line - 1];
+    for (const std::size_t line : markers->conflictLines())
+        findings.push_back({line,
+            "マージの衝突が解決されないまま残っています（gitの衝突の印「<<<<<<<」〜「>>>>>>>」）。"
+            "エディターで読み込むと「こちら」側を示し、直して保存すると印のないカードになります。",
+            true});
+    std::stable_sort(
+        findings.begin(), findings.end(), [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
+    return findings;
 }
 
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)

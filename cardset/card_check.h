@@ -13,9 +13,15 @@
 struct CheckFinding {
     std::size_t line = 0;  // 1-based; 0 for the file as a whole
     std::string message;
+    // Save refuses to write it (bytes that are not code page 932, a value
+    // over 255 bytes, a control character, a bad ID), or a merge left its
+    // conflict markers: such a card is kept out of a commit.
+    bool refused = false;
 };
 
 // The findings of one card file's bytes, in line order (the file's own first).
+// A file with conflict markers is told so at each conflict's "<<<<<<<" and
+// checked as its "ours" side, as everything that reads a card reads it.
 std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes);
 
 struct CheckReport {

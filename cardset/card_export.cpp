@@ -129,6 +129,7 @@ std::vector<std::string> exportCardSet(
 {
     struct Rows {
         CardProblem problem;
+        std::vector<CardConflict> conflicts;
         std::string csv, json;
     };
     std::vector<std::string> problems;
@@ -141,7 +142,7 @@ std::vector<std::string> exportCardSet(
         files.size(),
         [&](std::size_t i, Rows& rows) {
             CardRow row{files[i].id, {}};
-            rows.problem = readCard(files[i].path, row.card);
+            rows.problem = readCard(files[i].path, row.card, nullptr, nullptr, &rows.conflicts);
             if (rows.problem)
                 return;
             if (csv)
@@ -156,6 +157,8 @@ std::vector<std::string> exportCardSet(
                 problems.push_back(rows.problem->substr(0, rows.problem->rfind('\n')));
                 return;
             }
+            if (!rows.conflicts.empty())
+                problems.push_back(unresolvedConflicts(files[i].path, rows.conflicts));
             if (csv)
                 csv(rows.csv);
             if (json)

@@ -32,7 +32,8 @@ using TableOutput = std::function<void(std::string_view piece)>;
 // The CSV and the JSON of every card of the files, each handed to its output
 // (an empty output: that table is not made) a card at a time, so a large set
 // is never held whole; the cards are read and their rows made on worker
-// threads. Returns one message for each card that could not be read.
+// threads. Returns one message for each card that could not be read, and
+// one for each card a merge left with conflicts (its row is the ours side).
 std::vector<std::string> exportCardSet(const std::vector<CardFile>& files, const TableOutput& csv,
     const TableOutput& json, const ProgressReport& progress = {});
 

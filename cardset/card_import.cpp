@@ -110,12 +110,16 @@ std::optional<ImportCard> compare(const CardRow& row, std::size_t tableRow, cons
     item.id = row.id;
     item.path = cardFilePath(folder, row.id);
     CardRow current{row.id, {}};
-    if (auto problem = readCard(item.path, current.card, nullptr, &item.fileBytes)) {
+    std::vector<CardConflict> conflicts;
+    if (auto problem = readCard(item.path, current.card, nullptr, &item.fileBytes, &conflicts)) {
         problems.push_back({tableRow, &idColumn(), problem->substr(0, problem->rfind('\n'))});
         return std::nullopt;
     }
     const bool exists = item.fileBytes.has_value();
-    if (exists && sameValues(current, row)) {
+    // A card a merge left with conflicts is never unchanged: writing it as
+    // Save writes it is what resolves them.
+    item.resolvesConflicts = !conflicts.empty();
+    if (exists && !item.resolvesConflicts && sameValues(current, row)) {
         item.fileBytes.reset();
         return item;  // unchanged
     }
@@ -124,7 +128,7 @@ std::optional<ImportCard> compare(const CardRow& row, std::size_t tableRow, cons
     // Shift-JIS as look-alikes that read back as other characters.
     std::vector<RefusedValue> refused = refusedValues(row.card);
     item.newBytes = cardFileBytes(row.card);
-    if (exists && refused.empty() && item.newBytes == *item.fileBytes) {
+    if (exists && !item.resolvesConflicts && refused.empty() && item.newBytes == *item.fileBytes) {
         item.fileBytes.reset();
         item.newBytes = std::string();
         return item;  // unchanged

@@ -34,6 +34,7 @@ struct ImportCard {
     CardChange change = CardChange::Unchanged;
     std::optional<std::string> fileBytes;  // the file as planning read it; nullopt when there was none
     std::string newBytes;                  // what Save writes for the row (new and changed cards)
+    bool resolvesConflicts = false;        // the file holds merge conflicts: written, never unchanged
 };
 
 struct ImportOptions {
@@ -64,10 +65,12 @@ struct ImportPlan {
 // up to kMaxCsvRecordBytes) and compares each row with its card in `folder`.
 // A row whose values are those Load reads from the card's file, or whose
 // card Save would write as the very bytes the file holds, is unchanged: its
-// file is not touched, whatever else it holds. A new or changed card must
-// pass the checks Save makes (ID, code page 932, control characters, the
-// read limit, a card file that may be replaced). The plan holds, for each
-// card to write, its new bytes and the old file's, nothing of the table.
+// file is not touched, whatever else it holds. A card file that holds merge
+// conflicts is never unchanged: the import writes it, without markers. A new
+// or changed card must pass the checks Save makes (ID, code page 932, control
+// characters, the read limit, a card file that may be replaced). The plan
+// holds, for each card to write, its new bytes and the old file's, nothing of
+// the table.
 ImportPlan planImport(TableInput& table, const std::string& folder, const ImportOptions& options = {});
 ImportPlan planImport(std::string_view table, const std::string& folder, const ImportOptions& options = {});
 

@@ -34,26 +34,39 @@ CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& file
     return std::nullopt;
 }
 
+std::string unresolvedConflicts(const std::string& path, const std::vector<CardConflict>& conflicts)
+{
+    std::string lines;
+    for (const CardConflict& conflict : conflicts)
+        lines += (lines.empty() ? "行" : "、行") + std::to_string(conflict.line);
+    return "「" + shownName(path) + "」にはマージの衝突が解決されないまま残っています（" + lines
+           + "）。各衝突の「こちら」側の値を示します。";
+}
+
 void forEachCard(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit,
     std::vector<std::string>& problems, const ProgressReport& progress)
 {
     struct ReadCard {
         CardRow row;
         CardProblem problem;
+        std::vector<CardConflict> conflicts;
     };
     readAhead<ReadCard>(
         files.size(),
         [&](std::size_t i, ReadCard& read) {
             read.row.id = files[i].id;
-            read.problem = readCard(files[i].path, read.row.card);
+            read.problem = readCard(files[i].path, read.row.card, nullptr, nullptr, &read.conflicts);
         },
         [&](std::size_t i, ReadCard& read) {
             if (progress && i % kProgressStep == 0)
                 progress(i, files.size());
-            if (read.problem)  // the last line speaks of the window
+            if (read.problem) {  // the last line speaks of the window
                 problems.push_back(read.problem->substr(0, read.problem->rfind('\n')));
-            else
-                visit(read.row);
+                return;
+            }
+            if (!read.conflicts.empty())
+                problems.push_back(unresolvedConflicts(files[i].path, read.conflicts));
+            visit(read.row);
         });
     if (progress)
         progress(files.size(), files.size());

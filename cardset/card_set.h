@@ -25,10 +25,15 @@ struct CardSet {
     std::vector<std::string> problems;  // one message for each card that could not
 };
 
+// The message for a card file that holds unresolved merge conflicts.
+std::string unresolvedConflicts(const std::string& path, const std::vector<CardConflict>& conflicts);
+
 CardSet readCardSet(const std::vector<CardFile>& files, const ProgressReport& progress = {});
 
 // Reads the cards one after another, each handed to `visit` and then let go,
 // so a large set is never held whole: the rows come in the files' order, one
-// problem message for each card that could not be read.
+// problem message for each card that could not be read. A card that a merge
+// left with conflicts is handed on as Load reads it (its "ours" side), with
+// a problem message that says so.
 void forEachCard(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit,
     std::vector<std::string>& problems, const ProgressReport& progress = {});

@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 using enum TextBoxName;
 using enum ComboBoxName;
@@ -19,6 +20,26 @@ std::string changedElsewhereQuestion(const std::string& path, const CardFingerpr
     const char* what = now.state == CardFingerprint::State::NoFile ? "削除" : "変更";
     return quoted(path) + "は、このウィンドウで読み込んだ（または保存した）後に、ほかの人か別のウィンドウが" + what
            + "しました。\n上書きしますか？\n\n「いいえ」なら何も保存しません。入力した内容は画面に残ります。";
+}
+
+// What Load tells of a card that a merge left with conflicts: the side it
+// shows, each field with both values, and how to resolve them.
+std::string unresolvedConflicts(const std::string& path, const std::vector<CardConflict>& conflicts)
+{
+    std::string text
+        = quoted(path) + "には、解決されていないマージの衝突が" + std::to_string(conflicts.size())
+          + "か所あります。\n画面には、各衝突の「こちら」側（<<<<<<< と ======= の間）を読み込みました。\n";
+    for (const CardConflict& conflict : conflicts) {
+        text += "\n行" + std::to_string(conflict.line) + "：";
+        if (conflict.fields.empty())
+            text += "カードの値は両側で同じです。";
+        for (std::size_t i = 0; i < conflict.fields.size(); ++i) {
+            const ConflictField& field = conflict.fields[i];
+            text += (i ? "、" : "") + conflictFieldName(field) + "（こちら" + quoted(field.ours) + "、相手"
+                    + quoted(field.theirs) + "）";
+        }
+    }
+    return text + "\n\n値を直して保存すると、衝突の印のないカードになります。";
 }
 
 }  // namespace
@@ -130,7 +151,8 @@ void CardForm::cmdLoad_Click()
     const std::string path = cardPath();
     Card card;
     CardFingerprint read;
-    if (const auto problem = readCard(path, card, &read)) {
+    std::vector<CardConflict> conflicts;
+    if (const auto problem = readCard(path, card, &read, nullptr, &conflicts)) {
         controls_.tellProblem(*problem);
         return;
     }
@@ -141,6 +163,8 @@ void CardForm::cmdLoad_Click()
     controls_.checkLevelOption(0);
     optLv_Click(0);
     controls_.setFocus(txtRarelity);
+    if (!conflicts.empty())
+        controls_.tellProblem(unresolvedConflicts(path, conflicts));
 }
 
 // A card file this form read or wrote may have been written since by someone

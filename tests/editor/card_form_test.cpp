@@ -189,6 +189,32 @@ TEST_F(CardFormTest, AnIdThatIsNoFileNameIsRefusedWithAMessage)
 
 // Two people, one card: a window's Save asks before it replaces what someone
 // else wrote after this window last read or wrote the card.
+TEST_F(CardFormTest, LoadOfAConflictedCardShowsOursAndNamesTheConflictsAndSaveResolvesThem)
+{
+    // What a merge of HP=25 against HP=30 and Strike against Slash leaves.
+    folder.write("000.ini", "[head]\r\nrare=3\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n[Lv1]\r\n"
+                            "<<<<<<< ours\r\nHP=25\r\n=======\r\nHP=30\r\n>>>>>>> theirs\r\nP=10\r\n"
+                            "<<<<<<< ours\r\n1=Strike\r\n=======\r\n1=Slash\r\n>>>>>>> theirs\r\n");
+    form.cmdLoad_Click();
+    EXPECT_EQ(controls.text(txtMaxHP), "25");
+    EXPECT_EQ(controls.text(txtNomalWaza), "Strike");
+    EXPECT_EQ(controls.selectedIndex(cboSuperMode), 2);
+    ASSERT_EQ(controls.problems.size(), 1u);
+    const std::string& message = controls.problems[0];
+    EXPECT_NE(message.find("マージの衝突が2か所"), std::string::npos) << message;
+    EXPECT_NE(message.find("行7：レベル1のMaxHP（こちら「25」、相手「30」）"), std::string::npos) << message;
+    EXPECT_NE(message.find("行13：レベル1の通常技（こちら「Strike」、相手「Slash」）"), std::string::npos) << message;
+
+    type(txtMaxHP, "28");
+    form.cmdSave_Click();
+    EXPECT_TRUE(controls.questions.empty());  // nobody else wrote the file since this Load
+    EXPECT_EQ(controls.problems.size(), 1u);
+    EXPECT_EQ(folder.read("000.ini"), "[head]\r\nrare=3\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n[Lv1]\r\nHP=28\r\n"
+                                      "P=10\r\n1=Strike\r\n");
+    form.cmdLoad_Click();
+    EXPECT_EQ(controls.problems.size(), 1u);  // nothing left to tell
+}
+
 class SharedCardTest : public CardFormTest {
 protected:
     const std::string theirs = "[head]\r\nrare=theirs\r\nmaxlv=\r\nminlv=\r\nsuper=1\r\n";
