@@ -151,8 +151,8 @@ public:
         }
         say("Gitのリポジトリ: " + *top + "\n");
         const bool ok = attributes() && config("merge.velmar.name", "Velmar: カードをキーごとにマージ")
-                  && config("merge.velmar.driver", doubleQuoted(executable) + " merge %O %A %B %L %P")
-                  && config("diff.velmar.textconv", doubleQuoted(executable) + " show");
+                        && config("merge.velmar.driver", doubleQuoted(executable) + " merge %O %A %B %L %P")
+                        && config("diff.velmar.textconv", doubleQuoted(executable) + " show");
         if (!ok)
             return kFailed;
         const std::filesystem::path hooksPath = profile::fsPath(*hooks);

@@ -217,10 +217,10 @@ std::optional<TableEncoding> encodingNamed(std::string name)
 // The options a command takes.
 enum Takes : unsigned {
     kNothing = 0,
-    kFiles = 1,     // --csv, --json
-    kDryRun = 2,    // --dry-run, --new-ids, --encoding
-    kStaged = 4,    // --staged
-    kRawArgs = 8,   // every argument is positional (git hands over paths that may start with "-")
+    kFiles = 1,    // --csv, --json
+    kDryRun = 2,   // --dry-run, --new-ids, --encoding
+    kStaged = 4,   // --staged
+    kRawArgs = 8,  // every argument is positional (git hands over paths that may start with "-")
 };
 
 // Reads the arguments after the command's name; a message when they are wrong.
