@@ -6,7 +6,6 @@
 #include "card_show.h"
 #include "console.h"
 #include "file_io.h"
-#include "merge_result.h"
 #include "shown_name.h"
 #include "staged_cards.h"
 
@@ -79,7 +78,11 @@ int mergeCard(const std::vector<std::string>& positional)
         return kFound;
     }
     if (outcome.bytes != sides[1]) {
-        if (const int err = replaceMergeResult(oursPath, outcome.bytes)) {
+        // Never half-written, nothing left on failure; not flushed, as git
+        // does not flush the files it hands a driver either.
+        if (const profile::ReplaceResult written = profile::replaceFile(oursPath, outcome.bytes, false);
+            !written.ok()) {
+            const int err = written.error;
             complain("velmar-cards: " + shownName(card) + ": 「" + shownName(oursPath) + "」に書き込めませんでした："
                      + systemReason(err) + "\nマージしていません（こちらの版のままです）。\n");
             return kFound;
