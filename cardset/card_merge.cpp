@@ -96,15 +96,28 @@ std::string fieldText(const Name& name, const KeyLine& spelled, std::optional<Ca
     return level ? levelFieldName(level, *field) : std::string(fieldName(*field));
 }
 
-// The four parts of an "S" value the editor shows, when it has them all and
-// writes them back as they are.
-std::optional<ExtMoveFields> specParts(const Value& value)
+// The four parts of an "S" value, as the editor splits it: range code "/"
+// amount and effect letter "/" count. Kept as text, so a part the editor does
+// not know (a range code "1") merges as well and the value is rebuilt as it was.
+struct SpecParts {
+    std::string range, amount, effect, count;
+    std::string joined() const { return range + "/" + amount + effect + "/" + count; }
+};
+
+std::optional<SpecParts> specParts(const Value& value)
 {
-    ExtMoveFields fields{-1, "", -1, ""};
-    if (!value || !decodeExtMoveSpec(*value, fields) || fields.rangeIndex < 0 || fields.effectIndex < 0
-        || encodeExtMoveSpec(fields) != *value)
+    if (!value)
         return std::nullopt;
-    return fields;
+    const std::string& v = *value;
+    const std::size_t first = v.find('/'), second = first == std::string::npos ? first : v.find('/', first + 1);
+    if (second == std::string::npos || v.find('/', second + 1) != std::string::npos || second == first + 1)
+        return std::nullopt;
+    // The effect letter is the amount's last character, one whole UTF-8 character.
+    std::size_t effectAt = second - 1;
+    while (effectAt > first + 1 && (static_cast<unsigned char>(v[effectAt]) & 0xC0) == 0x80)
+        --effectAt;
+    return SpecParts{v.substr(0, first), v.substr(first + 1, effectAt - first - 1),
+        v.substr(effectAt, second - effectAt), v.substr(second + 1)};
 }
 
 template <class T> std::optional<T> threeWay(const T& base, const T& ours, const T& theirs)
@@ -225,28 +238,24 @@ private:
     }
 
     // "S" part by part: range code, amount, effect letter, count.
-    void mergeSpec(const Name& name, const ExtMoveFields& b, const ExtMoveFields& o, const ExtMoveFields& t)
+    void mergeSpec(const Name& name, const SpecParts& b, const SpecParts& o, const SpecParts& t)
     {
-        ExtMoveFields merged;
+        SpecParts merged;
         bool clean = true;
-        const auto part = [&](auto member, CardField field, auto shown) {
+        const auto part = [&](std::string SpecParts::*member, CardField field) {
             if (const auto value = threeWay(b.*member, o.*member, t.*member)) {
                 merged.*member = *value;
                 return;
             }
             clean = false;
-            conflict(name,
-                {fieldText(name, spelled(name), field), shown(b.*member), shown(o.*member), shown(t.*member), {}});
+            conflict(name, {fieldText(name, spelled(name), field), b.*member, o.*member, t.*member, {}});
         };
-        const auto range = [](int i) { return std::string(kRangeCodes[std::size_t(i)]); };
-        const auto effect = [](int i) { return std::string(kEffectLetters[std::size_t(i)]); };
-        const auto text = [](const std::string& s) { return s; };
-        part(&ExtMoveFields::rangeIndex, CardField::ExtRange, range);
-        part(&ExtMoveFields::amount, CardField::ExtAmount, text);
-        part(&ExtMoveFields::effectIndex, CardField::ExtEffect, effect);
-        part(&ExtMoveFields::count, CardField::ExtCount, text);
+        part(&SpecParts::range, CardField::ExtRange);
+        part(&SpecParts::amount, CardField::ExtAmount);
+        part(&SpecParts::effect, CardField::ExtEffect);
+        part(&SpecParts::count, CardField::ExtCount);
         if (clean)
-            merged_[name] = encodeExtMoveSpec(merged);
+            merged_[name] = merged.joined();
     }
 
     // A level whose hit points one side emptied (Save then drops the whole

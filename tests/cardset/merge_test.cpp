@@ -40,6 +40,17 @@ TEST(CardMerge, ChangesToDifferentFieldsAndSpecPartsGiveWhatSaveWrites)
     EXPECT_FALSE(outcome.problem);
     EXPECT_TRUE(outcome.conflicts.empty());
     EXPECT_EQ(outcome.bytes, cardFileBytes(merged));
+
+    // A range code the editor does not list ("1") merges by the parts as well.
+    Card base = baseCard();
+    base.Levels[0].ExtWazaSpec = "1/30D/2";
+    ours = theirs = merged = base;
+    ours.Levels[0].ExtWazaSpec = "1/40D/2";
+    theirs.Levels[0].ExtWazaSpec = "1/30D/3";
+    merged.Levels[0].ExtWazaSpec = "1/40D/3";
+    const MergeOutcome unlisted = merge(base, ours, theirs);
+    EXPECT_TRUE(unlisted.conflicts.empty());
+    EXPECT_EQ(unlisted.bytes, cardFileBytes(merged));
 }
 
 TEST(CardMerge, AKeyChangedDifferentlyIsMarkedAroundItsLineOnly)
