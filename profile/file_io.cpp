@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <mutex>
 #include <new>
-#include <random>
 #include <set>
 
 namespace profile {
@@ -17,27 +16,13 @@ constexpr std::int64_t kStaleAfterSeconds = 10 * 60;
 constexpr std::size_t kRandomLetters = 6;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-std::uint64_t systemSeed()
+// From the system's random source at every name, so a child process made
+// by fork never draws its parent's names; creating the file checks that the
+// name is free anyway.
+std::string randomLetters()
 {
-    unsigned char seed[8];
-    sys::randomBytes(seed, sizeof seed);
-    std::uint64_t value = 0;
-    for (unsigned char b : seed)
-        value = value << 8 | b;
-    return value;
-}
-
-// From a generator seeded by the system: a name needs no secret, and
-// creating the file checks that it is free. A name found taken seeds it
-// afresh (a child process made by fork would draw its parent's names).
-std::string randomLetters(bool taken)
-{
-    thread_local std::mt19937_64 generator(systemSeed());
-    if (taken)
-        generator.seed(systemSeed());
     unsigned char raw[kRandomLetters];
-    for (unsigned char& r : raw)
-        r = static_cast<unsigned char>(generator());
+    sys::randomBytes(raw, sizeof raw);
     std::string letters;
     for (unsigned char r : raw)
         letters += kLetters[r % (sizeof kLetters - 1)];
@@ -220,7 +205,7 @@ ReplaceResult createTemporary(
     const std::string folder = folderOf(target);
     int created = EEXIST;
     for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
-        temporary = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters(attempt > 0));
+        temporary = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters());
         created = file.create(temporary, replacing);
     }
     if (created)
