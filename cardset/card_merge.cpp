@@ -2,7 +2,6 @@
 
 #include "card_fields.h"
 #include "level_buffer.h"
-#include "profile_names.h"
 #include "profile_text.h"
 #include "shown_name.h"
 #include "text_lines.h"
@@ -54,7 +53,7 @@ Side sideOf(const std::string& bytes)
     profile::ProfileText(bytes).forEachLine([&](const profile::ProfileLine& line) {
         if (line.sectionLine == 0 || line.section.empty())
             return;  // never read: before the first header, or in a section no name can find
-        const std::string section = foldedName(line.section);
+        const std::string section = profile::foldedName(line.section);
         auto& lines = side.sections.try_emplace(section, SectionLines{line.section, line.sectionLine, 0}).first->second;
         if (lines.header != line.sectionLine)
             return;  // a later section of the same name is never read
@@ -62,7 +61,7 @@ Side sideOf(const std::string& bytes)
             lines.lastLine = line.number;
         if (line.kind != profile::LineKind::Key || line.key.empty())
             return;
-        const Name name{section, foldedName(line.key)};
+        const Name name{section, profile::foldedName(line.key)};
         if (side.keys.try_emplace(name, KeyLine{line.section, line.key, line.value, line.number}).second)
             side.order.push_back(name);
     });
@@ -329,7 +328,7 @@ private:
                 || !keptLines.count(line.sectionLine))
                 return;
             if (line.kind == profile::LineKind::Key && !line.key.empty()) {
-                const Name name{foldedName(line.section), foldedName(line.key)};
+                const Name name{profile::foldedName(line.section), profile::foldedName(line.key)};
                 const auto found = ours_.keys.find(name);
                 if (found != ours_.keys.end() && found->second.line == line.number && !keys.at(name)) {
                     drop[line.number - 1] = true;

@@ -39,23 +39,6 @@ char32_t foldCase(char32_t c)
     return c;
 }
 
-// Two UTF-8 names are one name when their characters fold alike. Folding
-// keeps a character's UTF-8 length, so names of other lengths differ.
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        char32_t ca, cb;
-        i += decodeUtf8(a, i, ca);
-        j += decodeUtf8(b, j, cb);
-        if (foldCase(ca) != foldCase(cb))
-            return false;
-    }
-    return i == a.size() && j == b.size();
-}
-
 // A name as the caller gives it: cut at a NUL (it ends a C string), blanks trimmed.
 std::string_view cleanName(std::string_view name)
 {
@@ -104,6 +87,18 @@ std::size_t cp932Bytes(std::string_view utf8)
 }
 
 }  // namespace
+
+std::string foldedName(std::string_view utf8)
+{
+    std::string folded;
+    folded.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t c;
+        pos += decodeUtf8(utf8, pos, c);
+        appendUtf8(folded, foldCase(c));
+    }
+    return folded;
+}
 
 ProfileText::ProfileText(std::string bytes)
     : bytes_(std::move(bytes))
@@ -280,7 +275,7 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
 bool ProfileText::nameIs(const Line& line, std::string_view wanted) const
 {
     if (!line.asciiName)
-        return sameName(decode(line.nameBegin, line.nameEnd), wanted);
+        return foldedName(decode(line.nameBegin, line.nameEnd)) == foldedName(wanted);
     const std::string_view name = std::string_view(bytes_).substr(line.nameBegin, line.nameEnd - line.nameBegin);
     if (name.size() != wanted.size())
         return false;

@@ -20,6 +20,13 @@ namespace profile {
 
 inline constexpr std::size_t kDefaultBufferSize = 256;
 
+// A UTF-8 section or key name folded as the store matches names: two names
+// are one exactly when their folded forms are equal. Letter case is ignored
+// in ASCII, Latin-1, Greek, Cyrillic, Roman numerals, circled and full-width
+// Latin letters (the letters code page 932 holds in two cases), as Windows
+// ignores it.
+std::string foldedName(std::string_view utf8);
+
 enum class Encoding { Cp932, Utf8, Utf16LE, Utf16BE };
 
 enum class LineKind {

@@ -4,7 +4,6 @@
 
 #include "card_merge.h"
 #include "code_page.h"
-#include "profile_names.h"
 #include "profile_text.h"
 
 #include <gtest/gtest.h>
@@ -182,7 +181,7 @@ TEST(ProfileNames, FoldAsTheProfileStoreMatches)
             for (const std::string& b : names) {
                 std::string value;
                 text.get("s", b, "", value);
-                EXPECT_EQ(value == "1", foldedName(a) == foldedName(b)) << a << " " << b;
+                EXPECT_EQ(value == "1", profile::foldedName(a) == profile::foldedName(b)) << a << " " << b;
                 matches += value == "1";
             }
         }
