@@ -5,9 +5,8 @@
 // profile service (profile_service.h) reads and writes files through it, and
 // a caller that needs many keys reads the file once and asks this copy.
 //
-// Names, values and defaults are UTF-8. The text is code page 932 unless it
-// starts with a UTF-8 or UTF-16 byte-order mark; its lines are found once, in
-// the text's own encoding, and only names and the values asked for are decoded.
+// Names, values and defaults are UTF-8. The text is code page 932 unless a UTF-8
+// or UTF-16 byte-order mark starts it; only what is asked for is decoded.
 
 #include <cstddef>
 #include <functional>
@@ -20,11 +19,8 @@ namespace profile {
 
 inline constexpr std::size_t kDefaultBufferSize = 256;
 
-// A UTF-8 section or key name folded as the store matches names: two names
-// are one exactly when their folded forms are equal. Letter case is ignored
-// in ASCII, Latin-1, Greek, Cyrillic, Roman numerals, circled and full-width
-// Latin letters (the letters code page 932 holds in two cases), as Windows
-// ignores it.
+// A UTF-8 name folded as names match: letter case ignored in ASCII, Latin-1, Greek,
+// Cyrillic, Roman numerals, circled and full-width Latin letters, as Windows does.
 std::string foldedName(std::string_view utf8);
 
 enum class Encoding { Cp932, Utf8, Utf16LE, Utf16BE };
@@ -45,10 +41,8 @@ struct ProfileLine {
     std::size_t sectionLine = 0;      // that section's header line; 0 before the first header
     std::string key;                  // a key line's name
     std::string value;                // a key line's whole value (not cut; a NUL is kept)
-    std::size_t valueCp932Bytes = 0;  // bytes the value takes in code page 932 ("?" for a
-                                      // character it cannot hold counts as one)
-    bool nameValid = true;            // the line's own name (a header's or a key's) was all
-                                      // valid bytes in the text's encoding
+    std::size_t valueCp932Bytes = 0;  // bytes the value takes in code page 932 ("?" counts one)
+    bool nameValid = true;            // the line's own name was all valid bytes in the encoding
     bool valueValid = true;           // the value's bytes were all valid in the text's encoding
 };
 
