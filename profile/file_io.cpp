@@ -1,5 +1,6 @@
 #include "file_io.h"
 
+#include "profile_service.h"
 #include "system_files.h"
 
 #include <algorithm>
@@ -34,24 +35,19 @@ std::string randomLetters()
 // ".notes.tmp2024.1") is not ours.
 bool isEarlierTemporaryName(std::string_view name)
 {
-    const auto digitsAtEnd = [&name] {
-        std::size_t n = 0;
-        while (n < name.size() && name[name.size() - 1 - n] >= '0' && name[name.size() - 1 - n] <= '9')
-            ++n;
-        name.remove_suffix(n);
-        return n > 0;
+    const auto cutDigits = [&name] {
+        const std::size_t end = name.find_last_not_of("0123456789") + 1;
+        const bool cut = end < name.size();
+        name = name.substr(0, end);
+        return cut;
     };
-    if (!name.starts_with('.') || !digitsAtEnd() || !name.ends_with('.'))
+    if (!name.starts_with('.') || !cutDigits() || !name.ends_with('.'))
         return false;
     name.remove_suffix(1);
-    if (!digitsAtEnd() || !name.ends_with(".tmp"))
+    if (!cutDigits() || !name.ends_with(".tmp") || name.size() < 9)
         return false;
-    name.remove_suffix(4);
-    name.remove_prefix(1);
-    constexpr std::string_view ini = ".ini";
-    return name.size() >= ini.size() && std::equal(ini.begin(), ini.end(), name.end() - ini.size(), [](char a, char b) {
-        return a == (b >= 'A' && b <= 'Z' ? char(b - 'A' + 'a') : b);
-    });
+    const std::string_view ini = name.substr(name.size() - 8, 4);
+    return ini[0] == '.' && (ini[1] | 0x20) == 'i' && (ini[2] | 0x20) == 'n' && (ini[3] | 0x20) == 'i';
 }
 
 bool isTemporaryName(std::string_view name)
@@ -64,30 +60,7 @@ bool isTemporaryName(std::string_view name)
     return name.find_first_not_of(kLetters) == std::string_view::npos;
 }
 
-std::string inFolder(const std::string& folder, std::string_view name)
-{
-    std::string path = folder;
-    if (!path.empty() && !sys::isSeparator(path.back()))
-        path += sys::separator();
-    return path += name;
-}
-
 std::atomic<std::size_t> folderScans{0};
-
-// Removes temporary files of killed runs: ours by name, regular files, and
-// untouched for longer than any write takes. Every other entry costs only
-// its name.
-void removeStaleTemporaries(const std::string& folder)
-{
-    ++folderScans;
-    sys::listNames(folder, [&](std::string_view name) {
-        if (!isTemporaryName(name))
-            return;
-        const std::string path = inFolder(folder, name);
-        if (const auto age = sys::regularFileAge(path); age && *age > kStaleAfterSeconds)
-            sys::remove(path);
-    });
-}
 
 }  // namespace
 
@@ -129,33 +102,8 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
 FileInfo fileInfo(const std::string& path)
 {
     if (path.empty() || path.find('\0') != std::string::npos)
-        return {FileInfo::Kind::Missing, false, 0};
+        return {};
     return sys::info(path);
-}
-
-FileReader::~FileReader()
-{
-    if (handle_ != -1)
-        sys::closeFile(handle_);
-}
-
-int FileReader::open(const std::string& path)
-{
-    if (path.find('\0') != std::string::npos)
-        return EINVAL;
-    return sys::openForReading(path, handle_, size_);
-}
-
-std::size_t FileReader::read(char* out, std::size_t room)
-{
-    const std::ptrdiff_t n = sys::readSome(handle_, out, room, error_);
-    return n > 0 ? std::size_t(n) : 0;
-}
-
-int FileReader::rewind()
-{
-    error_ = sys::rewindFile(handle_);
-    return error_;
 }
 
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes)
@@ -170,42 +118,34 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
         // What the size promised, and one byte more to see whether the file grew.
         bytes.resize(std::size_t(file.size()) + 1);
         std::size_t got = 0;
-        for (;;) {
-            if (got == bytes.size()) {
-                if (bytes.size() > maxBytes) {
-                    bytes.clear();
-                    return EFBIG;
-                }
-                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
-            }
-            const std::size_t wanted = bytes.size() - got;
-            const std::size_t n = file.read(bytes.data() + got, wanted);
-            if (file.error()) {
-                bytes.clear();
-                return file.error();
-            }
-            got += n;
-            // A short read that brings all the size promised is the end of a
-            // regular file: no further read is needed to see it.
-            if (n == 0 || (n < wanted && got >= file.size()))
+        // A short read that brings all the size promised is the end of a
+        // regular file: no further read is needed to see it.
+        while (const std::size_t n = file.read(bytes.data() + got, bytes.size() - got)) {
+            if ((got += n) > maxBytes)
                 break;
+            if (got < bytes.size() && got >= file.size())
+                break;
+            if (got == bytes.size())
+                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
         }
-        bytes.resize(got);
+        bytes.resize(file.error() || got > maxBytes ? 0 : got);
+        return file.error() ? file.error() : got > maxBytes ? EFBIG : 0;
     } catch (const std::bad_alloc&) {
         bytes = std::string();
         return ENOMEM;
     }
-    return 0;
 }
 
-ReplaceResult createTemporary(
-    const std::string& target, const FileInfo& old, sys::NewFile& file, std::string& temporary)
+ReplaceResult createTemporary(const std::string& target, sys::NewFile& file, std::string& temporary, bool& replacing)
 {
-    const bool replacing = old.kind == FileInfo::Kind::File;
+    const FileInfo old = fileInfo(target);
+    if (old.error)
+        return {old.error, ReplaceStep::Folder};
+    replacing = old.kind == FileInfo::Kind::File;
     const std::string folder = folderOf(target);
     int created = EEXIST;
     for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
-        temporary = inFolder(folder, std::string(kTemporaryPrefix) + randomLetters());
+        temporary = joinPath(folder, std::string(kTemporaryPrefix) + randomLetters());
         created = file.create(temporary, replacing);
     }
     if (created)
@@ -221,13 +161,10 @@ ReplaceResult createTemporary(
 
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable)
 {
-    const FileInfo old = fileInfo(path);
-    if (old.error)
-        return {old.error, ReplaceStep::Folder};
     std::string temp;
     sys::NewFile file;
-    const bool replacing = old.kind == FileInfo::Kind::File;
-    if (const ReplaceResult created = createTemporary(path, old, file, temp); !created.ok())
+    bool replacing = false;
+    if (const ReplaceResult created = createTemporary(path, file, temp, replacing); !created.ok())
         return created;
 
     const auto fail = [&](int error, ReplaceStep step) {
@@ -248,14 +185,6 @@ ReplaceResult replaceFile(const std::string& path, std::string_view content, boo
     return {};
 }
 
-FolderLock::FolderLock(const std::string& folder) { error_ = sys::lockFile(inFolder(folder, ".velmar.lock"), handle_); }
-
-FolderLock::~FolderLock()
-{
-    if (error_ == 0)
-        sys::unlockFile(handle_);
-}
-
 void removeStaleTemporariesOnce(const std::string& folder)
 {
     // Leftovers come from runs killed before this process began; scanning a
@@ -263,8 +192,18 @@ void removeStaleTemporariesOnce(const std::string& folder)
     static std::mutex mutex;
     static std::set<std::string> cleaned;
     const std::lock_guard lock(mutex);
-    if (cleaned.insert(folder).second)
-        removeStaleTemporaries(folder);
+    if (!cleaned.insert(folder).second)
+        return;
+    // Ours by name, regular files, and untouched for longer than any write
+    // takes; every other entry costs only its name.
+    ++folderScans;
+    sys::listNames(folder, [&](std::string_view name) {
+        if (!isTemporaryName(name))
+            return;
+        const std::string path = joinPath(folder, name);
+        if (const auto age = sys::regularFileAge(path); age && *age > kStaleAfterSeconds)
+            sys::remove(path);
+    });
 }
 
 std::size_t staleTemporaryScans() { return folderScans; }

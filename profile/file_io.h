@@ -17,18 +17,17 @@ namespace profile {
 // before anything is read.
 inline constexpr std::size_t kMaxProfileFileBytes = std::size_t(64) << 20;
 
-// Reads the regular file at `path` through one open descriptor (opened
-// without blocking and not inherited by child processes, then checked with
-// fstat, so a FIFO or device put at the path is never waited on). Returns 0,
-// or: the system's reason it could not be opened or read (ENOENT, EACCES, ...);
-// EISDIR for a folder; EINVAL for anything else that is no regular file;
-// EFBIG when it holds more than maxBytes (checked before reading and while
-// reading); ENOMEM when there is no memory for it. `bytes` is empty on error.
-// On Windows the file is opened sharing read, write and delete, so a program
-// saving it meanwhile never fails because of this read.
+// Reads the regular file at `path` whole, opened as FileReader opens one.
+// Returns 0, or: FileReader::open's reason; EFBIG when it holds more than
+// maxBytes (checked before reading and while reading); ENOMEM when there is
+// no memory for it; the reason a read failed. `bytes` is empty on error.
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes = kMaxProfileFileBytes);
 
-// A regular file read a piece at a time, opened as readFileOnce opens one.
+// A regular file read a piece at a time through one open descriptor, opened
+// without blocking and not inherited by child processes, then checked, so a
+// FIFO or device put at the path is never waited on. On Windows it is shared
+// for reading, writing and deleting: a program saving it meanwhile never
+// fails because of this read.
 class FileReader {
 public:
     FileReader() = default;
@@ -36,9 +35,8 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
-    // 0, or why the file cannot be read: the system's reason (ENOENT,
-    // EACCES, ...), EISDIR for a folder, EINVAL for anything else that is no
-    // regular file.
+    // 0, or the system's reason (ENOENT, EACCES, ...), EISDIR for a folder,
+    // EINVAL for anything else that is no regular file.
     int open(const std::string& path);
     // The file's size when it was opened.
     std::uint64_t size() const { return size_; }
@@ -68,22 +66,18 @@ struct ReplaceResult {
     bool ok() const { return error == 0; }
 };
 
-// Replaces the file at `path` (or creates it) with `content`: the content goes
-// into a temporary file in the same folder (a short name of its own, so any
-// file name the folder takes works), which gets the old file's mode, group and
-// owner (owner and group as far as this user may give them) and is then
-// renamed over `path`. `durable` flushes the file and then the folder to disk.
-// On failure the old file is as it was and no temporary file remains. A new
-// file gets the mode the umask allows; a replacing one is readable by its
-// owner alone until it has the old file's owner and mode, and only then gets
-// its content. On Windows the old file's attributes,
-// security and creation time are kept (ReplaceFileW); a file held open by
-// another program without delete sharing is retried for a moment and then
-// refused with EBUSY.
-//
-// The first successful replace into a folder in this process removes the
-// folder's stale temporary files (removeStaleTemporariesOnce).
-// `path` itself is replaced, a symbolic link included.
+// Replaces the file at `path` (a symbolic link included) or creates it with
+// `content`: the content goes into a temporary file in the same folder (a
+// short name of its own, so any file name the folder takes works), which is
+// renamed over `path`. A new file gets the mode the umask allows; a replacing
+// one is readable by its owner alone until it has the old file's owner,
+// group (as far as this user may give them) and mode, and only then gets its
+// content. `durable` flushes the file and then the folder to disk. On
+// failure the old file is as it was and no temporary file remains. On
+// Windows the old file's attributes, security and creation time are kept
+// (ReplaceFileW); a file held open by another program without delete sharing
+// is retried for a moment and then refused with EBUSY. The first successful
+// replace into a folder in this process calls removeStaleTemporariesOnce.
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable);
 
 // The temporary files replaceFile makes are named this prefix and six letters
@@ -108,13 +102,11 @@ FileInfo fileInfo(const std::string& path);
 bool isPathSeparator(char c);
 char pathSeparator();
 
-// An advisory lock on a folder's profile files for as long as it lives, for
-// a read, an edit and a replace that must not interleave with another
-// writer's (another process, or another thread). It never locks the file
-// itself, which the replace swaps out, but a hidden ".velmar.lock" file in
-// the folder, made when missing: a lock that can be had wherever the folder
-// can be written. error() tells why none could be had; nothing is to be
-// written then.
+// An advisory lock on a folder's profile files for as long as it lives, for a
+// read, edit and replace that must not interleave with another writer's. It
+// locks a hidden ".velmar.lock" file in the folder, made when missing (never
+// the file the replace swaps out): a lock to be had wherever the folder can
+// be written. error() tells why none could be had; nothing is written then.
 class FolderLock {
 public:
     explicit FolderLock(const std::string& folder);
@@ -148,12 +140,11 @@ std::string folderOf(const std::string& path);
 // True for the errors of a full disk, a quota or a file-size limit.
 bool isOutOfSpace(int error);
 
-// Temporary files of replaceFile's scheme (and of earlier versions'
-// ".NAME.tmpPID.N", NAME ending in ".ini") that are more than ten minutes old,
-// left by a run that was killed, are removed from `folder`; a fresh one may
-// belong to a write in progress and is left alone. Only an entry with such a
-// name is looked at more closely. Only the first call for a folder in this
-// process looks; later ones do nothing.
+// Removes from `folder` the temporary files of replaceFile's scheme (and of
+// earlier versions' ".NAME.tmpPID.N", NAME ending in ".ini") more than ten
+// minutes old, left by a killed run; a fresh one may belong to a write in
+// progress. Only an entry with such a name is looked at more closely, and
+// only the first call for a folder in this process looks.
 void removeStaleTemporariesOnce(const std::string& folder);
 
 // How many times this process has scanned a folder for stale temporary files.

@@ -25,17 +25,13 @@ int write(std::string_view section, std::string_view key, std::string_view value
     // Write through a symbolic link to the file it names.
     const std::string path = sys::resolveLink(fileName.substr(0, fileName.find('\0')));
     const FileInfo folder = fileInfo(folderOf(path));
-    if (folder.error)
-        return folder.error;
-    if (folder.kind == FileInfo::Kind::Missing)
-        return ENOENT;
-    if (folder.kind != FileInfo::Kind::Folder)
-        return ENOTDIR;
-    if (folder.readOnly)
-        return EACCES;
-    // Another writer's read, edit and replace of a file in this folder waits
-    // for this one's, so that no key written by either is lost; without the
-    // lock nothing is written.
+    if (folder.kind != FileInfo::Kind::Folder || folder.readOnly)
+        return folder.error                             ? folder.error
+               : folder.kind == FileInfo::Kind::Missing ? ENOENT
+               : folder.kind != FileInfo::Kind::Folder  ? ENOTDIR
+                                                        : EACCES;
+    // Another writer's read, edit and replace in this folder waits for this
+    // one's, so no key of either is lost; without the lock nothing is written.
     const FolderLock lock(folderOf(path));
     if (lock.error())
         return lock.error();

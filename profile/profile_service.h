@@ -35,8 +35,7 @@ std::size_t getProfileString(std::string_view section, std::string_view key, std
 //
 // The file is replaced as a whole through a temporary file in its folder
 // (replaceFile, not flushed to disk), so it is never left half-written: on
-// failure it is exactly as it was. Returns
-// false, with lastError() telling why, when:
+// failure it is exactly as it was. Returns false, with lastError() telling why, when:
 //   EINVAL  section or key is empty, or the path names no regular file;
 //   EILSEQ  a name or the value holds a character code page 932 cannot hold
 //           (nothing is written; no "?" is substituted);

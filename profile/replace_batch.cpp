@@ -34,15 +34,11 @@ ReplaceResult ReplaceBatch::add(const std::string& name, std::string_view conten
 
 ReplaceResult ReplaceBatch::begin(const std::string& name)
 {
-    const std::string path = joinPath(folder_, name);
-    const FileInfo old = fileInfo(path);
-    if (old.error)
-        return {old.error, ReplaceStep::Folder};
-    std::string temporary;
-    if (const ReplaceResult created = createTemporary(path, old, *file_, temporary); !created.ok())
-        return created;
-    open_ = {path, std::move(temporary), old.kind == FileInfo::Kind::File};
-    return {};
+    open_ = {joinPath(folder_, name), {}, false};
+    const ReplaceResult created = createTemporary(open_.path, *file_, open_.temporary, open_.replacing);
+    if (!created.ok())
+        open_ = {};
+    return created;
 }
 
 ReplaceResult ReplaceBatch::append(std::string_view piece)

@@ -2,9 +2,9 @@
 
 // The file layer's inside, shared by file_io.cpp and replace_batch.cpp: the
 // few calls that differ between systems, one file per system
-// (system_files_posix.cpp, system_files_windows.cpp), and the making of a
-// temporary file that replaceFile and ReplaceBatch share. Paths are UTF-8;
-// errors are errno values.
+// (system_files_posix.cpp, system_files_windows.cpp, which hold FileReader
+// and FolderLock too), and the making of a temporary file that replaceFile
+// and ReplaceBatch share. Paths are UTF-8; errors are errno values.
 
 #include "file_io.h"
 
@@ -19,16 +19,6 @@ namespace profile::sys {
 
 bool isSeparator(char c);
 char separator();
-
-// FileReader's calls: the regular file at `path` opened for reading (never
-// waiting on a FIFO or device, not inherited by child processes; on Windows
-// sharing read, write and delete, so a program saving it meanwhile is not
-// hindered), its size told; a read of some bytes (-1 and errno on an error);
-// back to the start; closed.
-int openForReading(const std::string& path, std::intptr_t& handle, std::uint64_t& size);
-std::ptrdiff_t readSome(std::intptr_t handle, char* out, std::size_t room, int& error);
-int rewindFile(std::intptr_t handle);
-void closeFile(std::intptr_t handle);
 
 FileInfo info(const std::string& path);
 
@@ -91,11 +81,6 @@ std::string executablePath();
 // The file a symbolic link leads to; `path` itself when it is none.
 std::string resolveLink(const std::string& path);
 
-// An exclusive lock on the file at `path`, created when missing, held by the
-// handle until unlockFile: 0 or the system's error.
-int lockFile(const std::string& path, std::intptr_t& handle);
-void unlockFile(std::intptr_t handle);
-
 void ignoreFileSizeSignal();
 
 }  // namespace profile::sys
@@ -103,11 +88,10 @@ void ignoreFileSizeSignal();
 namespace profile {
 
 // A new temporary file beside `target`, under a name of replaceFile's scheme,
-// for `target`'s new content. When `old` (what is at `target`) is a regular file the temporary
-// file is readable by its owner alone until it has `target`'s owner, group
-// and mode, so nobody sees the new content who could not read the old.
-// `temporary` receives its path. On failure nothing is left behind.
-ReplaceResult createTemporary(
-    const std::string& target, const FileInfo& old, sys::NewFile& file, std::string& temporary);
+// for `target`'s new content; `temporary` receives its path. When `target`
+// is a regular file (`replacing`), the temporary file is readable by its
+// owner alone until it has that file's owner, group and mode, so nobody sees
+// the new content who could not read the old. On failure nothing is left.
+ReplaceResult createTemporary(const std::string& target, sys::NewFile& file, std::string& temporary, bool& replacing);
 
 }  // namespace profile

@@ -1,13 +1,14 @@
 // The file layer's system calls on Linux (POSIX).
+#include "profile_service.h"
 #include "system_files.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <stdio.h>
 #include <sys/file.h>
@@ -45,42 +46,6 @@ bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWG
 
 bool isSeparator(char c) { return c == '/'; }
 char separator() { return '/'; }
-
-int openForReading(const std::string& path, std::intptr_t& handle, std::uint64_t& size)
-{
-    // Opened without blocking, so a FIFO or device put at the path is never
-    // waited on, and checked on the open descriptor.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0)
-        return errno;
-    struct stat st { };
-    if (::fstat(fd.get(), &st) != 0)
-        return errno;
-    if (S_ISDIR(st.st_mode))
-        return EISDIR;
-    if (!S_ISREG(st.st_mode))
-        return EINVAL;
-    size = std::uint64_t(st.st_size);
-    handle = fd.release();
-    return 0;
-}
-
-std::ptrdiff_t readSome(std::intptr_t handle, char* out, std::size_t room, int& error)
-{
-    for (;;) {
-        const ssize_t n = ::read(int(handle), out, room);
-        if (n >= 0)
-            return n;
-        if (errno != EINTR) {
-            error = errno;
-            return -1;
-        }
-    }
-}
-
-int rewindFile(std::intptr_t handle) { return ::lseek(int(handle), 0, SEEK_SET) == 0 ? 0 : errno; }
-
-void closeFile(std::intptr_t handle) { ::close(int(handle)); }
 
 FileInfo info(const std::string& path)
 {
@@ -185,15 +150,9 @@ int flushFolder(const std::string& folder)
 
 int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
 {
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0)
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
         return errno;
-    DIR* dir = ::fdopendir(dirFd);
-    if (!dir) {
-        const int err = errno;
-        ::close(dirFd);
-        return err;
-    }
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
@@ -203,7 +162,7 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
         // The kind is only known by asking for links and file systems that do not tell.
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat st { };
-            isFolder = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         visit(name, isFolder);
         errno = 0;
@@ -233,25 +192,6 @@ std::optional<std::int64_t> regularFileAge(const std::string& path)
 
 void remove(const std::string& path) { ::unlink(path.c_str()); }
 
-int lockFile(const std::string& path, std::intptr_t& handle)
-{
-    // Read access is enough for a lock, and so anyone who may read the lock
-    // file shares it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno;
-    while (::flock(fd, LOCK_EX) != 0)
-        if (errno != EINTR) {
-            const int err = errno;
-            ::close(fd);
-            return err;
-        }
-    handle = fd;
-    return 0;
-}
-
-void unlockFile(std::intptr_t handle) { ::close(int(handle)); }  // and so unlocks
-
 void randomBytes(unsigned char* out, std::size_t n)
 {
     if (::getrandom(out, n, GRND_NONBLOCK) == static_cast<ssize_t>(n))
@@ -265,19 +205,9 @@ void randomBytes(unsigned char* out, std::size_t n)
 
 std::string executablePath()
 {
-    std::string buffer(256, '\0');
-    for (;;) {
-        ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0)
-            return {};
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<std::size_t>(n));
-            return buffer;
-        }
-        if (buffer.size() > (1u << 20))
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : exe.string();
 }
 
 std::string resolveLink(const std::string& path)
@@ -298,6 +228,61 @@ void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 }  // namespace profile::sys
 
 namespace profile {
+
+FolderLock::FolderLock(const std::string& folder)
+{
+    // Read access is enough for a lock, and so anyone who may read the lock
+    // file shares it.
+    const std::string path = joinPath(folder, ".velmar.lock");
+    sys::Descriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
+    error_ = fd.get() < 0 ? errno : 0;
+    while (!error_ && ::flock(fd.get(), LOCK_EX) != 0)
+        error_ = errno == EINTR ? 0 : errno;
+    handle_ = error_ ? -1 : fd.release();
+}
+
+FolderLock::~FolderLock()
+{
+    if (error_ == 0)
+        ::close(int(handle_));  // and so unlocks
+}
+
+FileReader::~FileReader()
+{
+    if (handle_ != -1)
+        ::close(int(handle_));
+}
+
+int FileReader::open(const std::string& path)
+{
+    if (path.find('\0') != std::string::npos)
+        return EINVAL;
+    // Opened without blocking, so a FIFO or device put at the path is never
+    // waited on, and checked on the open descriptor.
+    sys::Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return errno;
+    struct stat st { };
+    if (::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return EINVAL;
+    size_ = std::uint64_t(st.st_size);
+    handle_ = fd.release();
+    return 0;
+}
+
+std::size_t FileReader::read(char* out, std::size_t room)
+{
+    ssize_t n;
+    while ((n = ::read(int(handle_), out, room)) < 0 && errno == EINTR) { }
+    error_ = n < 0 ? errno : 0;
+    return n < 0 ? 0 : std::size_t(n);
+}
+
+int FileReader::rewind() { return error_ = ::lseek(int(handle_), 0, SEEK_SET) == 0 ? 0 : errno; }
 
 std::string samePathKey(const std::string& path) { return path; }
 

@@ -1,4 +1,5 @@
 // The file layer's system calls on Windows (the *W calls, UTF-16 paths).
+#include "profile_service.h"
 #include "system_files.h"
 #include "system_path_windows.h"
 
@@ -6,6 +7,7 @@
 #include <cerrno>
 #include <optional>
 #include <windows.h>
+#include <bcrypt.h>
 
 namespace profile::sys {
 namespace {
@@ -91,44 +93,6 @@ int findEach(const std::string& folder, const std::function<void(const WIN32_FIN
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 char separator() { return '\\'; }
 
-int openForReading(const std::string& path, std::intptr_t& handle, std::uint64_t& size)
-{
-    // Backup semantics open a folder too, so that it is told apart from a missing file.
-    const HANDLE h
-        = CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return lastErrno();
-    BY_HANDLE_FILE_INFORMATION info{};
-    const int problem = GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ? EINVAL
-                        : info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY                        ? EISDIR
-                                                                                                  : 0;
-    if (problem) {
-        CloseHandle(h);
-        return problem;
-    }
-    size = std::uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-    handle = reinterpret_cast<std::intptr_t>(h);
-    return 0;
-}
-
-std::ptrdiff_t readSome(std::intptr_t handle, char* out, std::size_t room, int& error)
-{
-    DWORD n = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle), out, DWORD(std::min<std::size_t>(room, 1u << 30)), &n, nullptr)) {
-        error = lastErrno();
-        return -1;
-    }
-    return n;
-}
-
-int rewindFile(std::intptr_t handle)
-{
-    return SetFilePointerEx(reinterpret_cast<HANDLE>(handle), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ? 0 : lastErrno();
-}
-
-void closeFile(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
-
 FileInfo info(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -213,14 +177,10 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
             if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
                 return 0;
             error = GetLastError();
-            // The old file is gone and the new one still waits under its
-            // temporary name: finish the move rather than lose both.
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-                replacing = false;
-                continue;
-            }
-            // Deleted meanwhile: a plain move puts the new file in place.
-            if (error == ERROR_FILE_NOT_FOUND) {
+            // The old file is gone (deleted meanwhile, or moved aside while the
+            // new one still waits under its temporary name): a plain move
+            // puts the new file in place rather than lose both.
+            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND) {
                 replacing = false;
                 continue;
             }
@@ -289,55 +249,22 @@ std::optional<std::int64_t> regularFileAge(const std::string& path)
 
 void remove(const std::string& path) { DeleteFileW(systemPath(path).c_str()); }
 
-int lockFile(const std::string& path, std::intptr_t& handle)
-{
-    const HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return lastErrno();
-    OVERLAPPED whole{};
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
-        const int err = lastErrno();
-        CloseHandle(h);
-        return err;
-    }
-    handle = reinterpret_cast<std::intptr_t>(h);
-    return 0;
-}
-
-void unlockFile(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }  // and so unlocks
-
 void randomBytes(unsigned char* out, std::size_t n)
 {
-    // The counter, the process and a running count, stirred (splitmix64).
-    static std::uint64_t calls = 0;
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    std::uint64_t x = std::uint64_t(counter.QuadPart) ^ std::uint64_t(GetCurrentProcessId()) << 32 ^ ++calls;
-    for (std::size_t i = 0; i < n; ++i) {
-        x += 0x9E3779B97F4A7C15ULL;
-        std::uint64_t z = x;
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        out[i] = static_cast<unsigned char>(z ^ (z >> 31));
-    }
+    if (BCryptGenRandom(nullptr, out, ULONG(n), BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0)
+        return;
+    // Should the system's source fail, the clock and the process still make a name.
+    const auto seed = std::uint64_t(GetTickCount64()) ^ std::uint64_t(GetCurrentProcessId()) << 32;
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<unsigned char>(seed >> (5 * i));
 }
 
 std::string executablePath()
 {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
-        if (n == 0)
-            return {};
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            return narrow(buffer);
-        }
-        if (buffer.size() >= 32768)
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
+    std::wstring buffer(32768, L'\0');  // room for the longest path Windows has
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+    buffer.resize(n < buffer.size() ? n : 0);  // 0: failed, or the path was cut
+    return narrow(buffer);
 }
 
 std::string resolveLink(const std::string& path) { return path; }
@@ -347,6 +274,69 @@ void ignoreFileSizeSignal() { }
 }  // namespace profile::sys
 
 namespace profile {
+
+FolderLock::FolderLock(const std::string& folder)
+{
+    const HANDLE h = CreateFileW(sys::systemPath(joinPath(folder, ".velmar.lock")).c_str(),
+        GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN, nullptr);
+    OVERLAPPED whole{};
+    const bool locked = h != INVALID_HANDLE_VALUE && LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole);
+    error_ = locked ? 0 : sys::lastErrno();
+    if (!locked && h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    handle_ = locked ? reinterpret_cast<std::intptr_t>(h) : -1;
+}
+
+FolderLock::~FolderLock()
+{
+    if (error_ == 0)
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));  // and so unlocks
+}
+
+FileReader::~FileReader()
+{
+    if (handle_ != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+int FileReader::open(const std::string& path)
+{
+    if (path.find('\0') != std::string::npos)
+        return EINVAL;
+    // Backup semantics open a folder too, so that it is told apart from a missing file.
+    const HANDLE h = CreateFileW(sys::systemPath(path).c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+        nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return sys::lastErrno();
+    BY_HANDLE_FILE_INFORMATION info{};
+    const int problem = GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ? EINVAL
+                        : info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY                        ? EISDIR
+                                                                                                  : 0;
+    if (problem) {
+        CloseHandle(h);
+        return problem;
+    }
+    size_ = std::uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    return 0;
+}
+
+std::size_t FileReader::read(char* out, std::size_t room)
+{
+    DWORD n = 0;
+    const bool read
+        = ReadFile(reinterpret_cast<HANDLE>(handle_), out, DWORD(std::min<std::size_t>(room, 1u << 30)), &n, nullptr);
+    error_ = read ? 0 : sys::lastErrno();
+    return read ? n : 0;
+}
+
+int FileReader::rewind()
+{
+    const bool moved = SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), LARGE_INTEGER{}, nullptr, FILE_BEGIN);
+    return error_ = moved ? 0 : sys::lastErrno();
+}
 
 std::string samePathKey(const std::string& path)
 {

@@ -18,7 +18,7 @@ readme=$dir/Velmar/README.txt
 [ -f "$readme" ] || fail "the zip holds no Velmar/README.txt"
 [ "$(grep -c $'\r$' "$readme")" -eq "$(wc -l <"$readme")" ] || fail "README.txt has line ends without CR"
 
-allowed='^(kernel32|user32|gdi32|shell32|advapi32|comctl32|ole32|msvcrt|ucrtbase|api-ms-win-crt-[a-z-]+-l1-1-0)\.dll$'
+allowed='^(kernel32|user32|gdi32|shell32|advapi32|bcrypt|comctl32|ole32|msvcrt|ucrtbase|api-ms-win-crt-[a-z-]+-l1-1-0)\.dll$'
 for exe in "$dir"/Velmar/*.exe; do
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
   [ -n "$imports" ] || fail "objdump found no imports in $exe"
