@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <mutex>
 #include <new>
+#include <regex>
 #include <set>
 
 namespace profile {
@@ -17,9 +18,7 @@ constexpr std::int64_t kStaleAfterSeconds = 10 * 60;
 constexpr std::size_t kRandomLetters = 6;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-// From the system's random source at every name, so a child process made
-// by fork never draws its parent's names; creating the file checks that the
-// name is free anyway.
+// Drawn afresh for every name, so that a child made by fork never draws its parent's.
 std::string randomLetters()
 {
     unsigned char raw[kRandomLetters];
@@ -35,19 +34,8 @@ std::string randomLetters()
 // ".notes.tmp2024.1") is not ours.
 bool isEarlierTemporaryName(std::string_view name)
 {
-    const auto cutDigits = [&name] {
-        const std::size_t end = name.find_last_not_of("0123456789") + 1;
-        const bool cut = end < name.size();
-        name = name.substr(0, end);
-        return cut;
-    };
-    if (!name.starts_with('.') || !cutDigits() || !name.ends_with('.'))
-        return false;
-    name.remove_suffix(1);
-    if (!cutDigits() || !name.ends_with(".tmp") || name.size() < 9)
-        return false;
-    const std::string_view ini = name.substr(name.size() - 8, 4);
-    return ini[0] == '.' && (ini[1] | 0x20) == 'i' && (ini[2] | 0x20) == 'n' && (ini[3] | 0x20) == 'i';
+    static const std::regex shape(R"(\.[\s\S]*\.[iI][nN][iI]\.tmp[0-9]+\.[0-9]+)");
+    return name.starts_with('.') && std::regex_match(name.begin(), name.end(), shape);
 }
 
 bool isTemporaryName(std::string_view name)
@@ -64,13 +52,10 @@ std::atomic<std::size_t> folderScans{0};
 
 }  // namespace
 
-bool isPathSeparator(char c) { return sys::isSeparator(c); }
-char pathSeparator() { return sys::separator(); }
-
 std::string folderOf(const std::string& path)
 {
     std::size_t end = path.size();
-    while (end > 0 && !sys::isSeparator(path[end - 1]))
+    while (end > 0 && !isPathSeparator(path[end - 1]))
         --end;
     if (end == 0)
         return ".";
@@ -90,20 +75,6 @@ std::string utf8Path(const std::filesystem::path& path)
 {
     const std::u8string u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
-}
-
-int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
-{
-    if (folder.find('\0') != std::string::npos)
-        return EINVAL;
-    return sys::listFolder(folder, visit);
-}
-
-FileInfo fileInfo(const std::string& path)
-{
-    if (path.empty() || path.find('\0') != std::string::npos)
-        return {};
-    return sys::info(path);
 }
 
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes)
@@ -146,17 +117,9 @@ ReplaceResult createTemporary(const std::string& target, sys::NewFile& file, std
     int created = EEXIST;
     for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
         temporary = joinPath(folder, std::string(kTemporaryPrefix) + randomLetters());
-        created = file.create(temporary, replacing);
+        created = file.create(temporary, replacing ? &old : nullptr);
     }
-    if (created)
-        return {created, ReplaceStep::Folder};
-    if (replacing)
-        if (const int err = file.copyOwnership(old)) {
-            (void)file.close();
-            sys::remove(temporary);
-            return {err, ReplaceStep::Write};
-        }
-    return {};
+    return {created, created ? ReplaceStep::Folder : ReplaceStep::None};
 }
 
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable)
@@ -207,7 +170,5 @@ void removeStaleTemporariesOnce(const std::string& folder)
 }
 
 std::size_t staleTemporaryScans() { return folderScans; }
-
-void ignoreFileSizeSignal() { sys::ignoreFileSizeSignal(); }
 
 }  // namespace profile

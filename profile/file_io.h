@@ -1,8 +1,7 @@
 #pragma once
 
-// The profile store's file layer: reading a file whole in one go without
-// ever blocking on it, and replacing a file's content so that it is never
-// seen half-written. Errors are errno values.
+// The profile store's file layer: reading a file whole without ever blocking on it, and replacing a
+// file's content so that it is never seen half-written. Errors are errno values.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,21 +12,16 @@
 
 namespace profile {
 
-// No profile file this program reads is larger; a larger one is refused
-// before anything is read.
+// No profile file this program reads is larger; a larger one is refused before anything is read.
 inline constexpr std::size_t kMaxProfileFileBytes = std::size_t(64) << 20;
 
-// Reads the regular file at `path` whole, opened as FileReader opens one.
-// Returns 0, or: FileReader::open's reason; EFBIG when it holds more than
-// maxBytes (checked before reading and while reading); ENOMEM when there is
-// no memory for it; the reason a read failed. `bytes` is empty on error.
+// Reads the regular file at `path` whole, opened as FileReader opens one. 0, or: FileReader::open's reason;
+// EFBIG above maxBytes (before and while reading); ENOMEM; a read's error. `bytes` is empty on error.
 int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxBytes = kMaxProfileFileBytes);
 
-// A regular file read a piece at a time through one open descriptor, opened
-// without blocking and not inherited by child processes, then checked, so a
-// FIFO or device put at the path is never waited on. On Windows it is shared
-// for reading, writing and deleting: a program saving it meanwhile never
-// fails because of this read.
+// A regular file read a piece at a time, opened without blocking and not inherited by child processes,
+// then checked, so a FIFO or device put at the path is never waited on. On Windows it is shared for
+// reading, writing and deleting: a program saving it meanwhile never fails because of this read.
 class FileReader {
 public:
     FileReader() = default;
@@ -35,8 +29,7 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
-    // 0, or the system's reason (ENOENT, EACCES, ...), EISDIR for a folder,
-    // EINVAL for anything else that is no regular file.
+    // 0, or the system's reason (ENOENT, EACCES, ...), EISDIR for a folder, EINVAL for other non-files.
     int open(const std::string& path);
     // The file's size when it was opened.
     std::uint64_t size() const { return size_; }
@@ -66,30 +59,23 @@ struct ReplaceResult {
     bool ok() const { return error == 0; }
 };
 
-// Replaces the file at `path` (a symbolic link included) or creates it with
-// `content`: the content goes into a temporary file in the same folder (a
-// short name of its own, so any file name the folder takes works), which is
-// renamed over `path`. A new file gets the mode the umask allows; a replacing
-// one is readable by its owner alone until it has the old file's owner,
-// group (as far as this user may give them) and mode, and only then gets its
-// content. `durable` flushes the file and then the folder to disk. On
-// failure the old file is as it was and no temporary file remains. On
-// Windows the old file's attributes, security and creation time are kept
-// (ReplaceFileW); a file held open by another program without delete sharing
-// is retried for a moment and then refused with EBUSY. The first successful
-// replace into a folder in this process calls removeStaleTemporariesOnce.
+// Replaces the file at `path` (a symbolic link included) or creates it with `content`, written into a
+// temporary file of a short name beside it that is renamed over `path`. A new file gets the mode the umask
+// allows; a replacing one is its owner's alone until it has the old file's owner, group (as far as this
+// user may give them) and mode, and only then gets its content. `durable` flushes the file, then the
+// folder. On failure the old file is as it was and no temporary file remains. On Windows (ReplaceFileW)
+// attributes, security and creation time are kept; a file held open without delete sharing is retried a
+// moment, then refused with EBUSY. The first successful replace into a folder calls removeStaleTemporariesOnce.
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable);
 
-// The temporary files replaceFile makes are named this prefix and six letters
-// or digits.
+// The temporary files replaceFile makes are named this prefix and six letters or digits.
 inline constexpr std::string_view kTemporaryPrefix = ".velmar-save-";
 
 // What is at a path, following symbolic links.
 struct FileInfo {
     enum class Kind { Missing, File, Folder, Other };
     Kind kind = Kind::Missing;
-    // A file that is not to be written: no write bits on Linux, the
-    // read-only attribute on Windows (where a folder is never read-only).
+    // Not to be written: no write bits on Linux, the read-only attribute on Windows (never on a folder).
     bool readOnly = false;
     int error = 0;  // why the path could not be looked at (never ENOENT)
     // Its owner, group and permission bits where the system has them (Linux).
@@ -97,16 +83,13 @@ struct FileInfo {
 };
 FileInfo fileInfo(const std::string& path);
 
-// Paths are UTF-8 strings, joined with the system's separator ("/" on
-// Linux, "\" on Windows, where "/" separates as well).
+// Paths are UTF-8 strings, joined with the system's separator ("/", or "\" on Windows, where "/" works too).
 bool isPathSeparator(char c);
 char pathSeparator();
 
-// An advisory lock on a folder's profile files for as long as it lives, for a
-// read, edit and replace that must not interleave with another writer's. It
-// locks a hidden ".velmar.lock" file in the folder, made when missing (never
-// the file the replace swaps out): a lock to be had wherever the folder can
-// be written. error() tells why none could be had; nothing is written then.
+// An advisory lock on a folder's profile files while it lives, for a read, edit and replace that must
+// not interleave with another writer's: a hidden ".velmar.lock" in the folder, made when missing, so it
+// can be had wherever the folder can be written. error() tells why none was had; nothing is written then.
 class FolderLock {
 public:
     explicit FolderLock(const std::string& folder);
@@ -120,18 +103,15 @@ private:
     int error_ = 0;
 };
 
-// Calls `visit` with the name of every entry of `folder` (not "." and "..")
-// and whether it is a folder (following symbolic links). Returns 0, or the
-// reason the folder could not be read.
+// Calls `visit` with the name of every entry of `folder` (not "." and "..") and whether it is a folder
+// (links followed). Returns 0, or the reason the folder could not be read.
 int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit);
 
-// A UTF-8 path as std::filesystem takes it, and back (its narrow strings are
-// the ANSI code page on Windows, never UTF-8).
+// A UTF-8 path as std::filesystem takes it, and back (its narrow strings are the ANSI code page on Windows).
 std::filesystem::path fsPath(const std::string& utf8);
 std::string utf8Path(const std::filesystem::path& path);
 
-// The path as the system compares paths: itself on Linux, in upper case on
-// Windows, where "abc.ini" and "ABC.ini" name one file.
+// The path as the system compares paths: itself on Linux, upper case on Windows ("abc.ini" is "ABC.ini").
 std::string samePathKey(const std::string& path);
 
 // The folder part of a path: "." when it has none, the root for a file in it.
@@ -140,19 +120,15 @@ std::string folderOf(const std::string& path);
 // True for the errors of a full disk, a quota or a file-size limit.
 bool isOutOfSpace(int error);
 
-// Removes from `folder` the temporary files of replaceFile's scheme (and of
-// earlier versions' ".NAME.tmpPID.N", NAME ending in ".ini") more than ten
-// minutes old, left by a killed run; a fresh one may belong to a write in
-// progress. Only an entry with such a name is looked at more closely, and
-// only the first call for a folder in this process looks.
+// Removes from `folder` the temporary files of replaceFile's scheme (and of earlier versions'
+// ".NAME.tmpPID.N", NAME ending in ".ini") more than ten minutes old, left by a killed run; a fresh one may
+// be a write in progress. Only such names are looked at closer, and only by the first call for a folder.
 void removeStaleTemporariesOnce(const std::string& folder);
 
 // How many times this process has scanned a folder for stale temporary files.
 std::size_t staleTemporaryScans();
 
-// Makes a file-size limit (ulimit -f) fail a write with EFBIG instead of
-// killing the program with SIGXFSZ. Called where a program that writes
-// profile files starts.
+// Makes a write past a file-size limit (ulimit -f) fail with EFBIG, not kill the program; called at start.
 void ignoreFileSizeSignal();
 
 }  // namespace profile

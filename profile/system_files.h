@@ -1,26 +1,14 @@
 #pragma once
 
-// The file layer's inside, shared by file_io.cpp and replace_batch.cpp: the
-// few calls that differ between systems, one file per system
-// (system_files_posix.cpp, system_files_windows.cpp, which hold FileReader
-// and FolderLock too), and the making of a temporary file that replaceFile
-// and ReplaceBatch share. Paths are UTF-8; errors are errno values.
+// The file layer's inside, shared by file_io.cpp and replace_batch.cpp: the calls that differ between
+// systems (one file per system, with file_io.h's parts that differ) and the temporary file both write into.
 
 #include "file_io.h"
 
-#include <cstdint>
-#include <functional>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace profile::sys {
-
-bool isSeparator(char c);
-char separator();
-
-FileInfo info(const std::string& path);
 
 // A file created new and empty, for writing; held open until closed.
 class NewFile {
@@ -30,13 +18,9 @@ public:
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    // Fails with EEXIST when something is at `path`. `ownerOnly`: nobody but
-    // its owner may open it until copyOwnership gives it a mode.
-    int create(const std::string& path, bool ownerOnly);
-    // Gives the file the owner and group of the file `old` tells of (as far
-    // as this user may give them), then its mode, where the system has them
-    // (Linux); nothing to do on Windows, where the replace keeps them.
-    int copyOwnership(const FileInfo& old);
+    // Fails with EEXIST when something is at `path`. With `like`, it is its owner's alone until it has
+    // like's owner and group (as far as this user may give them), then like's mode (Linux).
+    int create(const std::string& path, const FileInfo* like);
     int write(std::string_view data);
     int flush();
     int close();  // reports a delayed write error
@@ -45,34 +29,28 @@ private:
     std::intptr_t handle_ = -1;
 };
 
-// Puts `temp` in place of `path` (an existing file when `replacing`).
-// Durable: the folder entry reaches the disk too.
+// Puts `temp` in place of `path` (an existing file when `replacing`); durable: the folder entry too.
 int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool durable);
 
 // Puts `temp` at `path` only when nothing is there: EEXIST otherwise.
 int putNew(const std::string& temp, const std::string& path);
 
-// Makes the content of `files`, written in `folder`, durable: one flush of
-// the whole file system where the system has it (Linux), each file's own
-// flush where it does not (Windows).
+// Makes the content of `files`, written in `folder`, durable: one flush of the
+// file system where the system has it (Linux), else each file's own (Windows).
 int flushFiles(const std::string& folder, const std::vector<std::string>& files);
 
 // Makes the names in `folder` durable (renames into it included).
 int flushFolder(const std::string& folder);
 
-int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit);
-
 // Every name in `folder`, and nothing else asked of the system per entry.
 void listNames(const std::string& folder, const std::function<void(std::string_view name)>& visit);
 
-// How many seconds ago the regular file at `path` (a link is not followed)
-// was last written; nullopt for anything else.
+// Seconds since the regular file at `path` (a link not followed) was written; nullopt for anything else.
 std::optional<std::int64_t> regularFileAge(const std::string& path);
 
 void remove(const std::string& path);
 
-// Random bytes for names of temporary files (not for secrets: creating the
-// file checks that the name is free anyway).
+// Random bytes for names of temporary files (not for secrets).
 void randomBytes(unsigned char* out, std::size_t n);
 
 // The full path of the running executable; empty when the system cannot tell.
@@ -81,17 +59,13 @@ std::string executablePath();
 // The file a symbolic link leads to; `path` itself when it is none.
 std::string resolveLink(const std::string& path);
 
-void ignoreFileSizeSignal();
-
 }  // namespace profile::sys
 
 namespace profile {
 
-// A new temporary file beside `target`, under a name of replaceFile's scheme,
-// for `target`'s new content; `temporary` receives its path. When `target`
-// is a regular file (`replacing`), the temporary file is readable by its
-// owner alone until it has that file's owner, group and mode, so nobody sees
-// the new content who could not read the old. On failure nothing is left.
+// A new temporary file beside `target`, named as replaceFile names them, with
+// `target`'s owner, group and mode when it is a regular file (`replacing`);
+// `temporary` receives its path. On failure nothing is left.
 ReplaceResult createTemporary(const std::string& target, sys::NewFile& file, std::string& temporary, bool& replacing);
 
 }  // namespace profile

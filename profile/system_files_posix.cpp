@@ -44,37 +44,25 @@ bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWG
 
 }  // namespace
 
-bool isSeparator(char c) { return c == '/'; }
-char separator() { return '/'; }
-
-FileInfo info(const std::string& path)
-{
-    struct stat st { };
-    if (::stat(path.c_str(), &st) != 0)
-        return errno == ENOENT ? FileInfo{} : FileInfo{FileInfo::Kind::Missing, false, errno};
-    const auto kind = S_ISREG(st.st_mode)   ? FileInfo::Kind::File
-                      : S_ISDIR(st.st_mode) ? FileInfo::Kind::Folder
-                                            : FileInfo::Kind::Other;
-    return {kind, !hasWriteBits(st), 0, st.st_uid, st.st_gid, st.st_mode & 07777};
-}
-
 NewFile::~NewFile() { (void)close(); }
 
-int NewFile::create(const std::string& path, bool ownerOnly)
+int NewFile::create(const std::string& path, const FileInfo* like)
 {
-    handle_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
-    return handle_ < 0 ? errno : 0;
-}
-
-int NewFile::copyOwnership(const FileInfo& old)
-{
+    handle_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, like ? 0600 : 0666);
+    if (handle_ < 0 || !like)
+        return handle_ < 0 ? errno : 0;
     const int fd = int(handle_);
     // Give the file back to its owner and group; an ordinary user may
     // still keep the group when the owner cannot be given away.
-    if ((old.user != ::geteuid() || old.group != ::getegid()) && ::fchown(fd, old.user, old.group) != 0)
-        (void)::fchown(fd, uid_t(-1), old.group);
+    if ((like->user != ::geteuid() || like->group != ::getegid()) && ::fchown(fd, like->user, like->group) != 0)
+        (void)::fchown(fd, uid_t(-1), like->group);
     // After fchown, which clears set-user-ID bits.
-    return ::fchmod(fd, old.mode) == 0 ? 0 : errno;
+    if (::fchmod(fd, like->mode) == 0)
+        return 0;
+    const int err = errno;
+    (void)close();
+    ::unlink(path.c_str());
+    return err;
 }
 
 // All of `data`, going on after a partial write or a signal.
@@ -100,9 +88,7 @@ int NewFile::close()
 {
     if (handle_ < 0)
         return 0;
-    const int fd = int(handle_);
-    handle_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
+    return ::close(int(std::exchange(handle_, -1))) == 0 ? 0 : errno;
 }
 
 int putInPlace(const std::string& temp, const std::string& path, bool, bool durable)
@@ -146,30 +132,6 @@ int flushFolder(const std::string& folder)
     if (fd.get() < 0)
         return errno;
     return ::fsync(fd.get()) == 0 ? 0 : errno;
-}
-
-int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return errno;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        bool isFolder = entry->d_type == DT_DIR;
-        // The kind is only known by asking for links and file systems that do not tell.
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st { };
-            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
-        visit(name, isFolder);
-        errno = 0;
-    }
-    const int err = errno;
-    ::closedir(dir);
-    return err;
 }
 
 void listNames(const std::string& folder, const std::function<void(std::string_view name)>& visit)
@@ -223,11 +185,51 @@ std::string resolveLink(const std::string& path)
     return path;
 }
 
-void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
-
 }  // namespace profile::sys
 
 namespace profile {
+
+bool isPathSeparator(char c) { return c == '/'; }
+char pathSeparator() { return '/'; }
+
+FileInfo fileInfo(const std::string& path)
+{
+    struct stat st { };
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? FileInfo{} : FileInfo{FileInfo::Kind::Missing, false, errno};
+    const auto kind = S_ISREG(st.st_mode)   ? FileInfo::Kind::File
+                      : S_ISDIR(st.st_mode) ? FileInfo::Kind::Folder
+                                            : FileInfo::Kind::Other;
+    return {kind, !sys::hasWriteBits(st), 0, st.st_uid, st.st_gid, st.st_mode & 07777};
+}
+
+int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
+{
+    if (folder.find('\0') != std::string::npos)
+        return EINVAL;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return errno;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        // The kind is only known by asking for links and file systems that do not tell.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st { };
+            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        visit(name, isFolder);
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    return err;
+}
 
 FolderLock::FolderLock(const std::string& folder)
 {
@@ -257,8 +259,6 @@ int FileReader::open(const std::string& path)
 {
     if (path.find('\0') != std::string::npos)
         return EINVAL;
-    // Opened without blocking, so a FIFO or device put at the path is never
-    // waited on, and checked on the open descriptor.
     sys::Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         return errno;
@@ -287,5 +287,7 @@ int FileReader::rewind() { return error_ = ::lseek(int(handle_), 0, SEEK_SET) ==
 std::string samePathKey(const std::string& path) { return path; }
 
 bool isOutOfSpace(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace profile

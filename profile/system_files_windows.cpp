@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <utility>
 #include <windows.h>
 #include <bcrypt.h>
 
@@ -56,12 +57,9 @@ std::int64_t fileTimeSeconds(const FILETIME& t)
 // which replacing it needs.
 bool canBeReplaced(const std::wstring& path)
 {
-    const HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(h);
-    return true;
+    const Handle h(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return h.ok();
 }
 
 // Calls `visit` with every entry of `folder` but "." and ".."; 0 or the
@@ -90,30 +88,11 @@ int findEach(const std::string& folder, const std::function<void(const WIN32_FIN
 
 }  // namespace
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
-char separator() { return '\\'; }
-
-FileInfo info(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return {};
-        return {FileInfo::Kind::Missing, false, errnoOf(error)};
-    }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return {FileInfo::Kind::Folder, false, 0};  // a folder's read-only attribute does not stop writing in it
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
-        return {FileInfo::Kind::Other, false, 0};
-    return {FileInfo::Kind::File, (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0, 0};
-}
-
 NewFile::~NewFile() { (void)close(); }
 
-// A new file is its creator's alone until the replace gives it the old
-// file's security: `ownerOnly` needs nothing more here.
-int NewFile::create(const std::string& path, bool)
+// A new file is its creator's alone until ReplaceFileW gives it the old
+// file's attributes, security and creation time: `like` needs nothing here.
+int NewFile::create(const std::string& path, const FileInfo*)
 {
     const HANDLE h
         = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -122,10 +101,6 @@ int NewFile::create(const std::string& path, bool)
     handle_ = reinterpret_cast<std::intptr_t>(h);
     return 0;
 }
-
-// ReplaceFileW gives the new file the old one's attributes, security and
-// creation time.
-int NewFile::copyOwnership(const FileInfo&) { return 0; }
 
 int NewFile::write(std::string_view data)
 {
@@ -147,9 +122,7 @@ int NewFile::close()
 {
     if (handle_ == -1)
         return 0;
-    const HANDLE h = reinterpret_cast<HANDLE>(handle_);
-    handle_ = -1;
-    return CloseHandle(h) ? 0 : lastErrno();
+    return CloseHandle(reinterpret_cast<HANDLE>(std::exchange(handle_, -1))) ? 0 : lastErrno();
 }
 
 // A move is written through to the folder whether or not `durable` asks for
@@ -198,13 +171,6 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
             break;
     }
     return errnoOf(error);
-}
-
-int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
-{
-    return findEach(folder, [&](const WIN32_FIND_DATAW& entry) {
-        visit(narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    });
 }
 
 int putNew(const std::string& temp, const std::string& path)
@@ -269,11 +235,39 @@ std::string executablePath()
 
 std::string resolveLink(const std::string& path) { return path; }
 
-void ignoreFileSizeSignal() { }
-
 }  // namespace profile::sys
 
 namespace profile {
+
+bool isPathSeparator(char c) { return c == '\\' || c == '/'; }
+char pathSeparator() { return '\\'; }
+
+FileInfo fileInfo(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return {};
+    if (!GetFileAttributesExW(sys::systemPath(path).c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return {};
+        return {FileInfo::Kind::Missing, false, sys::errnoOf(error)};
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return {FileInfo::Kind::Folder, false, 0};  // a folder's read-only attribute does not stop writing in it
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
+        return {FileInfo::Kind::Other, false, 0};
+    return {FileInfo::Kind::File, (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0, 0};
+}
+
+int listFolder(const std::string& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
+{
+    if (folder.find('\0') != std::string::npos)
+        return EINVAL;
+    return sys::findEach(folder, [&](const WIN32_FIND_DATAW& entry) {
+        visit(sys::narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    });
+}
 
 FolderLock::FolderLock(const std::string& folder)
 {
@@ -348,5 +342,7 @@ std::string samePathKey(const std::string& path)
 }
 
 bool isOutOfSpace(int error) { return error == ENOSPC || error == EFBIG; }
+
+void ignoreFileSizeSignal() { }
 
 }  // namespace profile
