@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <mutex>
 #include <new>
-#include <regex>
 #include <set>
 
 namespace profile {
@@ -34,8 +33,19 @@ std::string randomLetters()
 // ".notes.tmp2024.1") is not ours.
 bool isEarlierTemporaryName(std::string_view name)
 {
-    static const std::regex shape(R"(\.[\s\S]*\.[iI][nN][iI]\.tmp[0-9]+\.[0-9]+)");
-    return name.starts_with('.') && std::regex_match(name.begin(), name.end(), shape);
+    const auto cutDigits = [&name] {
+        const std::size_t end = name.find_last_not_of("0123456789") + 1;
+        const bool cut = end < name.size();
+        name = name.substr(0, end);
+        return cut;
+    };
+    if (!name.starts_with('.') || !cutDigits() || !name.ends_with('.'))
+        return false;
+    name.remove_suffix(1);
+    if (!cutDigits() || !name.ends_with(".tmp") || name.size() < 9)
+        return false;
+    const std::string_view ini = name.substr(name.size() - 8, 4);
+    return ini[0] == '.' && (ini[1] | 0x20) == 'i' && (ini[2] | 0x20) == 'n' && (ini[3] | 0x20) == 'i';
 }
 
 bool isTemporaryName(std::string_view name)
