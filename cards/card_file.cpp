@@ -8,6 +8,7 @@
 #include "profile_text.h"
 #include "shown_name.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -181,25 +182,33 @@ std::string cardFilePath(const std::string& programFolder, const std::string& id
 namespace {
 
 // GetINIData's reading of each key (a 256-byte buffer, an empty default),
-// every one from the one copy of the file.
+// every one from the one copy of the file in one walk over its lines.
 void readValues(std::string bytes, Card& card)
 {
-    const profile::ProfileText text(std::move(bytes));
+    static const char* const kSections[] = {"Lv1", "Lv2", "Lv3", "Lv4"};
+    static const char* const kLevelKeys[] = {"HP", "P", "S", "1", "2"};
+    using Lookup = profile::ProfileText::Lookup;
+    std::array<Lookup, 4 + std::size(kSections) * std::size(kLevelKeys)> values{
+        {{"head", "rare"}, {"head", "maxlv"}, {"head", "minlv"}, {"head", "super"}}};
+    for (std::size_t n = 0, i = 4; n < std::size(kSections); ++n)
+        for (const char* key : kLevelKeys)
+            values[i++] = {kSections[n], key};
+    profile::ProfileText(std::move(bytes)).getAll(values);
+
     Card loaded;
-    std::string super;
-    text.get("head", "rare", "", loaded.Rarity);
-    text.get("head", "maxlv", "", loaded.MaxLv);
-    text.get("head", "minlv", "", loaded.MinLv);
-    text.get("head", "super", "", super);
-    loaded.SuperMode = superModeFromText(super);
-    for (std::size_t n = 1; n <= loaded.Levels.size(); ++n) {
-        const std::string section = "Lv" + std::to_string(n);
-        LevelRecord& r = loaded.Levels[n - 1];
-        text.get(section, "HP", "", r.MaxHP);
-        text.get(section, "P", "", r.Power);
-        text.get(section, "S", "", r.ExtWazaSpec);
-        text.get(section, "1", "", r.NomalWaza);
-        text.get(section, "2", "", r.ExtWaza);
+    loaded.Rarity = std::move(values[0].value);
+    loaded.MaxLv = std::move(values[1].value);
+    loaded.MinLv = std::move(values[2].value);
+    loaded.SuperMode = superModeFromText(values[3].value);
+    static_assert(std::size(kSections) == std::tuple_size_v<decltype(loaded.Levels)>);
+    for (std::size_t n = 0; n < loaded.Levels.size(); ++n) {
+        LevelRecord& r = loaded.Levels[n];
+        Lookup* level = &values[4 + 5 * n];
+        r.MaxHP = std::move(level[0].value);
+        r.Power = std::move(level[1].value);
+        r.ExtWazaSpec = std::move(level[2].value);
+        r.NomalWaza = std::move(level[3].value);
+        r.ExtWaza = std::move(level[4].value);
     }
     card = std::move(loaded);  // out of memory before this, the card is as it was
 }

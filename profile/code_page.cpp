@@ -2,6 +2,7 @@
 
 #include "code_page_system.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -65,25 +66,37 @@ std::size_t decodeUtf8(std::string_view s, std::size_t pos, char32_t& out)
     return len;
 }
 
-void appendUtf8(std::string& out, char32_t c)
+namespace {
+
+// Writes `c` as UTF-8 at `out`, which has room for four bytes; returns the end.
+char* putUtf8(char* out, char32_t c)
 {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
         c = kReplacementChar;
     if (c < 0x80) {
-        out += static_cast<char>(c);
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    char bytes[4];
+    out.append(bytes, putUtf8(bytes, c));
 }
 
 namespace {
@@ -137,11 +150,15 @@ std::uint32_t cp932Of(char32_t c)
 std::optional<char32_t> firstUnencodable(std::string_view utf8)
 {
     for (std::size_t pos = 0; pos < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {  // code page 932 holds all of ASCII
+            ++pos;
+            continue;
+        }
         char32_t c;
         const std::size_t n = decodeUtf8(utf8, pos, c);
         if (c == kReplacementChar && n == 1)
             return kReplacementChar;  // not valid UTF-8
-        if (c >= 0x80 && cp932Of(c) == kUnencodable)
+        if (cp932Of(c) == kUnencodable)
             return c;
         pos += n;
     }
@@ -221,12 +238,18 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
 {
     if (allValid)
         *allValid = true;
-    std::string result;
-    result.reserve(bytes.size() + bytes.size() / 2);
-    for (std::size_t pos = 0; pos < bytes.size();) {
+    // ASCII is itself in code page 932: most values are nothing else.
+    std::size_t pos = 0;
+    while (pos < bytes.size() && static_cast<unsigned char>(bytes[pos]) < 0x80)
+        ++pos;
+    if (pos == bytes.size())
+        return std::string(bytes);
+    std::string result(3 * bytes.size(), '\0');  // a byte or two become at most three UTF-8 bytes
+    char* out = std::copy_n(bytes.data(), pos, result.data());
+    while (pos < bytes.size()) {
         const auto lead = static_cast<unsigned char>(bytes[pos]);
-        if (lead < 0x80) {  // ASCII is itself in code page 932
-            result += static_cast<char>(lead);
+        if (lead < 0x80) {
+            *out++ = static_cast<char>(lead);
             ++pos;
             continue;
         }
@@ -239,9 +262,10 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
             if (allValid)
                 *allValid = false;
         }
-        appendUtf8(result, c);
+        out = putUtf8(out, c);
         pos += n;
     }
+    result.resize(std::size_t(out - result.data()));
     return result;
 }
 

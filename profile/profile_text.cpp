@@ -93,6 +93,11 @@ std::string foldedName(std::string_view utf8)
     std::string folded;
     folded.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
+        if (const auto byte = static_cast<unsigned char>(utf8[pos]); byte < 0x80) {
+            folded += static_cast<char>(foldCase(byte));
+            ++pos;
+            continue;
+        }
         char32_t c;
         pos += decodeUtf8(utf8, pos, c);
         appendUtf8(folded, foldCase(c));
@@ -115,11 +120,11 @@ std::size_t ProfileText::unit() const
 int ProfileText::asciiAt(std::size_t pos) const
 {
     const auto b = [this](std::size_t i) { return static_cast<unsigned char>(bytes_[i]); };
-    switch (encoding_) {
-    case Encoding::Utf16LE: return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
-    case Encoding::Utf16BE: return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
-    default: return b(pos) < 0x80 ? b(pos) : -1;
-    }
+    if (encoding_ == Encoding::Utf16LE)
+        return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
+    if (encoding_ == Encoding::Utf16BE)
+        return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
+    return b(pos) < 0x80 ? b(pos) : -1;
 }
 
 // Bytes of the character at `pos`, not reaching past `end`. In code page 932
@@ -285,27 +290,6 @@ bool ProfileText::nameIs(const Line& line, std::string_view wanted) const
     return true;
 }
 
-// The first key named `key` in the first section named `section`. Later
-// sections of the same name are not looked at, as Windows does.
-const ProfileText::Line* ProfileText::find(std::string_view section, std::string_view key) const
-{
-    section = cleanName(section);
-    key = cleanName(key);
-    if (!findable(section) || !findable(key))
-        return nullptr;
-    bool inSection = false;
-    for (const Line& line : lines_) {
-        if (line.kind == LineKind::Section) {
-            if (inSection)
-                return nullptr;
-            inSection = nameIs(line, section);
-        } else if (inSection && line.kind == LineKind::Key && nameIs(line, key)) {
-            return &line;
-        }
-    }
-    return nullptr;
-}
-
 // A key's value cut as the A function cuts it into a buffer of `limit`
 // bytes and a NUL; returns the bytes it takes there.
 std::size_t ProfileText::readValue(const Line& line, std::size_t limit, std::string& value) const
@@ -320,12 +304,11 @@ std::size_t ProfileText::readValue(const Line& line, std::size_t limit, std::str
     }
     // The bytes are the A function's own: cut at a character boundary, so a
     // two-byte character that does not fit is dropped whole, and at a NUL.
-    std::size_t p = b;
-    while (p < e && bytes_[p] != '\0') {
-        const std::size_t n = charLength(p, e);
-        if (p + n - b > limit)
-            break;
-        p += n;
+    std::size_t p = e;
+    if (e - b > limit || std::memchr(bytes_.data() + b, '\0', e - b)) {
+        p = b;
+        while (p < e && bytes_[p] != '\0' && p + charLength(p, e) - b <= limit)
+            p += charLength(p, e);
     }
     value = cp932ToUtf8(std::string_view(bytes_).substr(b, p - b));
     return p - b;
@@ -334,22 +317,82 @@ std::size_t ProfileText::readValue(const Line& line, std::size_t limit, std::str
 std::size_t ProfileText::get(std::string_view section, std::string_view key, std::string_view defaultValue,
     std::string& value, std::size_t bufferSize) const
 {
-    value.clear();
-    if (bufferSize == 0)
-        return 0;
-    if (const Line* line = find(section, key))
-        return readValue(*line, bufferSize - 1, value);
-    std::string_view d = defaultValue.substr(0, defaultValue.find('\0'));
-    while (!d.empty() && (d.back() == ' ' || d.back() == '\t'))
-        d.remove_suffix(1);
-    value = sanitizeUtf8(d);
-    return cutToWidth(value, bufferSize - 1);
+    Lookup lookup{section, key, defaultValue};
+    getAll({&lookup, 1}, bufferSize);
+    value = std::move(lookup.value);
+    return lookup.length;
 }
 
+// Every look-up in one walk over the lines. Each finds the first key of its
+// name in the first section of its name; later sections of the same name are
+// not looked at, as Windows does.
 void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) const
 {
-    for (Lookup& l : lookups)
-        l.length = get(l.section, l.key, l.defaultValue, l.value, bufferSize);
+    // The sections by the names the look-ups give (two spellings of one name
+    // are two entries that the same header opens), each with its look-ups.
+    constexpr std::size_t kNone = std::size_t(-1);
+    struct Section {
+        std::string_view name;
+        std::size_t first = kNone;  // its first look-up
+        enum { Ahead, Inside, Passed } state = Ahead;
+    };
+    struct Wanted {
+        std::string_view key;
+        std::size_t next = kNone;  // the next look-up in the same section
+        const Line* line = nullptr;
+    };
+    std::vector<Section> sections;
+    std::vector<Wanted> wanted(lookups.size());
+    sections.reserve(lookups.size());
+    for (std::size_t i = lookups.size(); i-- > 0;) {  // from the last, so each list is in order
+        const std::string_view section = cleanName(lookups[i].section), key = cleanName(lookups[i].key);
+        if (bufferSize == 0 || !findable(section) || !findable(key))
+            continue;  // a name that no line can have
+        std::size_t s = 0;
+        while (s < sections.size() && sections[s].name != section)
+            ++s;
+        if (s == sections.size())
+            sections.push_back({section});
+        wanted[i] = {key, sections[s].first};
+        sections[s].first = i;
+    }
+
+    std::size_t open = sections.size();  // sections not yet read through
+    for (const Line& line : lines_) {
+        if (line.kind == LineKind::Section) {
+            if (open == 0)
+                break;
+            for (Section& s : sections) {
+                if (s.state == Section::Inside)
+                    s.state = Section::Passed, --open;
+                else if (s.state == Section::Ahead && nameIs(line, s.name))
+                    s.state = Section::Inside;
+            }
+        } else if (line.kind == LineKind::Key) {
+            for (const Section& s : sections)
+                if (s.state == Section::Inside)
+                    for (std::size_t i = s.first; i != kNone; i = wanted[i].next)
+                        if (!wanted[i].line && nameIs(line, wanted[i].key))
+                            wanted[i].line = &line;
+        }
+    }
+
+    for (std::size_t i = 0; i < lookups.size(); ++i) {
+        Lookup& l = lookups[i];
+        l.value.clear();
+        l.length = 0;
+        if (bufferSize == 0)
+            continue;
+        if (wanted[i].line) {
+            l.length = readValue(*wanted[i].line, bufferSize - 1, l.value);
+            continue;
+        }
+        std::string_view d = l.defaultValue.substr(0, l.defaultValue.find('\0'));
+        while (!d.empty() && (d.back() == ' ' || d.back() == '\t'))
+            d.remove_suffix(1);
+        l.value = sanitizeUtf8(d);
+        l.length = cutToWidth(l.value, bufferSize - 1);
+    }
 }
 
 int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg)

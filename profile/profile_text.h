@@ -119,7 +119,6 @@ private:
     std::size_t charLength(std::size_t pos, std::size_t end) const;
     std::size_t unit() const;
     bool nameIs(const Line& line, std::string_view wanted) const;
-    const Line* find(std::string_view section, std::string_view key) const;
     std::size_t readValue(const Line& line, std::size_t limit, std::string& value) const;
 
     std::string bytes_;
