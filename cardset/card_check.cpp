@@ -208,11 +208,15 @@ private:
                 line.number, "キー" + q(line.key) + "の値に制御文字があり、エディターはこのカードを保存できません。");
     }
 
-    // Every value Load sees that the checks below look at.
+    // Every value Load sees that the checks below look at, in one walk.
     void readValues()
     {
+        std::array<profile::ProfileText::Lookup, kCheckedKeys.size()> lookups;
         for (std::size_t i = 0; i < kCheckedKeys.size(); ++i)
-            text_.get(kCheckedKeys[i].first, kCheckedKeys[i].second, "", values_[i]);
+            lookups[i] = {kCheckedKeys[i].first, kCheckedKeys[i].second};
+        text_.getAll(lookups);
+        for (std::size_t i = 0; i < kCheckedKeys.size(); ++i)
+            values_[i] = std::move(lookups[i].value);
     }
 
     // The value Load sees and the line it comes from (the section's line when the key is missing).
