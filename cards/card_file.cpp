@@ -185,24 +185,24 @@ namespace {
 // every one from the one copy of the file in one walk over its lines.
 void readValues(std::string bytes, Card& card)
 {
-    static const char* const kSections[] = {"Lv1", "Lv2", "Lv3", "Lv4"};
-    static const char* const kLevelKeys[] = {"HP", "P", "S", "1", "2"};
+    static constexpr std::string_view kSections[] = {"Lv1", "Lv2", "Lv3", "Lv4"};
+    static constexpr std::string_view kLevelKeys[] = {"HP", "P", "S", "1", "2"};
     using Lookup = profile::ProfileText::Lookup;
     std::array<Lookup, 4 + std::size(kSections) * std::size(kLevelKeys)> values{
         {{"head", "rare"}, {"head", "maxlv"}, {"head", "minlv"}, {"head", "super"}}};
     for (std::size_t n = 0, i = 4; n < std::size(kSections); ++n)
-        for (const char* key : kLevelKeys)
+        for (const std::string_view key : kLevelKeys)
             values[i++] = {kSections[n], key};
     profile::ProfileText(std::move(bytes)).getAll(values);
 
-    Card loaded;
-    loaded.Rarity = std::move(values[0].value);
-    loaded.MaxLv = std::move(values[1].value);
-    loaded.MinLv = std::move(values[2].value);
-    loaded.SuperMode = superModeFromText(values[3].value);
-    static_assert(std::size(kSections) == std::tuple_size_v<decltype(loaded.Levels)>);
-    for (std::size_t n = 0; n < loaded.Levels.size(); ++n) {
-        LevelRecord& r = loaded.Levels[n];
+    // Out of memory before this, the card is as it was; moving strings cannot fail.
+    card.Rarity = std::move(values[0].value);
+    card.MaxLv = std::move(values[1].value);
+    card.MinLv = std::move(values[2].value);
+    card.SuperMode = superModeFromText(values[3].value);
+    static_assert(std::size(kSections) == std::tuple_size_v<decltype(card.Levels)>);
+    for (std::size_t n = 0; n < card.Levels.size(); ++n) {
+        LevelRecord& r = card.Levels[n];
         Lookup* level = &values[4 + 5 * n];
         r.MaxHP = std::move(level[0].value);
         r.Power = std::move(level[1].value);
@@ -210,7 +210,6 @@ void readValues(std::string bytes, Card& card)
         r.NomalWaza = std::move(level[3].value);
         r.ExtWaza = std::move(level[4].value);
     }
-    card = std::move(loaded);  // out of memory before this, the card is as it was
 }
 
 // Each value Load reads, with the field it is shown in.

@@ -213,23 +213,31 @@ std::span<const LookAlike> cp932LookAlikes()
 namespace {
 
 // What code page 932 makes of each character (one byte, or a lead byte and
-// its trail byte), asked of the system once: a card set repeats the same few
-// thousand characters many times. 0: not asked yet; kNoCharacter: none.
-constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+// its trail byte) as UTF-8, asked of the system once: a card set repeats the
+// same few thousand characters many times. The bytes from the lowest, their
+// count in the top byte; 0: not asked yet; kNoCharacter: none. Every
+// character of code page 932 is in the Basic Multilingual Plane, so three
+// bytes hold it.
+constexpr std::uint32_t kNoCharacter = 0xFFFFFFFF;
 
-char32_t characterOf(std::string_view bytes)
+std::uint32_t utf8Of(std::string_view bytes)
 {
-    static std::array<std::atomic<char32_t>, 0x10000> known{};
+    static std::array<std::atomic<std::uint32_t>, 0x10000> known{};
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    std::atomic<char32_t>& slot = known[bytes.size() == 2 ? byte(0) << 8 | byte(1) : byte(0)];
-    char32_t c = slot.load(std::memory_order_relaxed);
-    if (c == 0) {
-        c = sys::cp932Character(bytes);
-        if (c == 0)
-            c = kNoCharacter;
-        slot.store(c, std::memory_order_relaxed);
+    std::atomic<std::uint32_t>& slot = known[bytes.size() == 2 ? byte(0) << 8 | byte(1) : byte(0)];
+    std::uint32_t packed = slot.load(std::memory_order_relaxed);
+    if (packed == 0) {
+        packed = kNoCharacter;
+        if (const char32_t c = sys::cp932Character(bytes); c != 0 && c < 0x10000) {
+            char utf8[4];
+            const auto n = std::uint32_t(putUtf8(utf8, c) - utf8);
+            packed = n << 24;
+            for (std::uint32_t i = 0; i < n; ++i)
+                packed |= std::uint32_t(static_cast<unsigned char>(utf8[i])) << 8 * i;
+        }
+        slot.store(packed, std::memory_order_relaxed);
     }
-    return c;
+    return packed;
 }
 
 }  // namespace
@@ -256,14 +264,17 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
         // A byte that starts no character is U+FFFD for the character
         // Windows would see there (one byte, or a lead and a trail byte).
         const std::size_t n = cp932CharLength(bytes, pos);
-        char32_t c = characterOf(bytes.substr(pos, n));
-        if (c == kNoCharacter) {
-            c = kReplacementChar;
+        const std::uint32_t utf8 = utf8Of(bytes.substr(pos, n));
+        pos += n;
+        if (utf8 == kNoCharacter) {
+            out = putUtf8(out, kReplacementChar);
             if (allValid)
                 *allValid = false;
+            continue;
         }
-        out = putUtf8(out, c);
-        pos += n;
+        // Three bytes always fit: what a byte or two became never takes more.
+        out[0] = static_cast<char>(utf8), out[1] = static_cast<char>(utf8 >> 8), out[2] = static_cast<char>(utf8 >> 16);
+        out += utf8 >> 24;
     }
     result.resize(std::size_t(out - result.data()));
     return result;

@@ -50,9 +50,22 @@ std::string_view cleanName(std::string_view name)
     return name;
 }
 
-// A name that can be in the text: not empty, and code page 932 can hold it
-// (a name it cannot hold was never written by the A function).
-bool findable(std::string_view name) { return !name.empty() && !firstUnencodable(name); }
+// A look-up's name as a line can hold it (cleaned), or empty when no line
+// can: code page 932 cannot hold it, and the A function never wrote it. Most
+// names are plain ASCII letters and digits, which cleaning leaves as they are.
+std::string_view findableName(std::string_view raw)
+{
+    if (!raw.empty() && std::all_of(raw.begin(), raw.end(), [](unsigned char c) { return c > ' ' && c < 0x7F; }))
+        return raw;
+    const std::string_view name = cleanName(raw);
+    return firstUnencodable(name) ? std::string_view() : name;
+}
+
+// Whether two names (UTF-8) are one when folded; out of the way of the ASCII compare.
+[[gnu::noinline]] bool foldedNameIs(const std::string& name, std::string_view wanted)
+{
+    return foldedName(name) == foldedName(wanted);
+}
 
 // Cuts `utf8` (valid UTF-8) to what a buffer of `limit` code page 932 bytes
 // takes whole, ending at a NUL. Returns the bytes used.
@@ -108,23 +121,20 @@ std::string foldedName(std::string_view utf8)
 ProfileText::ProfileText(std::string bytes)
     : bytes_(std::move(bytes))
 {
-    parse();
+    findBody();
 }
 
-std::size_t ProfileText::unit() const
-{
-    return encoding_ == Encoding::Utf16LE || encoding_ == Encoding::Utf16BE ? 2 : 1;
-}
+std::size_t ProfileText::unit() const { return encoding_ < Encoding::Utf16LE ? 1 : 2; }
 
 // The ASCII character at byte offset `pos`, or -1 for anything else.
 int ProfileText::asciiAt(std::size_t pos) const
 {
     const auto b = [this](std::size_t i) { return static_cast<unsigned char>(bytes_[i]); };
+    if (encoding_ < Encoding::Utf16LE)
+        return b(pos) < 0x80 ? b(pos) : -1;
     if (encoding_ == Encoding::Utf16LE)
         return b(pos + 1) == 0 && b(pos) < 0x80 ? b(pos) : -1;
-    if (encoding_ == Encoding::Utf16BE)
-        return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
-    return b(pos) < 0x80 ? b(pos) : -1;
+    return b(pos) == 0 && b(pos + 1) < 0x80 ? b(pos + 1) : -1;
 }
 
 // Bytes of the character at `pos`, not reaching past `end`. In code page 932
@@ -162,7 +172,8 @@ std::string ProfileText::encode(std::string_view utf8) const
     return {};
 }
 
-void ProfileText::parse()
+// The encoding and where the body of lines starts and ends.
+void ProfileText::findBody()
 {
     const std::string_view b = bytes_;
     encoding_ = Encoding::Cp932;
@@ -173,19 +184,15 @@ void ProfileText::parse()
         encoding_ = Encoding::Utf16LE, bodyStart_ = 2;
     else if (b.starts_with("\xFE\xFF"))
         encoding_ = Encoding::Utf16BE, bodyStart_ = 2;
-    lines_.clear();
-    if (unit() == 1)  // room for every line at once
-        lines_.reserve(std::size_t(std::count(b.begin() + bodyStart_, b.end(), '\n')) + 1);
-    reparseFrom(bodyStart_);
+    bodyEnd_ = bytes_.size();
+    if (unit() == 2 && (bodyEnd_ - bodyStart_) % 2)
+        --bodyEnd_;
 }
 
 // The lines again from the byte `edit` on, where the text changed: a line
 // that ends before it stays as it was found.
 void ProfileText::reparseFrom(std::size_t edit)
 {
-    bodyEnd_ = bytes_.size();
-    if (unit() == 2 && (bodyEnd_ - bodyStart_) % 2)
-        --bodyEnd_;
     while (!lines_.empty() && (lines_.back().next > edit || lines_.back().end == edit))
         lines_.pop_back();
     for (std::size_t pos = lines_.empty() ? bodyStart_ : lines_.back().next; pos < bodyEnd_;) {
@@ -228,12 +235,12 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
         while (to > from && isBlank(asciiAt(to - u)))
             to -= u;
     };
+    // The scan to a name's end sees every byte of the name, and blanks are ASCII.
+    bool ascii = u == 1;
     const auto named = [&](LineKind kind, std::size_t from, std::size_t to) {
         line.kind = kind;
         line.nameBegin = from, line.nameEnd = to;
-        line.asciiName = u == 1;
-        for (std::size_t p = from; p < to && line.asciiName; ++p)
-            line.asciiName = static_cast<unsigned char>(bytes_[p]) < 0x80;
+        line.asciiName = ascii;
     };
 
     if (asciiAt(b) == ';') {
@@ -242,8 +249,8 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
     }
     if (asciiAt(b) == '[') {
         std::size_t p = b + u;
-        while (p < e && asciiAt(p) != ']')
-            p += charLength(p, e);
+        for (int c; p < e && (c = asciiAt(p)) != ']'; p += charLength(p, e))
+            ascii &= c >= 0;
         if (p < e) {
             std::size_t from = b + u, to = p;
             trimmed(from, to);
@@ -254,8 +261,9 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
     }
     // "=" is never a trail byte of code page 932.
     std::size_t eq = b;
-    while (eq < e && asciiAt(eq) != '=')
-        eq += u;
+    ascii = u == 1;
+    for (int c; eq < e && (c = asciiAt(eq)) != '='; eq += u)
+        ascii &= c >= 0;
     if (eq == e) {
         line.kind = LineKind::Other;
         return line;
@@ -277,24 +285,31 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
 // Whether the line's name is `wanted` (valid UTF-8). An ASCII name is itself
 // in code page 932 and UTF-8, and no character beyond ASCII folds into
 // ASCII, so it is compared as it stands.
-bool ProfileText::nameIs(const Line& line, std::string_view wanted) const
+inline bool ProfileText::nameIs(const Line& line, std::string_view wanted) const
 {
     if (!line.asciiName)
-        return foldedName(decode(line.nameBegin, line.nameEnd)) == foldedName(wanted);
-    const std::string_view name = std::string_view(bytes_).substr(line.nameBegin, line.nameEnd - line.nameBegin);
-    if (name.size() != wanted.size())
+        return foldedNameIs(decode(line.nameBegin, line.nameEnd), wanted);
+    const std::size_t size = line.nameEnd - line.nameBegin;
+    if (size != wanted.size())
         return false;
-    for (std::size_t i = 0; i < name.size(); ++i)
+    const char* name = bytes_.data() + line.nameBegin;
+    for (std::size_t i = 0; i < size; ++i)
         if (foldCase(static_cast<unsigned char>(name[i])) != foldCase(static_cast<unsigned char>(wanted[i])))
             return false;
     return true;
 }
 
-// A key's value cut as the A function cuts it into a buffer of `limit`
+// A key's value (the bytes b to e) cut as the A function cuts it into a buffer of `limit`
 // bytes and a NUL; returns the bytes it takes there.
-std::size_t ProfileText::readValue(const Line& line, std::size_t limit, std::string& value) const
+std::size_t ProfileText::readValue(std::size_t b, std::size_t e, std::size_t limit, std::string& value) const
 {
-    const std::size_t b = line.valueBegin, e = line.valueEnd;
+    // ASCII without a NUL that fits is itself in both one-byte encodings, as most values are.
+    const char* const raw = bytes_.data();
+    if (unit() == 1 && e - b <= limit
+        && std::all_of(raw + b, raw + e, [](unsigned char c) { return c != 0 && c < 0x80; })) {
+        value.assign(raw + b, e - b);
+        return e - b;
+    }
     if (encoding_ != Encoding::Cp932) {
         // Decode no more than the cut can keep: a character takes at most
         // four bytes here and at least one code page 932 byte.
@@ -339,26 +354,36 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     struct Wanted {
         std::string_view key;
         std::size_t next = kNone;  // the next look-up in the same section
-        const Line* line = nullptr;
+        bool found = false;
+        std::size_t valueBegin = 0, valueEnd = 0;  // the found line's value
     };
     std::vector<Section> sections;
     std::vector<Wanted> wanted(lookups.size());
     sections.reserve(lookups.size());
+    // Look-ups in a row mostly share a section: it is cleaned and found once.
+    std::string_view raw, section;
+    std::size_t s = kNone;                            // its place in `sections`, once a look-up needs it
     for (std::size_t i = lookups.size(); i-- > 0;) {  // from the last, so each list is in order
-        const std::string_view section = cleanName(lookups[i].section), key = cleanName(lookups[i].key);
-        if (bufferSize == 0 || !findable(section) || !findable(key))
+        if (i + 1 == lookups.size() || lookups[i].section != raw)
+            section = findableName(raw = lookups[i].section), s = kNone;
+        const std::string_view key = findableName(lookups[i].key);
+        if (bufferSize == 0 || section.empty() || key.empty())
             continue;  // a name that no line can have
-        std::size_t s = 0;
-        while (s < sections.size() && sections[s].name != section)
-            ++s;
-        if (s == sections.size())
-            sections.push_back({section});
+        if (s == kNone) {
+            s = 0;
+            while (s < sections.size() && sections[s].name != section)
+                ++s;
+            if (s == sections.size())
+                sections.push_back({section});
+        }
         wanted[i] = {key, sections[s].first};
         sections[s].first = i;
     }
 
     std::size_t open = sections.size();  // sections not yet read through
-    for (const Line& line : lines_) {
+    for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
+        const Line line = readLine(pos);
+        pos = line.next;
         if (line.kind == LineKind::Section) {
             if (open == 0)
                 break;
@@ -372,8 +397,9 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             for (const Section& s : sections)
                 if (s.state == Section::Inside)
                     for (std::size_t i = s.first; i != kNone; i = wanted[i].next)
-                        if (!wanted[i].line && nameIs(line, wanted[i].key))
-                            wanted[i].line = &line;
+                        if (!wanted[i].found && nameIs(line, wanted[i].key))
+                            wanted[i].found = true, wanted[i].valueBegin = line.valueBegin,
+                            wanted[i].valueEnd = line.valueEnd;
         }
     }
 
@@ -383,8 +409,8 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         l.length = 0;
         if (bufferSize == 0)
             continue;
-        if (wanted[i].line) {
-            l.length = readValue(*wanted[i].line, bufferSize - 1, l.value);
+        if (wanted[i].found) {
+            l.length = readValue(wanted[i].valueBegin, wanted[i].valueEnd, bufferSize - 1, l.value);
             continue;
         }
         std::string_view d = l.defaultValue.substr(0, l.defaultValue.find('\0'));
@@ -406,6 +432,12 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
         return EILSEQ;
 
     try {
+        // The lines are kept from the first edit on: a text only read needs none kept.
+        if (lines_.empty()) {
+            if (unit() == 1)  // room for every line at once
+                lines_.reserve(std::size_t(std::count(bytes_.begin() + bodyStart_, bytes_.end(), '\n')) + 1);
+            reparseFrom(bodyStart_);
+        }
         // The key's line, or where a new one goes: after the last non-blank
         // line of the first section of that name, or at the end in a new section.
         const Line* key = nullptr;
@@ -451,6 +483,7 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
             out.append(bytes.substr(at));  // a last odd byte of a UTF-16 text stays last
         }
         bytes_ = std::move(out);
+        findBody();
         reparseFrom(edit);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
@@ -462,11 +495,13 @@ void ProfileText::forEachLine(const std::function<void(const ProfileLine&)>& vis
 {
     std::string section;
     std::size_t sectionLine = 0;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line& line = lines_[i];
+    std::size_t number = 0;
+    for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
+        const Line line = readLine(pos);
+        pos = line.next;
         ProfileLine out;
         out.kind = line.kind;
-        out.number = i + 1;
+        out.number = ++number;
         const bool named = line.kind == LineKind::Section || line.kind == LineKind::Key;
         const std::string name = named ? decode(line.nameBegin, line.nameEnd, &out.nameValid) : std::string();
         if (line.kind == LineKind::Section) {

@@ -23,7 +23,7 @@ inline constexpr std::size_t kDefaultBufferSize = 256;
 // Cyrillic, Roman numerals, circled and full-width Latin letters, as Windows does.
 std::string foldedName(std::string_view utf8);
 
-enum class Encoding { Cp932, Utf8, Utf16LE, Utf16BE };
+enum class Encoding { Cp932, Utf8, Utf16LE, Utf16BE };  // the one-byte encodings first
 
 enum class LineKind {
     Blank,    // nothing but blanks
@@ -110,7 +110,7 @@ private:
         bool asciiName = false;                    // the name's bytes are ASCII in a text of one-byte units
     };
 
-    void parse();
+    void findBody();
     void reparseFrom(std::size_t edit);
     Line readLine(std::size_t pos) const;
     std::string decode(std::size_t begin, std::size_t end, bool* valid = nullptr) const;
@@ -119,13 +119,13 @@ private:
     std::size_t charLength(std::size_t pos, std::size_t end) const;
     std::size_t unit() const;
     bool nameIs(const Line& line, std::string_view wanted) const;
-    std::size_t readValue(const Line& line, std::size_t limit, std::string& value) const;
+    std::size_t readValue(std::size_t begin, std::size_t end, std::size_t limit, std::string& value) const;
 
     std::string bytes_;
     Encoding encoding_ = Encoding::Cp932;
     std::size_t bodyStart_ = 0;  // after the byte-order mark
     std::size_t bodyEnd_ = 0;    // a last odd byte of a UTF-16 text is left out
-    std::vector<Line> lines_;
+    std::vector<Line> lines_;    // kept by set() only
 };
 
 }  // namespace profile
