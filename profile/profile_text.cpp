@@ -292,9 +292,11 @@ inline bool ProfileText::nameIs(const Line& line, std::string_view wanted) const
     const std::size_t size = line.nameEnd - line.nameBegin;
     if (size != wanted.size())
         return false;
+    // A byte of `wanted` beyond ASCII matches no byte of the name, folded or not.
+    const auto lower = [](unsigned char c) { return c - unsigned('A') < 26u ? c + 0x20 : c; };
     const char* name = bytes_.data() + line.nameBegin;
     for (std::size_t i = 0; i < size; ++i)
-        if (foldCase(static_cast<unsigned char>(name[i])) != foldCase(static_cast<unsigned char>(wanted[i])))
+        if (name[i] != wanted[i] && lower(name[i]) != lower(wanted[i]))
             return false;
     return true;
 }
@@ -493,25 +495,21 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
 
 void ProfileText::forEachLine(const std::function<void(const ProfileLine&)>& visit) const
 {
-    std::string section;
-    std::size_t sectionLine = 0;
-    std::size_t number = 0;
+    ProfileLine out;  // one for every line: its section stays until the next header
     for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
         const Line line = readLine(pos);
         pos = line.next;
-        ProfileLine out;
         out.kind = line.kind;
-        out.number = ++number;
-        const bool named = line.kind == LineKind::Section || line.kind == LineKind::Key;
-        const std::string name = named ? decode(line.nameBegin, line.nameEnd, &out.nameValid) : std::string();
+        ++out.number;
+        out.key.clear();
+        out.value.clear();
+        out.valueCp932Bytes = 0;
+        out.nameValid = out.valueValid = true;
         if (line.kind == LineKind::Section) {
-            section = name;
-            sectionLine = out.number;
-        }
-        out.section = section;
-        out.sectionLine = sectionLine;
-        if (line.kind == LineKind::Key) {
-            out.key = name;
+            out.section = decode(line.nameBegin, line.nameEnd, &out.nameValid);
+            out.sectionLine = out.number;
+        } else if (line.kind == LineKind::Key) {
+            out.key = decode(line.nameBegin, line.nameEnd, &out.nameValid);
             out.value = decode(line.valueBegin, line.valueEnd, &out.valueValid);
             out.valueCp932Bytes
                 = encoding_ == Encoding::Cp932 ? line.valueEnd - line.valueBegin : cp932Bytes(out.value);
