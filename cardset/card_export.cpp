@@ -10,13 +10,22 @@ namespace {
 
 void appendJsonString(std::string& out, std::string_view text)
 {
+    // Copied only when it holds bytes that are not UTF-8, which card values never do.
     std::string sanitized;
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
+        char32_t c;
+        const std::size_t n = profile::decodeUtf8(text, pos, c);
+        if (c == profile::kReplacementChar && n == 1) {
             sanitized = profile::sanitizeUtf8(text);
             text = sanitized;
             break;
         }
+        pos += n;
+    }
     out += '"';
     std::size_t plain = 0;  // the start of the characters not yet written
     for (std::size_t i = 0; i < text.size(); ++i) {

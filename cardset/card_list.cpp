@@ -34,8 +34,17 @@ std::size_t appendShown(std::string& out, std::string_view value)
     std::size_t width = 0;
     for (std::size_t pos = 0; pos < value.size();) {
         const auto byte = static_cast<unsigned char>(value[pos]);
+        if (byte >= 0x20 && byte < 0x7F) {  // a run of printable ASCII, one column each
+            std::size_t end = pos + 1;
+            while (end < value.size() && value[end] >= 0x20 && value[end] < 0x7F)
+                ++end;
+            out.append(value, pos, end - pos);
+            width += end - pos;
+            pos = end;
+            continue;
+        }
         if (byte < 0x80) {
-            out += byte < 0x20 || byte == 0x7F ? ' ' : static_cast<char>(byte);
+            out += ' ';
             ++width;
             ++pos;
             continue;
