@@ -192,7 +192,7 @@ void readValues(std::string bytes, Card& card)
         {{"head", "rare"}, {"head", "maxlv"}, {"head", "minlv"}, {"head", "super"}}};
     for (std::size_t n = 0, i = 4; n < std::size(kSections); ++n)
         for (const std::string_view key : kLevelKeys)
-            values[i++] = {kSections[n], key};
+            values[i].section = kSections[n], values[i++].key = key;
     profile::ProfileText(std::move(bytes)).getAll(values);
 
     // Out of memory before this, the card is as it was; moving strings cannot fail.

@@ -355,9 +355,8 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     };
     struct Wanted {
         std::string_view key;
-        std::size_t next = kNone;  // the next look-up in the same section
-        bool found = false;
-        std::size_t valueBegin = 0, valueEnd = 0;  // the found line's value
+        std::size_t next = kNone;                      // the next look-up in the same section
+        std::size_t valueBegin = kNone, valueEnd = 0;  // the found line's value
     };
     std::vector<Section> sections;
     std::vector<Wanted> wanted(lookups.size());
@@ -399,9 +398,8 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
             for (const Section& s : sections)
                 if (s.state == Section::Inside)
                     for (std::size_t i = s.first; i != kNone; i = wanted[i].next)
-                        if (!wanted[i].found && nameIs(line, wanted[i].key))
-                            wanted[i].found = true, wanted[i].valueBegin = line.valueBegin,
-                            wanted[i].valueEnd = line.valueEnd;
+                        if (wanted[i].valueBegin == kNone && nameIs(line, wanted[i].key))
+                            wanted[i].valueBegin = line.valueBegin, wanted[i].valueEnd = line.valueEnd;
         }
     }
 
@@ -411,7 +409,7 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
         l.length = 0;
         if (bufferSize == 0)
             continue;
-        if (wanted[i].found) {
+        if (wanted[i].valueBegin != kNone) {
             l.length = readValue(wanted[i].valueBegin, wanted[i].valueEnd, bufferSize - 1, l.value);
             continue;
         }
