@@ -326,7 +326,7 @@ CardProblem readCard(const std::string& path, Card& card, CardFingerprint* finge
     }
 
     try {
-        const CardFingerprint read = fingerprintOfBytes(bytes);
+        const CardFingerprint read = fingerprint ? fingerprintOfBytes(bytes) : CardFingerprint{};
         readCardBytes(std::move(bytes), card, conflicts);
         if (fingerprint)
             *fingerprint = read;

@@ -268,11 +268,14 @@ ProfileText::Line ProfileText::readLine(std::size_t pos) const
         line.kind = LineKind::Other;
         return line;
     }
+    // The line's ends are trimmed already: the name's end and the value's start are left.
     std::size_t nameEnd = eq;
-    trimmed(b, nameEnd);
+    while (nameEnd > b && isBlank(asciiAt(nameEnd - u)))
+        nameEnd -= u;
     named(LineKind::Key, b, nameEnd);
     std::size_t vb = eq + u;
-    trimmed(vb, e);
+    while (vb < e && isBlank(asciiAt(vb)))
+        vb += u;
     if (e - vb >= 2 * u) {
         const int q = asciiAt(vb);
         if ((q == '"' || q == '\'') && asciiAt(e - u) == q)
