@@ -264,7 +264,7 @@ std::string cp932ToUtf8(std::string_view bytes, bool* allValid)
         // A byte that starts no character is U+FFFD for the character
         // Windows would see there (one byte, or a lead and a trail byte).
         const std::size_t n = cp932CharLength(bytes, pos);
-        const std::uint32_t utf8 = utf8Of(bytes.substr(pos, n));
+        const std::uint32_t utf8 = utf8Of({bytes.data() + pos, n});
         pos += n;
         if (utf8 == kNoCharacter) {
             out = putUtf8(out, kReplacementChar);

@@ -51,14 +51,25 @@ std::string_view cleanName(std::string_view name)
 }
 
 // A look-up's name as a line can hold it (cleaned), or empty when no line
-// can: code page 932 cannot hold it, and the A function never wrote it. Most
-// names are plain ASCII letters and digits, which cleaning leaves as they are.
+// can: code page 932 cannot hold it, and the A function never wrote it.
+[[gnu::noinline]] std::string_view cleanFindableName(std::string_view raw)
+{
+    const std::string_view name = cleanName(raw);
+    return firstUnencodable(name) ? std::string_view() : name;
+}
+
+// The same, for most names at once: plain ASCII letters and digits, which cleaning leaves as they are.
 std::string_view findableName(std::string_view raw)
 {
     if (!raw.empty() && std::all_of(raw.begin(), raw.end(), [](unsigned char c) { return c > ' ' && c < 0x7F; }))
         return raw;
-    const std::string_view name = cleanName(raw);
-    return firstUnencodable(name) ? std::string_view() : name;
+    return cleanFindableName(raw);
+}
+
+// Whether two views hold the same text; two views of one text are not compared.
+bool sameText(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && (a.data() == b.data() || a == b);
 }
 
 // Whether two names (UTF-8) are one when folded; out of the way of the ASCII compare.
@@ -368,7 +379,7 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     std::string_view raw, section;
     std::size_t s = kNone;                            // its place in `sections`, once a look-up needs it
     for (std::size_t i = lookups.size(); i-- > 0;) {  // from the last, so each list is in order
-        if (i + 1 == lookups.size() || lookups[i].section != raw)
+        if (i + 1 == lookups.size() || !sameText(lookups[i].section, raw))
             section = findableName(raw = lookups[i].section), s = kNone;
         const std::string_view key = findableName(lookups[i].key);
         if (bufferSize == 0 || section.empty() || key.empty())
