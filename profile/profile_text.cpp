@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <list>
 #include <new>
 
 namespace profile {
@@ -50,20 +51,27 @@ std::string_view cleanName(std::string_view name)
     return name;
 }
 
-// A look-up's name as a line can hold it (cleaned), or empty when no line
-// can: code page 932 cannot hold it, and the A function never wrote it.
-[[gnu::noinline]] std::string_view cleanFindableName(std::string_view raw)
+// Text (that code page 932 can hold) as the A function passes it on: in
+// code page 932, where a look-alike is its character ("£" is "￡", "¥" "\\").
+std::string heldText(std::string_view utf8) { return cp932ToUtf8(utf8ToCp932(utf8).value_or("")); }
+
+// A look-up's name as a line can hold it (cleaned and held), or empty when
+// no line can: code page 932 cannot hold it, and the A function never
+// wrote it. `held` keeps the names that are not the caller's own.
+[[gnu::noinline]] std::string_view heldName(std::string_view raw, std::list<std::string>& held)
 {
     const std::string_view name = cleanName(raw);
-    return firstUnencodable(name) ? std::string_view() : name;
+    if (name.empty() || firstUnencodable(name))
+        return {};
+    return held.emplace_back(heldText(name));
 }
 
-// The same, for most names at once: plain ASCII letters and digits, which cleaning leaves as they are.
-std::string_view findableName(std::string_view raw)
+// The same, for most names at once: plain ASCII letters and digits, which it leaves as they are.
+std::string_view findableName(std::string_view raw, std::list<std::string>& held)
 {
     if (!raw.empty() && std::all_of(raw.begin(), raw.end(), [](unsigned char c) { return c > ' ' && c < 0x7F; }))
         return raw;
-    return cleanFindableName(raw);
+    return heldName(raw, held);
 }
 
 // Whether two views hold the same text; two views of one text are not compared.
@@ -338,8 +346,8 @@ std::size_t ProfileText::readValue(std::size_t b, std::size_t e, std::size_t lim
     std::size_t p = e;
     if (e - b > limit || std::memchr(bytes_.data() + b, '\0', e - b)) {
         p = b;
-        while (p < e && bytes_[p] != '\0' && p + charLength(p, e) - b <= limit)
-            p += charLength(p, e);
+        for (std::size_t n; p < e && bytes_[p] != '\0' && p + (n = charLength(p, e)) - b <= limit;)
+            p += n;
     }
     value = cp932ToUtf8(std::string_view(bytes_).substr(b, p - b));
     return p - b;
@@ -376,12 +384,13 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
     std::vector<Wanted> wanted(lookups.size());
     sections.reserve(lookups.size());
     // Look-ups in a row mostly share a section: it is cleaned and found once.
+    std::list<std::string> held;
     std::string_view raw, section;
     std::size_t s = kNone;                            // its place in `sections`, once a look-up needs it
     for (std::size_t i = lookups.size(); i-- > 0;) {  // from the last, so each list is in order
         if (i + 1 == lookups.size() || !sameText(lookups[i].section, raw))
-            section = findableName(raw = lookups[i].section), s = kNone;
-        const std::string_view key = findableName(lookups[i].key);
+            section = findableName(raw = lookups[i].section, held), s = kNone;
+        const std::string_view key = findableName(lookups[i].key, held);
         if (bufferSize == 0 || section.empty() || key.empty())
             continue;  // a name that no line can have
         if (s == kNone) {
@@ -437,15 +446,20 @@ void ProfileText::getAll(std::span<Lookup> lookups, std::size_t bufferSize) cons
 
 int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::string_view valueArg)
 {
-    const std::string_view sectionName = cleanName(sectionArg);
-    const std::string_view keyName = cleanName(keyArg);
-    const std::string_view value = valueArg.substr(0, valueArg.find('\0'));
-    if (sectionName.empty() || keyName.empty())
+    const std::string_view sectionGiven = cleanName(sectionArg);
+    const std::string_view keyGiven = cleanName(keyArg);
+    const std::string_view given = valueArg.substr(0, valueArg.find('\0'));
+    if (sectionGiven.empty() || keyGiven.empty())
         return EINVAL;
-    if (firstUnencodable(sectionName) || firstUnencodable(keyName) || firstUnencodable(value))
+    if (firstUnencodable(sectionGiven) || firstUnencodable(keyGiven) || firstUnencodable(given))
         return EILSEQ;
 
     try {
+        // Names and value as the A function hands them on, whatever the
+        // text's encoding: a UTF-8 or UTF-16 text gets a look-alike's character too.
+        const std::string sectionHeld = heldText(sectionGiven), keyHeld = heldText(keyGiven),
+                          valueHeld = heldText(given);
+        const std::string_view sectionName = sectionHeld, keyName = keyHeld, value = valueHeld;
         // The lines are kept from the first edit on: a text only read needs none kept.
         if (lines_.empty()) {
             if (unit() == 1)  // room for every line at once

@@ -162,6 +162,32 @@ TEST(ProfileTextEdit, SetThenGetInMemory)
     EXPECT_EQ(text.bytes(), "[a]\r\nk=\x83\x4A\r\n[b]\r\nj=2\r\n");
 }
 
+// A program's text reaches the file through code page 932, whatever the
+// file's encoding: a character it holds only as a look-alike is written as one.
+TEST(ProfileTextEdit, UnicodeTextGetsTheValueAsCodePage932HoldsIt)
+{
+    for (const std::string bom : {"\xEF\xBB\xBF", "\xFF\xFE"}) {
+        ProfileText text(bom);
+        EXPECT_EQ(text.set("a", "k", "\u00A3\u30AB"), 0);  // POUND SIGN, KATAKANA KA
+        const std::string line = "[a]\r\nk=\uFFE1\u30AB\r\n";
+        EXPECT_EQ(text.bytes(), bom + (bom == "\xFF\xFE" ? utf8ToUtf16(line, false) : line));
+        std::string value;
+        text.get("a", "k", "", value);
+        EXPECT_EQ(value, "\uFFE1\u30AB");
+    }
+}
+
+TEST(ProfileTextLookup, NamesMatchAsCodePage932HoldsThem)
+{
+    const ProfileText text("[\x81\x92)]\r\n\\=yen\r\n");  // [￡)] and a key "\\"
+    std::string value;
+    EXPECT_EQ(text.get("\u00A3)", "\u00A5", "", value), 3u);  // POUND SIGN ")", YEN SIGN
+    EXPECT_EQ(value, "yen");
+    ProfileText edited(text.bytes());
+    EXPECT_EQ(edited.set("\u00A3)", "\u00A5", "2"), 0);
+    EXPECT_EQ(edited.bytes(), "[\x81\x92)]\r\n\\=2\r\n");
+}
+
 // Many edits of one text (as a card is composed) give what the same edits
 // give one at a time on the text read afresh, lines and all.
 TEST(ProfileTextEdit, EditsInARowAgreeWithEditsOfAFreshText)
