@@ -257,6 +257,7 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
     for (std::size_t first = 0; first < toWrite.size() && !outcome.problem; first += perRound) {
         const std::size_t last = std::min(toWrite.size(), first + perRound);
         batch.emplace(plan.folder);
+        batch->reserve(last - first);
         for (std::size_t k = first; k < last; ++k) {
             const ImportCard& card = plan.cards[toWrite[k]];
             if (const auto result = batch->add(card.id + ".ini", card.newBytes); !result.ok()) {

@@ -17,7 +17,7 @@ ReplaceBatch::~ReplaceBatch()
 {
     if (!open_.temporary.empty()) {
         (void)file_->close();
-        sys::remove(open_.temporary);
+        sys::remove(temporaryPath(open_));
     }
     for (std::size_t i = 0; i < entries_.size(); ++i)
         drop(i);
@@ -34,9 +34,13 @@ ReplaceResult ReplaceBatch::add(const std::string& name, std::string_view conten
 
 ReplaceResult ReplaceBatch::begin(const std::string& name)
 {
-    open_ = {joinPath(folder_, name), {}, false};
-    const ReplaceResult created = createTemporary(open_.path, *file_, open_.temporary, open_.replacing);
-    if (!created.ok())
+    std::string temporary;
+    const ReplaceResult created = createTemporary(joinPath(folder_, name), *file_, temporary, open_.replacing);
+    // Names, not paths: a large batch holds one entry per card. The
+    // temporary file's name holds no separator.
+    if (created.ok())
+        open_.name = name, open_.temporary = temporary.substr(temporary.find_last_of("/\\") + 1);
+    else
         open_ = {};
     return created;
 }
@@ -47,7 +51,7 @@ ReplaceResult ReplaceBatch::append(std::string_view piece)
         return {EBADF, ReplaceStep::Write};
     if (const int err = file_->write(piece)) {
         (void)file_->close();
-        sys::remove(open_.temporary);
+        sys::remove(temporaryPath(open_));
         open_ = {};
         return {err, ReplaceStep::Write};
     }
@@ -59,7 +63,7 @@ ReplaceResult ReplaceBatch::end()
     if (open_.temporary.empty())
         return {EBADF, ReplaceStep::Write};
     if (const int err = file_->close()) {
-        sys::remove(open_.temporary);
+        sys::remove(temporaryPath(open_));
         open_ = {};
         return {err, ReplaceStep::Write};
     }
@@ -70,7 +74,7 @@ ReplaceResult ReplaceBatch::end()
 
 ReplaceResult ReplaceBatch::makeDurable()
 {
-    std::vector<std::string> written;
+    std::vector<std::string_view> written;
     for (std::size_t i = durable_; i < entries_.size(); ++i)
         if (!entries_[i].temporary.empty())
             written.push_back(entries_[i].temporary);
@@ -87,9 +91,9 @@ ReplaceResult ReplaceBatch::put(std::size_t index)
     Entry& entry = entries_.at(index);
     if (entry.temporary.empty())
         return {ENOENT, ReplaceStep::Rename};
-    const int err = sys::putInPlace(entry.temporary, entry.path, entry.replacing, false);
+    const int err = sys::putInPlace(temporaryPath(entry), joinPath(folder_, entry.name), entry.replacing, false);
     if (err)
-        sys::remove(entry.temporary);
+        sys::remove(temporaryPath(entry));
     entry.temporary.clear();
     return err ? ReplaceResult{err, ReplaceStep::Rename} : ReplaceResult{};
 }
@@ -101,20 +105,21 @@ ReplaceResult ReplaceBatch::putIfUnchanged(std::size_t index, const std::optiona
     if (entry.temporary.empty())
         return {ENOENT, ReplaceStep::Rename};
     int err = 0;
+    const std::string path = joinPath(folder_, entry.name), temporary = temporaryPath(entry);
     if (!expected) {
-        err = sys::putNew(entry.temporary, entry.path);
+        err = sys::putNew(temporary, path);
         changed = err == EEXIST;
     } else {
         std::string now;
-        const int read = readFileOnce(entry.path, now);
+        const int read = readFileOnce(path, now);
         changed = read != 0 || now != *expected;
         if (!changed)
-            err = sys::putInPlace(entry.temporary, entry.path, true, false);
+            err = sys::putInPlace(temporary, path, true, false);
     }
     if (changed)
         err = 0;
     if (err || changed)
-        sys::remove(entry.temporary);
+        sys::remove(temporary);
     entry.temporary.clear();
     return err ? ReplaceResult{err, ReplaceStep::Rename} : ReplaceResult{};
 }
@@ -124,9 +129,11 @@ void ReplaceBatch::drop(std::size_t index)
     Entry& entry = entries_.at(index);
     if (entry.temporary.empty())
         return;
-    sys::remove(entry.temporary);
+    sys::remove(temporaryPath(entry));
     entry.temporary.clear();
 }
+
+std::string ReplaceBatch::temporaryPath(const Entry& entry) const { return joinPath(folder_, entry.temporary); }
 
 ReplaceResult ReplaceBatch::finish()
 {

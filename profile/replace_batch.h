@@ -67,13 +67,15 @@ public:
     ReplaceResult finish();
 
     std::size_t size() const { return entries_.size(); }
+    void reserve(std::size_t entries) { entries_.reserve(entries); }
 
 private:
     struct Entry {
-        std::string path;
-        std::string temporary;   // empty once put in place or dropped
+        std::string name;        // the file's name in the folder
+        std::string temporary;   // its temporary file's name; empty once put in place or dropped
         bool replacing = false;  // a file was there when the entry began
     };
+    std::string temporaryPath(const Entry& entry) const;
 
     std::string folder_;
     std::vector<Entry> entries_;

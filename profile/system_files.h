@@ -35,9 +35,9 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
 // Puts `temp` at `path` only when nothing is there: EEXIST otherwise.
 int putNew(const std::string& temp, const std::string& path);
 
-// Makes the content of `files`, written in `folder`, durable: one flush of the
+// Makes the content of the files `names` in `folder` durable: one flush of the
 // file system where the system has it (Linux), else each file's own (Windows).
-int flushFiles(const std::string& folder, const std::vector<std::string>& files);
+int flushFiles(const std::string& folder, const std::vector<std::string_view>& names);
 
 // Makes the names in `folder` durable (renames into it included).
 int flushFolder(const std::string& folder);

@@ -115,7 +115,7 @@ int putNew(const std::string& temp, const std::string& path)
     return ::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
 }
 
-int flushFiles(const std::string& folder, const std::vector<std::string>&)
+int flushFiles(const std::string& folder, const std::vector<std::string_view>&)
 {
     // One flush of the file system the folder is on: it waits for every
     // file's data and metadata, flushes the disk's cache, and reports a

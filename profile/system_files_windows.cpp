@@ -183,11 +183,11 @@ int putNew(const std::string& temp, const std::string& path)
 
 // No flush of many files at once that an ordinary user may call: each file is
 // opened again and flushed.
-int flushFiles(const std::string&, const std::vector<std::string>& files)
+int flushFiles(const std::string& folder, const std::vector<std::string_view>& names)
 {
-    for (const std::string& file : files) {
-        Handle h(CreateFileW(systemPath(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-            FILE_ATTRIBUTE_NORMAL, nullptr));
+    for (const std::string_view name : names) {
+        Handle h(CreateFileW(systemPath(joinPath(folder, name)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!h.ok() || !FlushFileBuffers(h.get()))
             return lastErrno();
     }
