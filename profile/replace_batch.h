@@ -67,6 +67,7 @@ public:
     ReplaceResult finish();
 
     std::size_t size() const { return entries_.size(); }
+    // Room for that many entries, made at once (a large batch's size is known).
     void reserve(std::size_t entries) { entries_.reserve(entries); }
 
 private:
