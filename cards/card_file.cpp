@@ -8,6 +8,7 @@
 #include "profile_text.h"
 #include "shown_name.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -393,4 +394,12 @@ std::string cardFileBytes(const Card& card)
     std::string content;
     compose(entriesOf(card), content);
     return content;
+}
+
+bool sameWhenSaved(const Card& a, const Card& b)
+{
+    const std::vector<Entry> left = entriesOf(a), right = entriesOf(b);
+    return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](const Entry& l, const Entry& r) {
+        return l.section == r.section && std::string_view(l.key) == r.key && l.value == r.value;
+    });
 }

@@ -100,3 +100,8 @@ std::vector<RefusedValue> refusedValues(const Card& card);
 // The bytes writeCard puts into the card file for this card, composed in
 // memory (a value it refuses is left out).
 std::string cardFileBytes(const Card& card);
+
+// True when a Save would write the same keys and values for both cards: what
+// Save leaves out (a level without hit points, a power without a normal move,
+// a spec without an extended move) makes no difference.
+bool sameWhenSaved(const Card& a, const Card& b);

@@ -1,9 +1,10 @@
 #include "card_form.h"
 
+#include "card_set.h"
 #include "file_io.h"
-
 #include "profile_service.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -12,6 +13,11 @@ using enum TextBoxName;
 using enum ComboBoxName;
 
 namespace {
+
+// Enough to choose from; more are found by typing on.
+constexpr std::size_t kMostSuggestions = 100;
+// Cards read per idle step: a few milliseconds, so typing never waits on it.
+constexpr std::size_t kCardsPerIdleStep = 48;
 
 std::string quoted(const std::string& text) { return "「" + text + "」"; }
 
@@ -24,7 +30,7 @@ std::string changedElsewhereQuestion(const std::string& path, const CardFingerpr
 
 // What Load tells of a card that a merge left with conflicts: the side it
 // shows, each field with both values, and how to resolve them.
-std::string unresolvedConflicts(const std::string& path, const std::vector<CardConflict>& conflicts)
+std::string conflictsToResolve(const std::string& path, const std::vector<CardConflict>& conflicts)
 {
     std::string text
         = quoted(path) + "には、解決されていないマージの衝突が" + std::to_string(conflicts.size())
@@ -42,19 +48,53 @@ std::string unresolvedConflicts(const std::string& path, const std::vector<CardC
     return text + "\n\n値を直して保存すると、衝突の印のないカードになります。";
 }
 
+std::string saveChangesQuestion(const std::string& id)
+{
+    if (id.empty())
+        return "このカードには保存していない変更があります。\nこのカードはまだどのIDにも保存されていません。"
+               "残すには「キャンセル」を選び、IDを入力して保存してください。\n\n変更を破棄しますか？";
+    return "カード" + quoted(id)
+           + "には保存していない変更があります。\n保存しますか？\n\n"
+             "「保存しない」を選ぶと、変更は失われます。";
+}
+
 }  // namespace
 
 CardForm::CardForm(FormControls& controls, std::string programFolder)
     : controls_(controls)
     , programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
+    , index_(programFolder_)
 {
 }
 
+// The window's own changes to the controls while a command runs are not the
+// user's edits; the command shows the outcome once it is done.
+class CardForm::Command {
+public:
+    explicit Command(CardForm& form)
+        : form_(form)
+    {
+        ++form_.commandsRunning_;
+    }
+    ~Command()
+    {
+        if (--form_.commandsRunning_ == 0)
+            form_.showModifiedState();
+    }
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+
+private:
+    CardForm& form_;
+};
+
 void CardForm::Form_Load()
 {
+    const Command command(*this);
     controls_.select(cboExtWaza2, 0);
     controls_.select(cboExWaza1, 0);
     controls_.select(cboSuperMode, 0);
+    keepCardShown({});
     controls_.setFocus(txtID);
     controls_.selectAll(txtID);
 }
@@ -89,6 +129,7 @@ void CardForm::optLv_Click(LevelIndex Index)
 {
     if (Index < 0 || Index >= LevelIndex(LevelData.size()))
         return;
+    const Command command(*this);
     StoreCurrentLevel();
     const LevelRecord& r = LevelData[Index];
     controls_.setText(txtMaxHP, r.MaxHP);
@@ -103,6 +144,9 @@ void CardForm::optLv_Click(LevelIndex Index)
 
 void CardForm::cmdClear_Click()
 {
+    const Command command(*this);
+    if (!maySetCardAside())
+        return;
     controls_.select(cboExtWaza2, 0);
     controls_.select(cboExWaza1, 0);
     controls_.select(cboSuperMode, 0);
@@ -114,15 +158,14 @@ void CardForm::cmdClear_Click()
     CurrentLevel = 0;
     controls_.checkLevelOption(0);
     optLv_Click(0);
+    keepCardShown({});
     controls_.setFocus(txtID);
     controls_.selectAll(txtID);
 }
 
-std::string CardForm::cardPath() const { return cardFilePath(programFolder_, controls_.text(txtID)); }
-
-bool CardForm::refusedId()
+bool CardForm::refusedId(const std::string& id)
 {
-    if (const auto problem = checkCardId(controls_.text(txtID))) {
+    if (const auto problem = checkCardId(id)) {
         controls_.tellProblem(*problem);
         return true;
     }
@@ -144,28 +187,97 @@ Card CardForm::cardOnScreen() const
         controls_.selectedIndex(cboSuperMode), LevelData};
 }
 
-void CardForm::cmdLoad_Click()
+// The card on screen with the level shown as its controls show it, as Save
+// would store it, without storing it.
+Card CardForm::cardShownNow() const
 {
-    if (refusedId())
-        return;
-    const std::string path = cardPath();
+    Card card = cardOnScreen();
+    if (CurrentLevel >= 0 && CurrentLevel < LevelIndex(card.Levels.size())) {
+        LevelRecord& r = card.Levels[CurrentLevel];
+        r.MaxHP = controls_.text(txtMaxHP);
+        r.Power = controls_.text(txtPower);
+        r.NomalWaza = controls_.text(txtNomalWaza);
+        r.ExtWaza = controls_.text(txtExtWaza);
+        r.ExtWazaSpec = encodeExtMoveSpec(extMoveFields());
+    }
+    return card;
+}
+
+bool CardForm::isModified() const { return !sameWhenSaved(kept_, cardShownNow()); }
+
+void CardForm::keepCardShown(std::string id)
+{
+    kept_ = cardShownNow();
+    keptId_ = std::move(id);
+}
+
+void CardForm::showModifiedState()
+{
+    const bool modified = isModified();
+    if (modified != modifiedShown_)
+        controls_.showModified(modified);
+    modifiedShown_ = modified;
+}
+
+void CardForm::cardEdited()
+{
+    if (commandsRunning_ == 0)
+        showModifiedState();
+}
+
+bool CardForm::maySetCardAside()
+{
+    if (!isModified())
+        return true;
+    const bool hasFile = !keptId_.empty();
+    switch (controls_.askSaveChanges(saveChangesQuestion(keptId_), hasFile)) {
+    case SaveChangesAnswer::Save: return hasFile && saveCard(keptId_);
+    case SaveChangesAnswer::DontSave: return true;
+    case SaveChangesAnswer::Cancel: break;
+    }
+    return false;
+}
+
+// Reads the card file of `id` into the window, showing `level`, with the
+// focus on `focus` when given. A problem with the file is told only when
+// `tellProblems`; the screen then stays as it was.
+bool CardForm::showCardFile(
+    const std::string& id, LevelIndex level, bool tellProblems, std::optional<TextBoxName> focus)
+{
+    const std::string path = cardFilePath(programFolder_, id);
     Card card;
     CardFingerprint read;
     std::vector<CardConflict> conflicts;
     if (const auto problem = readCard(path, card, &read, nullptr, &conflicts)) {
-        controls_.tellProblem(*problem);
-        return;
+        if (tellProblems)
+            controls_.tellProblem(*problem);
+        return false;
     }
     lastSeen_[profile::samePathKey(path)] = read;
     showHeader(card);
     LevelData = card.Levels;
     CurrentLevel = -1;  // what the level controls show now belongs to no level
-    controls_.checkLevelOption(0);
-    optLv_Click(0);
-    controls_.setFocus(txtRarelity);
+    controls_.checkLevelOption(level);
+    optLv_Click(level);
+    keepCardShown(id);
+    if (focus)
+        controls_.setFocus(*focus);
     if (!conflicts.empty())
-        controls_.tellProblem(unresolvedConflicts(path, conflicts));
+        controls_.tellProblem(conflictsToResolve(path, conflicts));
+    return true;
 }
+
+void CardForm::goToCard(const std::string& id)
+{
+    const Command command(*this);
+    if (refusedId(id) || !maySetCardAside())
+        return;
+    if (controls_.text(txtID) != id)
+        controls_.setText(txtID, id);
+    showCardFile(id, 0, true, txtRarelity);
+}
+
+void CardForm::cmdLoad_Click() { goToCard(controls_.text(txtID)); }
 
 // A card file this form read or wrote may have been written since by someone
 // else (another window, another computer on a shared folder): that change is
@@ -184,21 +296,130 @@ bool CardForm::mayOverwrite(const std::string& path, const Card& card)
     return controls_.askYesNo(changedElsewhereQuestion(path, now));
 }
 
-void CardForm::cmdSave_Click()
+bool CardForm::saveCard(const std::string& id)
 {
-    if (refusedId())
-        return;
     StoreCurrentLevel();
     const Card card = cardOnScreen();
-    const std::string path = cardPath();
+    const std::string path = cardFilePath(programFolder_, id);
     if (!mayOverwrite(path, card))
-        return;
+        return false;
     CardFingerprint written;
     if (const auto problem = writeCard(path, card, &written)) {
         controls_.tellProblem(*problem);
-        return;
+        return false;
     }
     lastSeen_[profile::samePathKey(path)] = written;
+    keepCardShown(id);
+    index_.update(id, card);
+    return true;
+}
+
+void CardForm::cmdSave_Click()
+{
+    const Command command(*this);
+    const std::string id = controls_.text(txtID);
+    if (refusedId(id) || !saveCard(id))
+        return;
     controls_.setFocus(txtID);
     controls_.selectAll(txtID);
+}
+
+void CardForm::mnuFileNext_Click() { stepCard(+1); }
+
+void CardForm::mnuFilePrevious_Click() { stepCard(-1); }
+
+void CardForm::stepCard(int direction)
+{
+    const Command command(*this);
+    reloadIfChangedOnDisk();
+    std::vector<CardFile> files;
+    if (const auto problem = findCardFiles(programFolder_, files)) {
+        controls_.tellProblem(*problem);
+        return;
+    }
+    const std::string from = keptId_.empty() ? controls_.text(txtID) : keptId_;
+    const auto byId = [](const CardFile& file, const std::string& id) { return file.id < id; };
+    auto at = std::lower_bound(files.begin(), files.end(), from, byId);
+    if (direction > 0) {
+        if (at != files.end() && at->id == from)
+            ++at;
+        if (at == files.end())
+            return;
+    } else {
+        if (at == files.begin())
+            return;
+        --at;
+    }
+    goToCard(at->id);
+}
+
+// A card shown without unsaved changes follows its file: after a git pull,
+// an import or another window's Save the window shows what the file holds.
+void CardForm::reloadIfChangedOnDisk()
+{
+    if (keptId_.empty() || isModified())
+        return;
+    const std::string path = cardFilePath(programFolder_, keptId_);
+    const auto seen = lastSeen_.find(profile::samePathKey(path));
+    if (seen == lastSeen_.end())
+        return;
+    const CardFingerprint now = currentFingerprint(path);
+    // A deleted card stays on screen, to be saved again or left; a file that
+    // cannot be read is not told of at every return to the window.
+    if (now.state != CardFingerprint::State::Bytes || unchangedSince(seen->second, now))
+        return;
+    showCardFile(keptId_, std::max<LevelIndex>(CurrentLevel, 0), false, std::nullopt);
+}
+
+void CardForm::windowActivated(bool fromAnotherProgram)
+{
+    if (commandsRunning_ > 0)
+        return;  // a message of the form's own has closed
+    const Command command(*this);
+    if (fromAnotherProgram)
+        index_.forget();
+    reloadIfChangedOnDisk();
+}
+
+void CardForm::txtID_Change()
+{
+    std::string typed = controls_.text(txtID);
+    if (typed.empty() || (!index_.listed() && index_.list())) {
+        suggestions_ = {};
+        controls_.showSuggestions({});
+        return;
+    }
+    suggestions_ = index_.suggest(std::move(typed), kMostSuggestions);
+    showSuggestionList();
+    if (!index_.allRead())
+        controls_.workWhenIdle();
+}
+
+bool CardForm::readSomeCards()
+{
+    if (!index_.listed())
+        return false;
+    const bool more = index_.readMore(kCardsPerIdleStep);
+    if (!suggestions_.typed.empty() && index_.extend(suggestions_, kMostSuggestions))
+        showSuggestionList();
+    return more;
+}
+
+void CardForm::showSuggestionList()
+{
+    std::vector<std::string> entries;
+    entries.reserve(suggestions_.cards.size());
+    for (const std::uint32_t card : suggestions_.cards)
+        entries.push_back(index_.label(card));
+    controls_.showSuggestions(entries);
+}
+
+void CardForm::suggestionPicked(std::size_t index)
+{
+    if (index >= suggestions_.cards.size())
+        return;
+    const std::string id = index_.id(suggestions_.cards[index]);
+    suggestions_ = {};
+    controls_.showSuggestions({});
+    goToCard(id);
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 enum class TextBoxName {
     txtID,
@@ -28,6 +29,9 @@ enum class ComboBoxName {
     cboExtWaza2,
 };
 inline constexpr std::size_t kComboBoxCount = std::size_t(ComboBoxName::cboExtWaza2) + 1;
+
+// The user's answer when unsaved changes would be dropped.
+enum class SaveChangesAnswer { Save, DontSave, Cancel };
 
 // The control's name in the layout table, e.g. "txtMaxHP".
 const char* controlName(TextBoxName box);
@@ -52,6 +56,20 @@ public:
     virtual void tellProblem(const std::string& message) = 0;
     // Asks a yes/no question; true for yes. No is the default and what Esc gives.
     virtual bool askYesNo(const std::string& question) = 0;
+    // Asks before unsaved changes are dropped: 保存 (the default), 保存しない
+    // and キャンセル (also Esc); without `canSave`, only the last two.
+    virtual SaveChangesAnswer askSaveChanges(const std::string& question, bool canSave) = 0;
+
+    // Shows whether the card on screen has changes that are not saved: a "*"
+    // in the caption, where the system's convention puts it.
+    virtual void showModified(bool modified) = 0;
+
+    // Shows the list under the ID box with these entries, in this order,
+    // without taking the focus from the box; no entries hide it.
+    virtual void showSuggestions(const std::vector<std::string>& entries) = 0;
+    // Has the window call CardForm::readSomeCards while it is idle, until
+    // that returns false.
+    virtual void workWhenIdle() = 0;
 
 protected:
     ~FormControls() = default;

@@ -1,90 +1,12 @@
-#include "card_folder.h"
-#include "card_form.h"
+#include "form_fixture.h"
 #include "form_layout.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <map>
-#include <optional>
-#include <set>
-#include <vector>
 
 using enum TextBoxName;
 using enum ComboBoxName;
 
 namespace {
-
-// Controls that remember what the form did to them; the user's answer to a
-// question is set beforehand.
-class FakeControls final : public FormControls {
-public:
-    std::map<TextBoxName, std::string> texts{{txtID, "000"}};
-    std::map<ComboBoxName, int> selected;
-    LevelIndex checkedOption = 0;
-    std::optional<TextBoxName> focused;
-    std::set<TextBoxName> wholeTextSelected;
-    std::vector<std::string> problems;
-    std::vector<std::string> questions;
-    bool answer = false;
-
-    std::string text(TextBoxName box) const override
-    {
-        const auto found = texts.find(box);
-        return found == texts.end() ? std::string() : found->second;
-    }
-    void setText(TextBoxName box, const std::string& utf8) override
-    {
-        texts[box] = utf8;
-        wholeTextSelected.erase(box);
-    }
-    int selectedIndex(ComboBoxName list) const override
-    {
-        const auto found = selected.find(list);
-        return found == selected.end() ? 0 : found->second;
-    }
-    void select(ComboBoxName list, int index) override { selected[list] = index; }
-    void checkLevelOption(LevelIndex index) override { checkedOption = index; }
-    void setFocus(TextBoxName box) override { focused = box; }
-    void selectAll(TextBoxName box) override { wholeTextSelected.insert(box); }
-    void tellProblem(const std::string& message) override { problems.push_back(message); }
-    bool askYesNo(const std::string& question) override
-    {
-        questions.push_back(question);
-        return answer;
-    }
-
-    bool focusedWithTextSelected(TextBoxName box) const { return focused == box && wholeTextSelected.count(box); }
-};
-
-class CardFormTest : public ::testing::Test {
-protected:
-    CardFolder folder;
-    FakeControls controls;
-    CardForm form{controls, folder.path()};
-
-    void type(TextBoxName box, const std::string& text) { controls.setText(box, text); }
-    void pickLevel(LevelIndex index)
-    {
-        controls.checkLevelOption(index);
-        form.optLv_Click(index);
-    }
-    void typeTwoLevelCard()
-    {
-        type(txtRarelity, "3");
-        type(txtMaxLv, "4");
-        type(txtMinLv, "1");
-        controls.select(cboSuperMode, 2);
-        type(txtMaxHP, "20");
-        type(txtPower, "10");
-        type(txtNomalWaza, "Strike");
-        type(txtExtWaza, "Blast");
-        type(txtExtWaza2, "30");
-        type(txtExtWaza3, "1");
-        pickLevel(1);
-        type(txtMaxHP, "30");
-    }
-};
 
 TEST_F(CardFormTest, ControlNamesAreThoseOfTheLayoutTable)
 {
@@ -135,7 +57,9 @@ TEST_F(CardFormTest, ClearEmptiesTheCardAndFocusesTheId)
     typeTwoLevelCard();
     pickLevel(2);
     type(txtMaxHP, "40");
+    controls.saveAnswer = SaveChangesAnswer::DontSave;
     form.cmdClear_Click();
+    EXPECT_EQ(controls.saveQuestions.size(), 1u);
     EXPECT_EQ(controls.checkedOption, 0);
     EXPECT_EQ(form.currentLevel(), 0);
     for (const auto& [box, text] : controls.texts)
@@ -154,6 +78,7 @@ TEST_F(CardFormTest, LoadShowsLevelOneAndStoresNothingShownBefore)
     type(txtID, "7");
     pickLevel(2);
     type(txtMaxHP, "before the load");
+    controls.saveAnswer = SaveChangesAnswer::DontSave;
     form.cmdLoad_Click();
     EXPECT_EQ(form.levelData()[2], LevelRecord{});
     EXPECT_EQ(form.currentLevel(), 0);
@@ -243,9 +168,10 @@ TEST_F(SharedCardTest, TheirChangeIsKeptWhenTheAnswerIsNo)
     EXPECT_EQ(controls.text(txtMaxHP), "typed");
     EXPECT_FALSE(controls.focused == txtID);
 
-    // Asked again on the next Save; a Load shows their version.
+    // Asked again on the next Save; a Load that drops the changes shows their version.
     form.cmdSave_Click();
     EXPECT_EQ(controls.questions.size(), 2u);
+    controls.saveAnswer = SaveChangesAnswer::DontSave;
     form.cmdLoad_Click();
     EXPECT_EQ(controls.text(txtRarelity), "theirs");
 }

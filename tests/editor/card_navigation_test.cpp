@@ -1,0 +1,101 @@
+#include "form_fixture.h"
+
+namespace {
+
+using enum TextBoxName;
+using Answer = SaveChangesAnswer;
+
+std::string cardWithMoves(const std::string& normal, const std::string& extended, const std::string& level2 = "")
+{
+    return "[head]\r\nrare=1\r\n[Lv1]\r\nHP=10\r\nP=1\r\n1=" + normal + "\r\nS=N/1P/1\r\n2=" + extended
+           + "\r\n[Lv2]\r\nHP=20\r\nP=2\r\n1=" + level2 + "\r\n";
+}
+
+class CardNavigationTest : public CardFormTest {
+protected:
+    void readEveryCard()
+    {
+        while (form.readSomeCards()) { }
+    }
+};
+
+TEST_F(CardNavigationTest, NextAndPreviousGoThroughTheFolderInIdOrder)
+{
+    for (const char* name : {"010.ini", "002.ini", "B.ini", "a.ini"})
+        folder.write(name, "[head]\r\nrare=" + std::string(name, 3) + "\r\n");
+    type(txtID, "005");  // no card shown yet: from the ID typed
+    form.mnuFileNext_Click();
+    EXPECT_EQ(controls.text(txtID), "010");
+    form.mnuFileNext_Click();
+    EXPECT_EQ(controls.text(txtID), "B");  // byte order, as velmar-cards lists them
+    form.mnuFileNext_Click();
+    form.mnuFileNext_Click();  // the last card: nothing happens
+    EXPECT_EQ(controls.text(txtID), "a");
+    EXPECT_EQ(controls.text(txtRarelity), "a.i");
+
+    type(txtRarelity, "changed");
+    form.mnuFilePrevious_Click();  // Cancel
+    EXPECT_EQ(controls.text(txtID), "a");
+    controls.saveAnswer = Answer::DontSave;
+    type(txtID, "zzz");  // the card shown counts, not the ID typed since
+    form.mnuFilePrevious_Click();
+    EXPECT_EQ(controls.text(txtID), "B");
+    form.mnuFilePrevious_Click();
+    form.mnuFilePrevious_Click();
+    form.mnuFilePrevious_Click();
+    EXPECT_EQ(controls.text(txtID), "002");
+    EXPECT_EQ(controls.saveQuestions.size(), 2u);
+    EXPECT_EQ(folder.read("a.ini"), "[head]\r\nrare=a.i\r\n");
+}
+
+TEST_F(CardNavigationTest, SuggestionsByIdComeFirstThenByMoveNameAsTheCardsAreRead)
+{
+    folder.write("100.ini", cardWithMoves("Strike", "Blast"));
+    folder.write("101.ini", cardWithMoves("\x93\xcb\x82\xab", "Fire"));  // 突き in Shift-JIS
+    folder.write("200.ini", cardWithMoves("Kick", "Flame", "Headbutt"));
+    folder.write("310.ini", cardWithMoves("Tail", "Claw 10"));
+
+    typeInIdBox("10");
+    EXPECT_EQ(controls.suggestions, (std::vector<std::string>{"100　Strike / Blast", "101　突き / Fire"}));
+    EXPECT_TRUE(controls.idleWorkWanted);
+    readEveryCard();
+    EXPECT_EQ(controls.suggestions,
+        (std::vector<std::string>{"100　Strike / Blast", "101　突き / Fire", "310　Tail / Claw 10"}));
+
+    typeInIdBox("HEAD");  // any level's move, letter case aside
+    EXPECT_EQ(controls.suggestions, (std::vector<std::string>{"200　Kick / Flame"}));
+    typeInIdBox("突");
+    EXPECT_EQ(controls.suggestions, (std::vector<std::string>{"101　突き / Fire"}));
+    typeInIdBox("");
+    EXPECT_TRUE(controls.suggestions.empty());
+
+    // A card saved here is found at once by its new name.
+    type(txtID, "400");
+    type(txtMaxHP, "5");
+    type(txtNomalWaza, "Thunder");
+    form.cmdSave_Click();
+    typeInIdBox("thu");
+    EXPECT_EQ(controls.suggestions, (std::vector<std::string>{"400　Thunder"}));
+}
+
+TEST_F(CardNavigationTest, APickedSuggestionLoadsThroughTheQuestion)
+{
+    folder.write("100.ini", cardWithMoves("Strike", "Blast"));
+    folder.write("200.ini", cardWithMoves("Kick", "Flame"));
+    type(txtRarelity, "typed");
+    typeInIdBox("2");
+    form.suggestionPicked(0);  // Cancel: all stays, the text typed too
+    EXPECT_EQ(controls.text(txtID), "2");
+    EXPECT_EQ(controls.text(txtRarelity), "typed");
+    EXPECT_TRUE(controls.suggestions.empty());
+
+    controls.saveAnswer = Answer::DontSave;
+    typeInIdBox("2");
+    form.suggestionPicked(0);
+    EXPECT_EQ(controls.text(txtID), "200");
+    EXPECT_EQ(controls.text(txtNomalWaza), "Kick");
+    EXPECT_EQ(controls.focused, txtRarelity);
+    EXPECT_EQ(controls.saveQuestions.size(), 2u);
+}
+
+}  // namespace
