@@ -5,10 +5,13 @@
 #include "combo_accessibility.h"
 #include "font_fallback.h"
 #include "form_layout.h"
+#include "id_suggestions.h"
 #include "japanese_font.h"
 #include "list_on_open_combo_box.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
@@ -19,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 using form_layout::px;
 
@@ -63,12 +67,39 @@ frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
         fallBackForText(&box, question);
         return box.exec() == QMessageBox::Yes;
     };
+    askSaveChanges = [this](const QString& question, bool canSave) {
+        QMessageBox box(QMessageBox::Warning, form_layout::kCaption, question,
+            (canSave ? QMessageBox::Save : QMessageBox::NoButton) | QMessageBox::Discard | QMessageBox::Cancel, this);
+        if (canSave)
+            box.button(QMessageBox::Save)->setText("保存(&S)");
+        box.button(QMessageBox::Discard)->setText("保存しない(&N)");
+        box.button(QMessageBox::Cancel)->setText("キャンセル");
+        box.setDefaultButton(canSave ? QMessageBox::Save : QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        fallBackForText(&box, question);
+        switch (box.exec()) {
+        case QMessageBox::Save: return SaveChangesAnswer::Save;
+        case QMessageBox::Discard: return SaveChangesAnswer::DontSave;
+        default: return SaveChangesAnswer::Cancel;
+        }
+    };
     setObjectName("frmVelmar");
-    setWindowTitle(form_layout::kCaption);
+    // "[*]": Qt shows a "*" there while the card has unsaved changes.
+    setWindowTitle(QString(form_layout::kCaption) + "[*]");
     QWidget* client = buildControls();
-    controls_ = std::make_unique<QtFormControls>(
-        client, optLv, [this](const QString& message) { reportProblem(message); },
-        [this](const QString& question) { return askYesNo(question); });
+    suggestions_ = new IdSuggestions(
+        client->findChild<QLineEdit*>("txtID"), [this](int row) { form_->suggestionPicked(std::size_t(row)); });
+    auto* idleWork = new QTimer(this);
+    idleWork->setInterval(0);  // whenever the event queue is empty
+    connect(idleWork, &QTimer::timeout, this, [this, idleWork] {
+        if (!form_->readSomeCards())
+            idleWork->stop();
+    });
+    controls_ = std::make_unique<QtFormControls>(client, optLv,
+        QtWindowParts{[this](const QString& message) { reportProblem(message); },
+            [this](const QString& question) { return askYesNo(question); },
+            [this](const QString& question, bool canSave) { return askSaveChanges(question, canSave); }, suggestions_,
+            idleWork});
     form_ = std::make_unique<CardForm>(*controls_, std::move(programFolder));
     // Mouse, arrow keys and code all end here, once per change of selection.
     connect(optLv, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
@@ -79,8 +110,43 @@ frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
     connect(client->findChild<QPushButton*>("cmdSave"), &QPushButton::clicked, this, &frmVelmar::cmdSave_Click);
     connect(client->findChild<QPushButton*>("cmdClear"), &QPushButton::clicked, this, &frmVelmar::cmdClear_Click);
     buildMenu();
+    connectEdits(client);
+    // Back from another program, which may have changed the card or the folder.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            form_->windowActivated(true);
+    });
     form_->Form_Load();
     centreOnScreen();
+}
+
+// Every change of the card's controls, by the user or by a command; the form
+// tells the two apart. The ID box is not the card: its typing drives the list.
+void frmVelmar::connectEdits(QWidget* client)
+{
+    for (QLineEdit* box : client->findChildren<QLineEdit*>()) {
+        if (box->objectName() == "txtID")
+            connect(box, &QLineEdit::textEdited, this, [this] { form_->txtID_Change(); });
+        else
+            connect(box, &QLineEdit::textChanged, this, [this] { form_->cardEdited(); });
+    }
+    for (QComboBox* list : client->findChildren<QComboBox*>())
+        connect(list, &QComboBox::currentIndexChanged, this, [this] { form_->cardEdited(); });
+}
+
+void frmVelmar::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        form_->windowActivated(false);
+    QMainWindow::changeEvent(event);
+}
+
+void frmVelmar::closeEvent(QCloseEvent* event)
+{
+    if (form_->mayClose())
+        event->accept();
+    else
+        event->ignore();
 }
 
 QWidget* frmVelmar::createControl(const form_layout::Control& c, QWidget* container)
@@ -179,6 +245,10 @@ void frmVelmar::buildMenu()
     // A focused text box takes Shift+Del as Cut before the menu sees it, so
     // cutting text never clears the card.
     addItem("mnuFileClear", "&Clear", QKeySequence(Qt::SHIFT | Qt::Key_Delete), &frmVelmar::cmdClear_Click);
+    mnuFile->addSeparator();
+    addItem("mnuFileNext", "次のカード(&N)", QKeySequence(Qt::CTRL | Qt::Key_PageDown), &frmVelmar::mnuFileNext_Click);
+    addItem("mnuFilePrevious", "前のカード(&P)", QKeySequence(Qt::CTRL | Qt::Key_PageUp),
+        &frmVelmar::mnuFilePrevious_Click);
 }
 
 // Tab and Shift+Tab enter the level group at the selected option.

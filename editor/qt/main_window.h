@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+class IdSuggestions;
 class QButtonGroup;
 
 // The editor's one window on Qt: builds its controls from the layout table,
@@ -28,6 +29,8 @@ public:
     void StoreCurrentLevel() { form_->StoreCurrentLevel(); }
     void mnuFileLoad_Click() { cmdLoad_Click(); }
     void mnuFileSave_Click() { cmdSave_Click(); }
+    void mnuFileNext_Click() { form_->mnuFileNext_Click(); }
+    void mnuFilePrevious_Click() { form_->mnuFilePrevious_Click(); }
 
     const LevelBuffer& levelData() const { return form_->levelData(); }
     LevelIndex currentLevel() const { return form_->currentLevel(); }
@@ -38,18 +41,28 @@ public:
     // Asks a yes/no question, true for yes; a message box with No as the
     // default and the Esc button unless replaced.
     std::function<bool(const QString&)> askYesNo;
+    // Asks before unsaved changes are dropped (保存 / 保存しない / キャンセル,
+    // the first only when `canSave`); a message box unless replaced.
+    std::function<SaveChangesAnswer(const QString& question, bool canSave)> askSaveChanges;
+
+    // The list of suggestions under the ID box.
+    IdSuggestions* idSuggestions() const { return suggestions_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QWidget* createControl(const form_layout::Control& c, QWidget* container);
     QWidget* buildControls();
     void nameControls(QWidget* client);
     void buildMenu();
+    void connectEdits(QWidget* client);
     void centreOnScreen();
 
     QButtonGroup* optLv = nullptr;
+    IdSuggestions* suggestions_ = nullptr;
     std::unique_ptr<QtFormControls> controls_;
     std::unique_ptr<CardForm> form_;  // made once the controls exist
 };

@@ -1,17 +1,19 @@
 #include "qt_form_controls.h"
 
+#include "id_suggestions.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <type_traits>
 
-QtFormControls::QtFormControls(QWidget* client, QButtonGroup* levelOptions, std::function<void(const QString&)> tell,
-    std::function<bool(const QString&)> ask)
-    : levelOptions_(levelOptions)
-    , tell_(std::move(tell))
-    , ask_(std::move(ask))
+QtFormControls::QtFormControls(QWidget* client, QButtonGroup* levelOptions, QtWindowParts window)
+    : client_(client)
+    , levelOptions_(levelOptions)
+    , window_(std::move(window))
 {
     const auto find = [client](auto*& member, const char* name) {
         member = client->findChild<std::remove_reference_t<decltype(*member)>*>(name);
@@ -45,6 +47,25 @@ void QtFormControls::setFocus(TextBoxName name) { box(name)->setFocus(); }
 
 void QtFormControls::selectAll(TextBoxName name) { box(name)->selectAll(); }
 
-void QtFormControls::tellProblem(const std::string& message) { tell_(QString::fromStdString(message)); }
+void QtFormControls::tellProblem(const std::string& message) { window_.tell(QString::fromStdString(message)); }
 
-bool QtFormControls::askYesNo(const std::string& question) { return ask_(QString::fromStdString(question)); }
+bool QtFormControls::askYesNo(const std::string& question) { return window_.ask(QString::fromStdString(question)); }
+
+SaveChangesAnswer QtFormControls::askSaveChanges(const std::string& question, bool canSave)
+{
+    return window_.askSave(QString::fromStdString(question), canSave);
+}
+
+// The caption's "[*]" shows as "*" while the window is marked modified.
+void QtFormControls::showModified(bool modified) { client_->window()->setWindowModified(modified); }
+
+void QtFormControls::showSuggestions(const std::vector<std::string>& entries)
+{
+    QStringList list;
+    list.reserve(qsizetype(entries.size()));
+    for (const std::string& entry : entries)
+        list << QString::fromStdString(entry);
+    window_.suggestions->show(list);
+}
+
+void QtFormControls::workWhenIdle() { window_.idleWork->start(); }

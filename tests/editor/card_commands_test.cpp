@@ -14,6 +14,7 @@ class CardCommandsTest : public QObject {
     std::unique_ptr<CardFolder> folder;
     std::unique_ptr<frmVelmar> w;
     QStringList problems;
+    int saveQuestions = 0;  // each answered "don't save"
 
     void click(const char* name) { QTest::mouseClick(w->findChild<QPushButton*>(name), Qt::LeftButton); }
 
@@ -39,7 +40,12 @@ private slots:
         folder = std::make_unique<CardFolder>();
         w = std::make_unique<frmVelmar>(folder->path());
         problems.clear();
+        saveQuestions = 0;
         w->reportProblem = [this](const QString& message) { problems << message; };
+        w->askSaveChanges = [this](const QString&, bool) {
+            ++saveQuestions;
+            return SaveChangesAnswer::DontSave;
+        };
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }
@@ -65,6 +71,7 @@ private slots:
         option(w.get(), 2)->click();
         typeInto(w.get(), "txtMaxHP", "level 3 before the load");
         click("cmdLoad");
+        QCOMPARE(saveQuestions, 1);
         QVERIFY(option(w.get(), 0)->isChecked());
         QCOMPARE(w->currentLevel(), 0);
         QCOMPARE(box(w.get(), "txtRarelity")->text(), QString("3"));
@@ -106,6 +113,7 @@ private slots:
         QCOMPARE(folder->read("000.ini").substr(0, 21), std::string("[head]\r\nrare=\x83V\x83\x87\x81[\x83g", 21));
         typeInto(w.get(), "txtRarelity", "changed");
         QTest::keyClick(box(w.get(), "txtRarelity"), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(saveQuestions, 1);
         QCOMPARE(box(w.get(), "txtRarelity")->text(), QString("ショートカット"));
     }
 
@@ -157,6 +165,7 @@ private slots:
         }
         QCOMPARE(folder->names(), std::set<std::string>{"000.ini"});
         QCOMPARE(folder->read("000.ini"), kTwoLevelCard);
+        QCOMPARE(saveQuestions, 0);  // a refused ID is told before anything is asked
 
         w->findChild<QLineEdit*>("txtID")->setText("");
         click("cmdSave");

@@ -43,6 +43,7 @@ private slots:
     void init()
     {
         w = std::make_unique<frmVelmar>(folder.path().toStdString());
+        w->askSaveChanges = [](const QString&, bool) { return SaveChangesAnswer::DontSave; };
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+class QCompleter;
+class QLineEdit;
+class QStringListModel;
+
+// The list that drops down under the ID box: Qt's completer over the
+// entries the form chose, shown without taking the focus from the box.
+// Down and Up move through it, Enter or a click picks an entry, Esc closes
+// it; the window's shortcuts act at once while it is open, and close it.
+class IdSuggestions : public QObject {
+    Q_OBJECT
+
+public:
+    // `picked` gets the row of the entry picked.
+    IdSuggestions(QLineEdit* idBox, std::function<void(int row)> picked);
+
+    // Shows the entries in this order; none hide the list.
+    void show(const QStringList& entries);
+    bool isShown() const;
+    QWidget* list() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* idBox_;
+    QStringListModel* model_;
+    QCompleter* completer_;
+};
