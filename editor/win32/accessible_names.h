@@ -31,9 +31,10 @@ public:
     // Takes the names back; call while the controls still exist.
     void clear();
 
-private:
+    // One control's name; false when the service took none.
     bool name(HWND control, const std::string& utf8);
 
+private:
     IAccPropServices* services_ = nullptr;
     std::vector<HWND> named_;
 };

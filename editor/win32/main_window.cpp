@@ -2,7 +2,6 @@
 
 #include "dpi_font.h"
 #include "form_layout.h"
-#include "menu_keyboard.h"
 #include "system_path_windows.h"
 
 #include <commctrl.h>
@@ -68,7 +67,9 @@ std::unique_ptr<frmVelmar> frmVelmar::create(HINSTANCE instance, std::string pro
     w->shortcuts_ = createShortcuts();
     w->font_ = createWindowFont(w->dpi_);
     w->table_ = std::make_unique<ControlTable>(w->window_, instance, w->dpi_, w->font_);
-    w->controls_ = std::make_unique<Win32FormControls>(w->window_, *w->table_);
+    w->suggestions_ = std::make_unique<IdSuggestionList>(w->window_, w->table_->find("txtID"), w->font_,
+        [self = w.get()](int row) { self->form_->suggestionPicked(std::size_t(row)); });
+    w->controls_ = std::make_unique<Win32FormControls>(w->window_, *w->table_, *w->suggestions_);
     w->form_ = std::make_unique<CardForm>(*w->controls_, std::move(programFolder));
     // From here on the window's messages reach this object.
     SetWindowLongPtrW(w->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w.get()));
@@ -105,18 +106,35 @@ LRESULT CALLBACK frmVelmar::windowProc(HWND window, UINT message, WPARAM wParam,
 LRESULT frmVelmar::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+    case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
     case WM_ACTIVATE:
         // What a dialog box does for itself: the focus leaves with the window
         // and comes back to the same control.
         if (LOWORD(wParam) == WA_INACTIVE) {
+            suggestions_->hide();
             if (HWND focus = GetFocus(); focus && IsChild(window_, focus))
                 controls_->rememberFocus(focus);
-        } else if (!HIWORD(wParam) && IsWindow(controls_->focusOnActivation())) {
-            SetFocus(controls_->focusOnActivation());
-            return 0;
+        } else {
+            form_->windowActivated(false);
+            if (!HIWORD(wParam) && IsWindow(controls_->focusOnActivation())) {
+                SetFocus(controls_->focusOnActivation());
+                return 0;
+            }
         }
         break;
+    case WM_ACTIVATEAPP:
+        // Back from another program, which may have changed the card or the folder.
+        if (wParam)
+            form_->windowActivated(true);
+        break;
+    case WM_MOVE: suggestions_->hide(); break;
+    case WM_CLOSE:
+        if (form_->mayClose())
+            DestroyWindow(window_);
+        return 0;
+    case WM_QUERYENDSESSION:
+        // Logging off or shutting down: unsaved changes are asked about as on closing.
+        return form_->mayClose() ? TRUE : FALSE;
     case WM_SETFOCUS:
         if (IsWindow(controls_->focusOnActivation()))
             SetFocus(controls_->focusOnActivation());
@@ -137,15 +155,38 @@ LRESULT frmVelmar::handle(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void frmVelmar::onCommand(int id, int code)
+void frmVelmar::onCommand(int id, int code, HWND control)
 {
+    if (!control || code == BN_CLICKED)
+        suggestions_->hide();  // a menu item or a shortcut acts as if the list were not there
     switch (id) {
     case mnuFileSave: mnuFileSave_Click(); return;
     case mnuFileLoad: mnuFileLoad_Click(); return;
     case mnuFileClear: cmdClear_Click(); return;
+    case mnuFileNext: mnuFileNext_Click(); return;
+    case mnuFilePrevious: mnuFilePrevious_Click(); return;
     }
     const form_layout::Control* row = table_->rowOf(id);
-    if (!row || code != BN_CLICKED)
+    if (!row)
+        return;
+    if (row->kind == form_layout::Kind::TextBox && code == EN_CHANGE) {
+        // The ID box's typing drives the list; the other boxes are the card.
+        // Texts the form sets itself are no edits.
+        if (std::strcmp(row->name, "txtID") != 0)
+            form_->cardEdited();
+        else if (!controls_->settingText())
+            form_->txtID_Change();
+        return;
+    }
+    if (row->kind == form_layout::Kind::TextBox && code == EN_KILLFOCUS && std::strcmp(row->name, "txtID") == 0) {
+        suggestions_->hide();
+        return;
+    }
+    if (row->kind == form_layout::Kind::ComboBox && code == CBN_SELCHANGE) {
+        form_->cardEdited();
+        return;
+    }
+    if (code != BN_CLICKED)
         return;  // also Enter and Esc (IDOK, IDCANCEL): no button is the default or the cancel button
     if (row->kind == form_layout::Kind::Option) {
         if (const auto level = controls_->levelOptionChanged())
@@ -164,6 +205,7 @@ void frmVelmar::applyDpi(UINT dpi)
     dpi_ = dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
     HFONT font = createWindowFont(dpi_);
     table_->place(dpi_, font);
+    suggestions_->setFont(font);
     if (font_)
         DeleteObject(font_);
     font_ = font;
@@ -194,6 +236,22 @@ void frmVelmar::nameControls()
 {
     names_ = std::make_unique<AccessibleNames>();
     names_->nameControls(*table_);
+    names_->name(suggestions_->list(), "IDの候補");
+}
+
+MessageLoopHooks frmVelmar::messageLoopHooks()
+{
+    return {[this](const MSG& msg) {
+                return msg.message == WM_KEYDOWN && msg.hwnd == table_->find("txtID")
+                       && suggestions_->handleKey(msg.wParam);
+            },
+        [this] {
+            if (!controls_->idleWorkWanted())
+                return false;
+            if (!form_->readSomeCards())
+                controls_->idleWorkDone();
+            return controls_->idleWorkWanted();
+        }};
 }
 
 void frmVelmar::centreOnScreen()
@@ -222,7 +280,7 @@ int runEditor(HINSTANCE instance, int show)
     // made in a COM apartment takes several times as long to make.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     window->nameControls();
-    const int status = runMessageLoop(window->hwnd(), window->shortcuts());
+    const int status = runMessageLoop(window->hwnd(), window->shortcuts(), window->messageLoopHooks());
     window.reset();
     if (SUCCEEDED(com))
         CoUninitialize();

@@ -3,6 +3,8 @@
 #include "accessible_names.h"
 #include "card_form.h"
 #include "control_table.h"
+#include "id_suggestion_list.h"
+#include "menu_keyboard.h"
 #include "win32_form_controls.h"
 
 #include <windows.h>
@@ -35,6 +37,12 @@ public:
     void optLv_Click(LevelIndex Index) { form_->optLv_Click(Index); }
     void mnuFileLoad_Click() { cmdLoad_Click(); }
     void mnuFileSave_Click() { cmdSave_Click(); }
+    void mnuFileNext_Click() { form_->mnuFileNext_Click(); }
+    void mnuFilePrevious_Click() { form_->mnuFilePrevious_Click(); }
+
+    // The message loop's part of the window: the list's keys, idle work.
+    MessageLoopHooks messageLoopHooks();
+    const IdSuggestionList& idSuggestions() const { return *suggestions_; }
 
     const LevelBuffer& levelData() const { return form_->levelData(); }
     LevelIndex currentLevel() const { return form_->currentLevel(); }
@@ -46,7 +54,7 @@ private:
     frmVelmar() = default;
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void onCommand(int id, int code);
+    void onCommand(int id, int code, HWND control);
     // Font, controls and window size for the DPI.
     void applyDpi(UINT dpi);
     void fitClientArea();
@@ -57,6 +65,7 @@ private:
     HACCEL shortcuts_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     std::unique_ptr<ControlTable> table_;
+    std::unique_ptr<IdSuggestionList> suggestions_;
     std::unique_ptr<Win32FormControls> controls_;
     std::unique_ptr<CardForm> form_;
     std::unique_ptr<AccessibleNames> names_;

@@ -41,6 +41,9 @@ HMENU createMenuBar()
     AppendMenuW(file, MF_STRING, mnuFileSave, L"&Save\tCtrl+S");
     AppendMenuW(file, MF_STRING, mnuFileLoad, L"&Load\tCtrl+O");
     AppendMenuW(file, MF_STRING, mnuFileClear, L"&Clear\tShift+Del");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, mnuFileNext, L"次のカード(&N)\tCtrl+PgDn");
+    AppendMenuW(file, MF_STRING, mnuFilePrevious, L"前のカード(&P)\tCtrl+PgUp");
     HMENU bar = CreateMenu();
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     return bar;
@@ -52,14 +55,23 @@ HACCEL createShortcuts()
         {FVIRTKEY | FCONTROL, 'S', mnuFileSave},
         {FVIRTKEY | FCONTROL, 'O', mnuFileLoad},
         {FVIRTKEY | FSHIFT, VK_DELETE, mnuFileClear},
+        {FVIRTKEY | FCONTROL, VK_NEXT, mnuFileNext},
+        {FVIRTKEY | FCONTROL, VK_PRIOR, mnuFilePrevious},
     };
     return CreateAcceleratorTableW(keys, int(std::size(keys)));
 }
 
-int runMessageLoop(HWND window, HACCEL shortcuts)
+int runMessageLoop(HWND window, HACCEL shortcuts, const MessageLoopHooks& hooks)
 {
     MSG msg{};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    for (;;) {
+        // Idle work a piece at a time, only while no message waits.
+        if (hooks.whenIdle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && hooks.whenIdle())
+            continue;
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0)
+            break;
+        if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && hooks.keyFirst && hooks.keyFirst(msg))
+            continue;
         if (handleKeys(window, shortcuts, msg))
             continue;
         TranslateMessage(&msg);

@@ -53,4 +53,33 @@ bool askYesOrNo(HWND owner, const std::string& question)
     return answer == IDYES;
 }
 
+SaveChangesAnswer askToSaveChanges(HWND owner, const std::string& question, bool canSave)
+{
+    const std::wstring text = profile::sys::widen(question);
+    const std::wstring caption = profile::sys::widen(form_layout::kCaption);
+    const TASKDIALOG_BUTTON buttons[] = {{IDYES, L"保存(&S)"}, {IDNO, L"保存しない(&N)"}, {IDCANCEL, L"キャンセル"}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = owner;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.pszWindowTitle = caption.c_str();
+    config.pszMainIcon = TD_WARNING_ICON;
+    config.pszContent = text.c_str();
+    config.pButtons = canSave ? buttons : buttons + 1;
+    config.cButtons = canSave ? 3 : 2;
+    config.nDefaultButton = canSave ? IDYES : IDCANCEL;
+    // Only in common controls 6, which the program's manifest asks for.
+    using TaskDialogIndirectCall = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+    const auto taskDialog = reinterpret_cast<TaskDialogIndirectCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "TaskDialogIndirect")));
+    int answer = IDCANCEL;
+    if (!taskDialog || FAILED(taskDialog(&config, &answer, nullptr, nullptr)))
+        return SaveChangesAnswer::Cancel;  // nothing is dropped unasked
+    switch (answer) {
+    case IDYES: return canSave ? SaveChangesAnswer::Save : SaveChangesAnswer::Cancel;
+    case IDNO: return SaveChangesAnswer::DontSave;
+    default: return SaveChangesAnswer::Cancel;
+    }
+}
+
 }  // namespace win32

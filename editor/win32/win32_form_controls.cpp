@@ -1,5 +1,6 @@
 #include "win32_form_controls.h"
 
+#include "form_layout.h"
 #include "message_boxes.h"
 #include "system_path_windows.h"
 
@@ -8,8 +9,9 @@
 
 namespace win32 {
 
-Win32FormControls::Win32FormControls(HWND window, const ControlTable& table)
+Win32FormControls::Win32FormControls(HWND window, const ControlTable& table, IdSuggestionList& suggestions)
     : window_(window)
+    , suggestions_(suggestions)
 {
     const auto find = [&table](const char* name) {
         HWND control = table.find(name);
@@ -34,7 +36,9 @@ std::string Win32FormControls::text(TextBoxName name) const
 
 void Win32FormControls::setText(TextBoxName name, const std::string& utf8)
 {
+    settingText_ = true;
     SetWindowTextW(box(name), profile::sys::widen(utf8).c_str());
+    settingText_ = false;
 }
 
 int Win32FormControls::selectedIndex(ComboBoxName name) const
@@ -80,5 +84,18 @@ void Win32FormControls::selectAll(TextBoxName name) { SendMessageW(box(name), EM
 void Win32FormControls::tellProblem(const std::string& message) { showProblem(window_, message); }
 
 bool Win32FormControls::askYesNo(const std::string& question) { return askYesOrNo(window_, question); }
+
+SaveChangesAnswer Win32FormControls::askSaveChanges(const std::string& question, bool canSave)
+{
+    return askToSaveChanges(window_, question, canSave);
+}
+
+// Windows' convention: the "*" before the caption.
+void Win32FormControls::showModified(bool modified)
+{
+    SetWindowTextW(window_, profile::sys::widen((modified ? "*" : "") + std::string(form_layout::kCaption)).c_str());
+}
+
+void Win32FormControls::showSuggestions(const std::vector<std::string>& entries) { suggestions_.show(entries); }
 
 }  // namespace win32

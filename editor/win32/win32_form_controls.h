@@ -2,6 +2,7 @@
 
 #include "control_table.h"
 #include "form_controls.h"
+#include "id_suggestion_list.h"
 
 #include <windows.h>
 
@@ -14,7 +15,7 @@ namespace win32 {
 // questions go to message boxes owned by the window.
 class Win32FormControls final : public FormControls {
 public:
-    Win32FormControls(HWND window, const ControlTable& table);
+    Win32FormControls(HWND window, const ControlTable& table, IdSuggestionList& suggestions);
 
     std::string text(TextBoxName box) const override;
     void setText(TextBoxName box, const std::string& utf8) override;
@@ -25,6 +26,18 @@ public:
     void selectAll(TextBoxName box) override;
     void tellProblem(const std::string& message) override;
     bool askYesNo(const std::string& question) override;
+    SaveChangesAnswer askSaveChanges(const std::string& question, bool canSave) override;
+    void showModified(bool modified) override;
+    void showSuggestions(const std::vector<std::string>& entries) override;
+    void workWhenIdle() override { idleWorkWanted_ = true; }
+
+    // The form asked for work while the window is idle (and has not been
+    // told that it is done).
+    bool idleWorkWanted() const { return idleWorkWanted_; }
+    void idleWorkDone() { idleWorkWanted_ = false; }
+    // True while the form itself sets a text box's text: its change
+    // notification is no edit of the user's.
+    bool settingText() const { return settingText_; }
 
     // The level option the user has just checked, once per change: a button
     // reports a click for a mouse click, for an arrow key, and again as it
@@ -47,6 +60,9 @@ private:
     std::array<HWND, 4> options_{};
     LevelIndex checkedOption_ = 0;
     HWND focus_ = nullptr;
+    IdSuggestionList& suggestions_;
+    bool idleWorkWanted_ = false;
+    bool settingText_ = false;
 };
 
 }  // namespace win32

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace win32 {
+
+// The list that drops down under the ID box: a list box in a popup window of
+// its own, shown without taking the activation or the focus from the box.
+// The box keeps every key; Down, Up, Enter and Esc reach the list through
+// handleKey. A click picks an entry.
+class IdSuggestionList {
+public:
+    // `picked` gets the row of the entry picked.
+    IdSuggestionList(HWND owner, HWND idBox, HFONT font, std::function<void(int row)> picked);
+    ~IdSuggestionList();
+    IdSuggestionList(const IdSuggestionList&) = delete;
+    IdSuggestionList& operator=(const IdSuggestionList&) = delete;
+
+    // Shows the entries (UTF-8) in this order under the box; none hide it.
+    void show(const std::vector<std::string>& entries);
+    void hide();
+    bool isShown() const { return IsWindowVisible(list_) != FALSE; }
+    HWND list() const { return list_; }
+    void setFont(HFONT font);
+
+    // A key pressed in the ID box while the list is shown; true when the
+    // list took it.
+    bool handleKey(WPARAM key);
+
+private:
+    static LRESULT CALLBACK listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
+    void pick(int row);
+
+    HWND idBox_;
+    HWND list_ = nullptr;
+    HFONT font_;
+    std::function<void(int row)> picked_;
+};
+
+}  // namespace win32
