@@ -74,7 +74,8 @@ check() {
   else failed=$((failed + 1)); echo "FAILED: $name"; fi
 }
 
-editor_title='^Ostra VozoZO Velmar$'
+# The caption, with the "*" of unsaved changes where either system puts it.
+editor_title='^\*?Ostra VozoZO Velmar\*?$'
 # The number of visible windows with the editor's title (message boxes too),
 # of every editor or of the one with the given process id.
 editor_windows() { xdotool search --all --onlyvisible ${1:+--pid "$1"} --name "$editor_title" 2>/dev/null | wc -l; }
