@@ -6,6 +6,10 @@
       labels name their text boxes, combo boxes give their entry as text
   accessibility_check.py focus NAME VALUE
       the focused control is NAME and shows VALUE
+  accessibility_check.py appears NAME ROLE
+      prints "listening", then waits until a control named NAME of role ROLE
+      is shown (a list that drops down is no child of the window: a reader
+      hears of it when it appears)
 
 Polls until the program answers as expected or a generous limit passes; the
 limit only ends a test that has already failed.
@@ -133,7 +137,32 @@ def problems_with_focus(app, name, value):
     return []
 
 
+def wait_for_appearance(name, role):
+    from gi.repository import GLib
+    loop = GLib.MainLoop()
+    heard = []
+
+    def on_event(event):
+        source = event.source
+        if event.detail1 == 1 and source is not None and source.get_name() == name \
+                and source.get_role_name() == role:
+            heard.append(source)
+            loop.quit()
+
+    listener = Atspi.EventListener.new(on_event)
+    listener.register('object:state-changed:showing')
+    print('listening', flush=True)
+    GLib.timeout_add_seconds(TRIES // 10, loop.quit)
+    loop.run()
+    if heard:
+        return 0
+    print(f'  no {role} named {name!r} appeared')
+    return 1
+
+
 def main():
+    if sys.argv[1] == 'appears':
+        return wait_for_appearance(sys.argv[2], sys.argv[3])
     check = {'controls': lambda app: problems_with_controls(app),
              'focus': lambda app: problems_with_focus(app, sys.argv[2], sys.argv[3])}[sys.argv[1]]
     problems = ['the program is not on the accessibility bus']

@@ -46,5 +46,16 @@ check "the super mode is heard by its name and entry" reader focus 'スーパー
 xdotool key --delay 40 Down
 check "a new entry is heard, the name stays" reader focus 'スーパー' 'このカードはスーパー化しない'
 
+# The list under the ID box is heard by its name when it drops down.
+printf '[head]\r\nrare=1\r\n' >"$folder/001.ini"
+list_heard() {
+  local answer
+  exec {heard}< <(reader appears 'IDの候補' 'list')
+  read -r -t 30 answer <&"$heard" && [ "$answer" = listening ] &&
+    xdotool key --delay 40 shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab ctrl+a 0 &&
+    cat <&"$heard" && wait $!
+}
+check "the list of cards under the ID box is heard by its name" list_heard
+
 echo "accessibility: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
