@@ -96,10 +96,10 @@ check "the rewritten card is shown again" box_is 7
 
 # Closing: Esc keeps the window, Enter saves and closes.
 key End; typ "0"
-"$here/close_window.py" "$win"
+"$here/wm_protocol.py" "$win" WM_DELETE_WINDOW
 check "closing asks first; Esc keeps the window" answer Escape
 check "the editor still runs" kill -0 "$pid"
-"$here/close_window.py" "$win"
+"$here/wm_protocol.py" "$win" WM_DELETE_WINDOW
 check "closing asks again; Enter saves" answer Return
 check "the editor has ended" wait_until ended
 check "card 010 was saved" has_bytes "$folder/010.ini" "$(card 70 Kick Claw)"

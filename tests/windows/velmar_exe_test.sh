@@ -13,48 +13,7 @@ folder=$(mktemp -d)
 cp "$exe" "$folder/velmar.exe"
 source "$(dirname "$0")/../gui/x_input.sh"
 
-# Wine's clipboard is kept by its desktop process, on the X server that
-# process was started on: the prefix's server (and with it the desktop) of
-# an earlier test must be gone, so that this test's programs start one on
-# this X server. The test runs alone (RUN_SERIAL); nothing else starts one.
-wineserver -w
-# Windows' Japanese UI font is Noto Sans CJK JP here, as it is not installed.
-"$run" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Yu Gothic UI" /t REG_SZ /d "Noto Sans CJK JP" /f \
-  >/dev/null 2>&1
-
-stop_editor() {
-  [ -n "${pid:-}" ] || return 0
-  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=
-}
-# The desktop process goes before this X server does.
-cleanup() { stop_editor; [ -n "${clip:-}" ] && kill "$clip" 2>/dev/null; wineserver -w; rm -rf "$folder"; }
-trap cleanup EXIT
-
-# The clipboard: xclip serves a text in the foreground and ends when another
-# program takes the clipboard, so a copy in the window is known to be done.
-# Wine brings an X clipboard text over to Windows' clipboard a moment later;
-# clipboard_wait.exe waits for that, so the next key finds it there. Wine at
-# times misses the X text for good; a Windows program then takes the
-# clipboard back, and the text is offered anew.
-offer() {  # offer TEXT: both clipboards hold TEXT, served by xclip $clip
-  local try
-  for try in 1 2 3; do
-    printf '%s' "$1" | xclip -quiet -selection clipboard -in >/dev/null 2>&1 & clip=$!
-    wait_until clipboard_is "$1" && "$run" "$clipboard_wait" "$1" && return 0
-    echo "  Windows' clipboard did not get '${1:0:20}' (try $try)"
-    kill "$clip" 2>/dev/null; wait "$clip" 2>/dev/null
-    "$run" "$clipboard_wait" --set "(taken back)" && wait_until clipboard_is "(taken back)"
-  done
-  return 1
-}
-clipboard_is() { [ "$(clipboard_text)" = "$1" ]; }
-taken() { ! kill -0 "$clip" 2>/dev/null; }
-# The text of the focused text box, through Ctrl+A and Ctrl+C.
-box_text() {
-  offer "-" && key ctrl+a ctrl+c && wait_until taken && clipboard_text
-}
-# Pastes TEXT into the focused text box and checks that the box holds it.
-paste_in() { offer "$1" && key ctrl+v && [ "$(box_text)" = "$1" ]; }
+source "$(dirname "$0")/wine_input.sh"
 
 # The bytes the Linux editor saves for the card of a CSV row (the columns of
 # velmar-cards export: ID, the head's keys, then HP, P, 1, S, 2 per level).
@@ -163,9 +122,14 @@ key Escape
 check "Esc answers the question" wait_until windows_are 1
 check "Esc kept the other change" has_bytes "$folder/004.ini" '[head]\r\nrare=1\r\n'
 
-# Closing the window ends the program.
+# Closing the window asks first, as the card has a change that was not
+# saved; N (保存しない) drops it and the program ends.
 key alt+F4
-check "Alt+F4 ends the program" wait_until eval '! kill -0 "$pid" 2>/dev/null'
+check "Alt+F4 asks before the change is dropped" wait_until windows_are 2
+xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$editor_title" | grep -vx "$win" | head -n1)"
+key n
+check "N ends the program without saving" wait_until eval '! kill -0 "$pid" 2>/dev/null'
+check "the change was not saved" has_bytes "$folder/004.ini" '[head]\r\nrare=1\r\n'
 wait "$pid" 2>/dev/null; pid=
 
 echo "velmar.exe: $passed passed, $failed failed"

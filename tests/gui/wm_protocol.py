@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Asks an X window to close, as a window manager's close button does: a
-WM_DELETE_WINDOW message (there is no window manager under Xvfb).
-    close_window.py WINDOW_ID"""
+"""Sends an X window what a window manager sends (there is none under Xvfb):
+WM_DELETE_WINDOW when the user closes it, WM_TAKE_FOCUS when the user
+comes back to it (Wine activates its window on that, not on the focus alone).
+    wm_protocol.py WINDOW_ID WM_DELETE_WINDOW|WM_TAKE_FOCUS"""
 import ctypes
 import ctypes.util
 import sys
@@ -27,13 +28,13 @@ class Event(ctypes.Union):
 
 display = x11.XOpenDisplay(None)
 if not display:
-    sys.exit("close_window.py: cannot open the display")
+    sys.exit("wm_protocol.py: cannot open the display")
 event = Event()
 event.client.type = 33  # ClientMessage
 event.client.window = int(sys.argv[1], 0)
 event.client.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", False)
 event.client.format = 32
-event.client.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", False)
+event.client.data[0] = x11.XInternAtom(display, sys.argv[2].encode(), False)
 event.client.data[1] = 0  # CurrentTime
 x11.XSendEvent(display, event.client.window, False, 0, ctypes.byref(event))
 x11.XFlush(display)
