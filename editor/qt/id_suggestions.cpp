@@ -11,14 +11,19 @@
 IdSuggestions::IdSuggestions(QLineEdit* idBox, std::function<void(int row)> picked)
     : QObject(idBox)
     , idBox_(idBox)
-    , model_(new QStringListModel(this))
-    , completer_(new QCompleter(model_, this))
+    , picked_(std::move(picked))
 {
+}
+
+void IdSuggestions::make()
+{
+    model_ = new QStringListModel(this);
+    completer_ = new QCompleter(model_, this);
     // The form has chosen and ordered the entries; the completer only shows
     // them. Tied to the box with setWidget, not setCompleter, so that moving
     // through the list never rewrites what was typed.
     completer_->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
-    completer_->setWidget(idBox);
+    completer_->setWidget(idBox_);
     completer_->setMaxVisibleItems(10);
     QAbstractItemView* popup = completer_->popup();
     popup->setObjectName("lstIdSuggestions");
@@ -26,16 +31,19 @@ IdSuggestions::IdSuggestions(QLineEdit* idBox, std::function<void(int row)> pick
     // Installed after the completer's own filter, so it sees keys first.
     popup->installEventFilter(this);
     connect(completer_, qOverload<const QModelIndex&>(&QCompleter::activated), this,
-        [picked = std::move(picked)](const QModelIndex& index) { picked(index.row()); });
+        [this](const QModelIndex& index) { picked_(index.row()); });
 }
 
 void IdSuggestions::show(const QStringList& entries)
 {
-    QAbstractItemView* popup = completer_->popup();
     if (entries.isEmpty()) {
-        popup->hide();
+        if (completer_)
+            completer_->popup()->hide();
         return;
     }
+    if (!completer_)
+        make();
+    QAbstractItemView* popup = completer_->popup();
     model_->setStringList(entries);
     // Wide enough for the move names, never narrower than the box.
     const int width = std::max(idBox_->width(),
@@ -45,9 +53,9 @@ void IdSuggestions::show(const QStringList& entries)
     popup->setCurrentIndex({});
 }
 
-bool IdSuggestions::isShown() const { return completer_->popup()->isVisible(); }
+bool IdSuggestions::isShown() const { return completer_ && completer_->popup()->isVisible(); }
 
-QWidget* IdSuggestions::list() const { return completer_->popup(); }
+QWidget* IdSuggestions::list() const { return completer_ ? completer_->popup() : nullptr; }
 
 // The open list gets every key first. A key that is one of the window's
 // shortcuts closes it, so that the shortcut finds the window active and acts

@@ -19,16 +19,20 @@ public:
     // `picked` gets the row of the entry picked.
     IdSuggestions(QLineEdit* idBox, std::function<void(int row)> picked);
 
-    // Shows the entries in this order; none hide the list.
+    // Shows the entries in this order; none hide the list. The list is made
+    // when first shown, so that the window starts without it.
     void show(const QStringList& entries);
     bool isShown() const;
-    QWidget* list() const;
+    QWidget* list() const;  // null until first shown
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void make();
+
     QLineEdit* idBox_;
-    QStringListModel* model_;
-    QCompleter* completer_;
+    std::function<void(int row)> picked_;
+    QStringListModel* model_ = nullptr;
+    QCompleter* completer_ = nullptr;
 };

@@ -14,16 +14,24 @@ constexpr int kMostRowsShown = 10;
 
 }  // namespace
 
-IdSuggestionList::IdSuggestionList(HWND owner, HWND idBox, HFONT font, std::function<void(int row)> picked)
-    : idBox_(idBox)
+IdSuggestionList::IdSuggestionList(
+    HWND owner, HWND idBox, HFONT font, std::function<void(int row)> picked, std::function<void(HWND)> made)
+    : owner_(owner)
+    , idBox_(idBox)
     , font_(font)
     , picked_(std::move(picked))
+    , made_(std::move(made))
+{
+}
+
+void IdSuggestionList::make()
 {
     list_ = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"LISTBOX", L"IDの候補",
-        WS_POPUP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, 0, 0, 0, 0, owner, nullptr,
-        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)), nullptr);
+        WS_POPUP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, 0, 0, 0, 0, owner_, nullptr,
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner_, GWLP_HINSTANCE)), nullptr);
     SetWindowSubclass(list_, listProc, kListSubclass, reinterpret_cast<DWORD_PTR>(this));
-    setFont(font);
+    SendMessageW(list_, WM_SETFONT, WPARAM(font_), FALSE);
+    made_(list_);
 }
 
 IdSuggestionList::~IdSuggestionList()
@@ -37,7 +45,8 @@ IdSuggestionList::~IdSuggestionList()
 void IdSuggestionList::setFont(HFONT font)
 {
     font_ = font;
-    SendMessageW(list_, WM_SETFONT, WPARAM(font), FALSE);
+    if (list_)
+        SendMessageW(list_, WM_SETFONT, WPARAM(font), FALSE);
 }
 
 void IdSuggestionList::show(const std::vector<std::string>& entries)
@@ -46,6 +55,8 @@ void IdSuggestionList::show(const std::vector<std::string>& entries)
         hide();
         return;
     }
+    if (!list_)
+        make();
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list_, LB_RESETCONTENT, 0, 0);
     // As wide as the widest entry, never narrower than the box.

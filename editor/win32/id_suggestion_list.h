@@ -14,8 +14,10 @@ namespace win32 {
 // handleKey. A click picks an entry.
 class IdSuggestionList {
 public:
-    // `picked` gets the row of the entry picked.
-    IdSuggestionList(HWND owner, HWND idBox, HFONT font, std::function<void(int row)> picked);
+    // `picked` gets the row of the entry picked; `made` the list's window
+    // when it is first shown (the window starts without it).
+    IdSuggestionList(
+        HWND owner, HWND idBox, HFONT font, std::function<void(int row)> picked, std::function<void(HWND)> made);
     ~IdSuggestionList();
     IdSuggestionList(const IdSuggestionList&) = delete;
     IdSuggestionList& operator=(const IdSuggestionList&) = delete;
@@ -23,8 +25,8 @@ public:
     // Shows the entries (UTF-8) in this order under the box; none hide it.
     void show(const std::vector<std::string>& entries);
     void hide();
-    bool isShown() const { return IsWindowVisible(list_) != FALSE; }
-    HWND list() const { return list_; }
+    bool isShown() const { return list_ && IsWindowVisible(list_); }
+    HWND list() const { return list_; }  // null until first shown
     void setFont(HFONT font);
 
     // A key pressed in the ID box while the list is shown; true when the
@@ -34,11 +36,14 @@ public:
 private:
     static LRESULT CALLBACK listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
     void pick(int row);
+    void make();
 
+    HWND owner_;
     HWND idBox_;
     HWND list_ = nullptr;
     HFONT font_;
     std::function<void(int row)> picked_;
+    std::function<void(HWND)> made_;
 };
 
 }  // namespace win32

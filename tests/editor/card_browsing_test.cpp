@@ -33,7 +33,7 @@ class CardBrowsingTest : public QObject {
     {
         QStringList rows;
         const auto* list = qobject_cast<QAbstractItemView*>(w->idSuggestions()->list());
-        if (list->isVisible())
+        if (list && list->isVisible())
             for (int row = 0; row < list->model()->rowCount(); ++row)
                 rows << list->model()->index(row, 0).data().toString();
         return rows;
