@@ -17,18 +17,25 @@ constexpr std::size_t kProgressStep = 64;
 
 }  // namespace
 
+CardProblem listCardIds(const std::string& folder, const std::function<void(std::string_view id)>& visit)
+{
+    if (const int error = profile::listFolder(folder, [&](std::string_view name, bool isFolder) {
+            if (!isFolder && name.size() >= kExtension.size() && name.ends_with(kExtension))
+                visit(name.substr(0, name.size() - kExtension.size()));
+        }))
+        return "フォルダー「" + shownName(folder) + "」を読み込めませんでした：" + std::strerror(error);
+    return std::nullopt;
+}
+
 CardProblem findCardFiles(const std::string& folder, std::vector<CardFile>& files)
 {
     files.clear();
-    const int error = profile::listFolder(folder, [&](std::string_view name, bool isFolder) {
-        if (isFolder || name.size() < kExtension.size() || !name.ends_with(kExtension))
-            return;
-        files.push_back(
-            {std::string(name.substr(0, name.size() - kExtension.size())), profile::joinPath(folder, name)});
-    });
-    if (error) {
+    const std::string inFolder = profile::joinPath(folder, "");
+    if (auto problem = listCardIds(folder, [&](std::string_view id) {
+            files.push_back({std::string(id), inFolder + std::string(id) + std::string(kExtension)});
+        })) {
         files.clear();
-        return "フォルダー「" + shownName(folder) + "」を読み込めませんでした：" + std::strerror(error);
+        return problem;
     }
     std::sort(files.begin(), files.end(), [](const CardFile& a, const CardFile& b) { return a.id < b.id; });
     return std::nullopt;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CardFile {
@@ -15,6 +16,11 @@ struct CardFile {
 
 // Told how many of how many cards are done, now and then during a long run.
 using ProgressReport = std::function<void(std::size_t done, std::size_t total)>;
+
+// The ID of every *.ini in the folder (not the folders among them), handed
+// to `visit` in the folder's own order. A problem when the folder cannot be
+// read.
+CardProblem listCardIds(const std::string& folder, const std::function<void(std::string_view id)>& visit);
 
 // Every *.ini in the folder (not the folders among them), sorted by ID byte
 // for byte. A problem when the folder cannot be read; `files` is then empty.

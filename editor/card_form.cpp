@@ -5,6 +5,7 @@
 #include "profile_service.h"
 
 #include <algorithm>
+#include <chrono>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -15,9 +16,11 @@ using enum ComboBoxName;
 namespace {
 
 // Enough to choose from; more are found by typing on.
-constexpr std::size_t kMostSuggestions = 100;
-// Cards read per idle step: a few milliseconds, so typing never waits on it.
-constexpr std::size_t kCardsPerIdleStep = 48;
+constexpr std::size_t kMostSuggestions = 50;
+// How long one idle step reads cards: short enough that typing never waits
+// on it, even on a busy machine.
+constexpr auto kIdleStep = std::chrono::milliseconds(8);
+constexpr std::size_t kCardsBetweenLooksAtTheClock = 4;
 
 std::string quoted(const std::string& text) { return "「" + text + "」"; }
 
@@ -328,29 +331,26 @@ void CardForm::mnuFileNext_Click() { stepCard(+1); }
 
 void CardForm::mnuFilePrevious_Click() { stepCard(-1); }
 
+// The folder is listed afresh, as cards come and go; the card wanted is the
+// nearest ID after (or before) the one shown, byte for byte, as velmar-cards
+// lists them.
 void CardForm::stepCard(int direction)
 {
     const Command command(*this);
     reloadIfChangedOnDisk();
-    std::vector<CardFile> files;
-    if (const auto problem = findCardFiles(programFolder_, files)) {
+    const std::string from = keptId_.empty() ? controls_.text(txtID) : keptId_;
+    std::optional<std::string> nearest;
+    const auto closer
+        = [direction](std::string_view id, std::string_view than) { return direction > 0 ? id < than : id > than; };
+    if (const auto problem = listCardIds(programFolder_, [&](std::string_view id) {
+            if (closer(from, id) && (!nearest || closer(id, *nearest)))
+                nearest = id;
+        })) {
         controls_.tellProblem(*problem);
         return;
     }
-    const std::string from = keptId_.empty() ? controls_.text(txtID) : keptId_;
-    const auto byId = [](const CardFile& file, const std::string& id) { return file.id < id; };
-    auto at = std::lower_bound(files.begin(), files.end(), from, byId);
-    if (direction > 0) {
-        if (at != files.end() && at->id == from)
-            ++at;
-        if (at == files.end())
-            return;
-    } else {
-        if (at == files.begin())
-            return;
-        --at;
-    }
-    goToCard(at->id);
+    if (nearest)
+        goToCard(*nearest);
 }
 
 // A card shown without unsaved changes follows its file: after a git pull,
@@ -399,7 +399,10 @@ bool CardForm::readSomeCards()
 {
     if (!index_.listed())
         return false;
-    const bool more = index_.readMore(kCardsPerIdleStep);
+    const auto end = std::chrono::steady_clock::now() + kIdleStep;
+    bool more = true;
+    while (more && std::chrono::steady_clock::now() < end)
+        more = index_.readMore(kCardsBetweenLooksAtTheClock);
     if (!suggestions_.typed.empty() && index_.extend(suggestions_, kMostSuggestions))
         showSuggestionList();
     return more;

@@ -46,22 +46,33 @@ public:
     bool extend(CardSuggestions& suggestions, std::size_t limit) const;
 
     std::size_t size() const { return cards_.size(); }
-    const std::string& id(std::uint32_t card) const { return cards_[card].id; }
+    std::string id(std::uint32_t card) const { return std::string(idOf(card)); }
     // The ID and level 1's two move names, as the list shows a card.
     std::string label(std::uint32_t card) const;
 
 private:
-    struct Entry {
-        std::string id;
-        std::string searched;  // every move name, letter case folded, one per line; once read
-        std::string shown;     // level 1's two move names as the list shows them; once read
-        bool read = false;
+    // A card: where its ID is in ids_, and where its move names are in
+    // pieces_ once read (level 1's two as shown, a NUL, then every move name
+    // with letter case folded, each followed by a line break, a NUL).
+    // Packed so that a large folder costs little memory and few page faults.
+    struct Slot {
+        std::uint32_t id;
+        std::uint32_t names;
     };
-    void setMoveNames(Entry& entry, const Card& card) const;
-    void readMoveNames(Entry& entry) const;
+    static constexpr std::uint32_t kUnread = UINT32_MAX;
+
+    std::string_view idOf(std::uint32_t card) const;
+    const char* namesOf(std::uint32_t card) const;
+    std::string_view searchedNames(std::uint32_t card) const;
+    void readMoveNames(Slot& slot);
+    void setMoveNames(Slot& slot, const Card& card);
+    std::vector<Slot>::iterator lowerBound(std::string_view id);
+    void sortById();
 
     std::string folder_;
     bool listed_ = false;
-    std::vector<Entry> cards_;  // sorted by ID byte for byte, as velmar-cards lists them
+    std::string ids_;          // every ID, each followed by a NUL
+    std::vector<Slot> cards_;  // sorted by ID byte for byte, as velmar-cards lists them
+    std::vector<std::string> pieces_;
     std::size_t nextToRead_ = 0;
 };
