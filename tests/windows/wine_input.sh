@@ -7,9 +7,12 @@
 # an earlier test must be gone, so that this test's programs start one on
 # this X server. The test runs alone (RUN_SERIAL); nothing else starts one.
 wineserver -w
-# Windows' Japanese UI font is Noto Sans CJK JP here, as it is not installed.
-"$run" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Yu Gothic UI" /t REG_SZ /d "Noto Sans CJK JP" /f \
-  >/dev/null 2>&1
+# Windows' Japanese UI font is Noto Sans CJK JP here, as it is not installed;
+# so is Wine's own UI font (Tahoma, of message boxes and task dialogs), which
+# has no Japanese.
+for font in "Yu Gothic UI" Tahoma; do
+  "$run" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d "Noto Sans CJK JP" /f >/dev/null 2>&1
+done
 
 stop_editor() {
   [ -n "${pid:-}" ] || return 0

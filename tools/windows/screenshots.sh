@@ -11,8 +11,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "${1:-}" != --on-display ]; then
   export WINEPREFIX=$root/build-windows/wine-shots WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Yu Gothic UI" /t REG_SZ /d "Noto Sans CJK JP" /f \
-    >/dev/null 2>&1
+  # Windows' Japanese UI font, and Wine's own UI font (Tahoma, without Japanese).
+  for font in "Yu Gothic UI" Tahoma; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d "Noto Sans CJK JP" /f >/dev/null 2>&1
+  done
   for dpi in 96 192; do
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     wineserver -w  # the DPI is read when Wine starts
