@@ -313,6 +313,7 @@ bool CardForm::saveCard(const std::string& id)
     }
     lastSeen_[profile::samePathKey(path)] = written;
     keepCardShown(id);
+    closeSuggestions();  // the list's cards may move in the index now
     index_.update(id, card);
     return true;
 }
@@ -376,8 +377,10 @@ void CardForm::windowActivated(bool fromAnotherProgram)
     if (commandsRunning_ > 0)
         return;  // a message of the form's own has closed
     const Command command(*this);
-    if (fromAnotherProgram)
+    if (fromAnotherProgram) {
+        closeSuggestions();
         index_.forget();
+    }
     reloadIfChangedOnDisk();
 }
 
@@ -385,8 +388,7 @@ void CardForm::txtID_Change()
 {
     std::string typed = controls_.text(txtID);
     if (typed.empty() || (!index_.listed() && index_.list())) {
-        suggestions_ = {};
-        controls_.showSuggestions({});
+        closeSuggestions();
         return;
     }
     suggestions_ = index_.suggest(std::move(typed), kMostSuggestions);
@@ -403,9 +405,20 @@ bool CardForm::readSomeCards()
     bool more = true;
     while (more && std::chrono::steady_clock::now() < end)
         more = index_.readMore(kCardsBetweenLooksAtTheClock);
-    if (!suggestions_.typed.empty() && index_.extend(suggestions_, kMostSuggestions))
+    // Matches found by move name fill in while the list is open; closed, it
+    // stays closed until the user types again.
+    if (listShown_ && index_.extend(suggestions_, kMostSuggestions))
         showSuggestionList();
     return more;
+}
+
+void CardForm::suggestionsClosed() { listShown_ = false; }
+
+void CardForm::closeSuggestions()
+{
+    suggestions_ = {};
+    controls_.showSuggestions({});
+    listShown_ = false;
 }
 
 void CardForm::showSuggestionList()
@@ -415,6 +428,7 @@ void CardForm::showSuggestionList()
     for (const std::uint32_t card : suggestions_.cards)
         entries.push_back(index_.label(card));
     controls_.showSuggestions(entries);
+    listShown_ = !entries.empty();
 }
 
 void CardForm::suggestionPicked(std::size_t index)
@@ -422,7 +436,6 @@ void CardForm::suggestionPicked(std::size_t index)
     if (index >= suggestions_.cards.size())
         return;
     const std::string id = index_.id(suggestions_.cards[index]);
-    suggestions_ = {};
-    controls_.showSuggestions({});
+    closeSuggestions();
     goToCard(id);
 }

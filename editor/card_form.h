@@ -37,6 +37,8 @@ public:
     void txtID_Change();
     // The user picked entry `index` of the suggestions shown.
     void suggestionPicked(std::size_t index);
+    // The list of suggestions was closed (Esc, a shortcut, the focus gone).
+    void suggestionsClosed();
     // Reads a few more cards' move names for the suggestions; true while
     // there are more to read.
     bool readSomeCards();
@@ -67,6 +69,7 @@ private:
     void keepCardShown(std::string id);
     void showModifiedState();
     void showSuggestionList();
+    void closeSuggestions();
     Card cardShownNow() const;
     ExtMoveFields extMoveFields() const;
     void showExtMoveFields(const ExtMoveFields& fields);
@@ -92,4 +95,5 @@ private:
 
     CardIndex index_;
     CardSuggestions suggestions_;
+    bool listShown_ = false;
 };

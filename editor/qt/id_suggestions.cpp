@@ -8,10 +8,11 @@
 #include <QScrollBar>
 #include <QStringListModel>
 
-IdSuggestions::IdSuggestions(QLineEdit* idBox, std::function<void(int row)> picked)
+IdSuggestions::IdSuggestions(QLineEdit* idBox, std::function<void(int row)> picked, std::function<void()> closed)
     : QObject(idBox)
     , idBox_(idBox)
     , picked_(std::move(picked))
+    , closed_(std::move(closed))
 {
 }
 
@@ -62,6 +63,8 @@ QWidget* IdSuggestions::list() const { return completer_ ? completer_->popup() :
 // at once, as if the list were not there.
 bool IdSuggestions::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Hide)
+        closed_();
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
         const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
         for (QAction* action : idBox_->window()->findChildren<QAction*>()) {

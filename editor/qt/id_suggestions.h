@@ -16,8 +16,9 @@ class IdSuggestions : public QObject {
     Q_OBJECT
 
 public:
-    // `picked` gets the row of the entry picked.
-    IdSuggestions(QLineEdit* idBox, std::function<void(int row)> picked);
+    // `picked` gets the row of the entry picked; `closed` is called when the
+    // list closes (Esc, a pick, a shortcut, the focus gone).
+    IdSuggestions(QLineEdit* idBox, std::function<void(int row)> picked, std::function<void()> closed);
 
     // Shows the entries in this order; none hide the list. The list is made
     // when first shown, so that the window starts without it.
@@ -33,6 +34,7 @@ private:
 
     QLineEdit* idBox_;
     std::function<void(int row)> picked_;
+    std::function<void()> closed_;
     QStringListModel* model_ = nullptr;
     QCompleter* completer_ = nullptr;
 };

@@ -88,7 +88,8 @@ frmVelmar::frmVelmar(std::string programFolder, QWidget* parent)
     setWindowTitle(QString(form_layout::kCaption) + "[*]");
     QWidget* client = buildControls();
     suggestions_ = new IdSuggestions(
-        client->findChild<QLineEdit*>("txtID"), [this](int row) { form_->suggestionPicked(std::size_t(row)); });
+        client->findChild<QLineEdit*>("txtID"), [this](int row) { form_->suggestionPicked(std::size_t(row)); },
+        [this] { form_->suggestionsClosed(); });
     auto* idleWork = new QTimer(this);
     idleWork->setInterval(0);  // whenever the event queue is empty
     connect(idleWork, &QTimer::timeout, this, [this, idleWork] {

@@ -14,13 +14,11 @@ constexpr int kMostRowsShown = 10;
 
 }  // namespace
 
-IdSuggestionList::IdSuggestionList(
-    HWND owner, HWND idBox, HFONT font, std::function<void(int row)> picked, std::function<void(HWND)> made)
+IdSuggestionList::IdSuggestionList(HWND owner, HWND idBox, HFONT font, Calls calls)
     : owner_(owner)
     , idBox_(idBox)
     , font_(font)
-    , picked_(std::move(picked))
-    , made_(std::move(made))
+    , calls_(std::move(calls))
 {
 }
 
@@ -31,7 +29,7 @@ void IdSuggestionList::make()
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner_, GWLP_HINSTANCE)), nullptr);
     SetWindowSubclass(list_, listProc, kListSubclass, reinterpret_cast<DWORD_PTR>(this));
     SendMessageW(list_, WM_SETFONT, WPARAM(font_), FALSE);
-    made_(list_);
+    calls_.made(list_);
 }
 
 IdSuggestionList::~IdSuggestionList()
@@ -86,8 +84,10 @@ void IdSuggestionList::show(const std::vector<std::string>& entries)
 
 void IdSuggestionList::hide()
 {
-    if (isShown())
-        ShowWindow(list_, SW_HIDE);
+    if (!isShown())
+        return;
+    ShowWindow(list_, SW_HIDE);
+    calls_.closed();
 }
 
 bool IdSuggestionList::handleKey(WPARAM key)
@@ -116,7 +116,7 @@ bool IdSuggestionList::handleKey(WPARAM key)
 void IdSuggestionList::pick(int row)
 {
     hide();
-    picked_(row);
+    calls_.picked(row);
 }
 
 // A click picks the entry under the mouse; the list never takes the

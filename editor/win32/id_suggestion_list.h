@@ -14,10 +14,15 @@ namespace win32 {
 // handleKey. A click picks an entry.
 class IdSuggestionList {
 public:
-    // `picked` gets the row of the entry picked; `made` the list's window
-    // when it is first shown (the window starts without it).
-    IdSuggestionList(
-        HWND owner, HWND idBox, HFONT font, std::function<void(int row)> picked, std::function<void(HWND)> made);
+    // What the list tells its window: the row of the entry picked, that the
+    // list closed (Esc, a pick, a shortcut, the focus gone), and the list's
+    // window when it is first shown (the window starts without it).
+    struct Calls {
+        std::function<void(int row)> picked;
+        std::function<void()> closed;
+        std::function<void(HWND)> made;
+    };
+    IdSuggestionList(HWND owner, HWND idBox, HFONT font, Calls calls);
     ~IdSuggestionList();
     IdSuggestionList(const IdSuggestionList&) = delete;
     IdSuggestionList& operator=(const IdSuggestionList&) = delete;
@@ -42,8 +47,7 @@ private:
     HWND idBox_;
     HWND list_ = nullptr;
     HFONT font_;
-    std::function<void(int row)> picked_;
-    std::function<void(HWND)> made_;
+    Calls calls_;
 };
 
 }  // namespace win32

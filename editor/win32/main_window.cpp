@@ -67,13 +67,13 @@ std::unique_ptr<frmVelmar> frmVelmar::create(HINSTANCE instance, std::string pro
     w->shortcuts_ = createShortcuts();
     w->font_ = createWindowFont(w->dpi_);
     w->table_ = std::make_unique<ControlTable>(w->window_, instance, w->dpi_, w->font_);
-    w->suggestions_ = std::make_unique<IdSuggestionList>(
-        w->window_, w->table_->find("txtID"), w->font_,
-        [self = w.get()](int row) { self->form_->suggestionPicked(std::size_t(row)); },
-        [self = w.get()](HWND list) {
-            if (self->names_)
-                self->names_->name(list, "IDの候補");
-        });
+    w->suggestions_ = std::make_unique<IdSuggestionList>(w->window_, w->table_->find("txtID"), w->font_,
+        IdSuggestionList::Calls{[self = w.get()](int row) { self->form_->suggestionPicked(std::size_t(row)); },
+            [self = w.get()] { self->form_->suggestionsClosed(); },
+            [self = w.get()](HWND list) {
+                if (self->names_)
+                    self->names_->name(list, "IDの候補");
+            }});
     w->controls_ = std::make_unique<Win32FormControls>(w->window_, *w->table_, *w->suggestions_);
     w->form_ = std::make_unique<CardForm>(*w->controls_, std::move(programFolder));
     // From here on the window's messages reach this object.

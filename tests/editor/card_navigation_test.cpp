@@ -76,6 +76,15 @@ TEST_F(CardNavigationTest, SuggestionsByIdComeFirstThenByMoveNameAsTheCardsAreRe
     form.cmdSave_Click();
     typeInIdBox("thu");
     EXPECT_EQ(controls.suggestions, (std::vector<std::string>{"400　Thunder"}));
+
+    // Back from another program the folder is listed afresh; a list the user
+    // closed stays closed while the cards are read.
+    form.windowActivated(true);
+    EXPECT_TRUE(controls.suggestions.empty());
+    typeInIdBox("10");
+    form.suggestionsClosed();
+    readEveryCard();
+    EXPECT_EQ(controls.suggestions, (std::vector<std::string>{"100　Strike / Blast", "101　突き / Fire"}));
 }
 
 TEST_F(CardNavigationTest, APickedSuggestionLoadsThroughTheQuestion)
