@@ -309,20 +309,75 @@ std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& 
     return findings;
 }
 
+namespace {
+
+// IDs that differ only in letter case: two files on Linux, one on Windows.
+class SameOnWindows {
+public:
+    explicit SameOnWindows(const std::vector<CardFile>& files)
+    {
+        for (const CardFile& file : files)
+            byFoldedId_[foldedId(file.id)].push_back(file.id);
+    }
+
+    // Puts the finding first when the card shares its file on Windows with others.
+    void tell(const CardFile& file, std::vector<CheckFinding>& findings) const
+    {
+        std::string others;
+        for (std::string_view id : byFoldedId_.at(foldedId(file.id)))
+            if (id != file.id)
+                others += (others.empty() ? "「" : "、「") + shownName(id) + ".ini」";
+        if (!others.empty())
+            findings.insert(
+                findings.begin(), {0, others
+                                          + "と大文字と小文字だけが違う名前です。Windowsでは同じ1つのファイルになり、"
+                                            "どちらかのカードしか残りません。"});
+    }
+
+private:
+    std::map<std::string, std::vector<std::string_view>> byFoldedId_;
+};
+
+}  // namespace
+
+void forEachCheckedCard(const std::vector<CardFile>& files,
+    const std::function<void(const CardRow&, const std::vector<CheckFinding>&)>& visit,
+    std::vector<std::string>& problems, const ProgressReport& progress)
+{
+    const SameOnWindows sameOnWindows(files);
+    struct CheckedCard {
+        CardRow row;
+        CardProblem problem;
+        std::vector<CheckFinding> findings;
+    };
+    readAhead<CheckedCard>(
+        files.size(),
+        [&](std::size_t i, CheckedCard& read) {
+            read.row.id = files[i].id;
+            std::optional<std::string> bytes;
+            read.problem = readCard(files[i].path, read.row.card, nullptr, &bytes);
+            if (read.problem)
+                return;
+            if (bytes)  // a card gone since the folder was listed has none
+                read.findings = checkCardText(files[i].id, *bytes);
+            sameOnWindows.tell(files[i], read.findings);
+        },
+        [&](std::size_t i, CheckedCard& read) {
+            if (progress && i % 64 == 0)
+                progress(i, files.size());
+            if (read.problem)
+                problems.push_back(cardSetProblem(*read.problem));
+            else
+                visit(read.row, read.findings);
+        });
+    if (progress)
+        progress(files.size(), files.size());
+}
+
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
 {
     CheckReport report;
-    // IDs that differ only in letter case: two files on Linux, one on Windows.
-    std::map<std::string, std::vector<std::string_view>> byFoldedId;
-    for (const CardFile& file : files)
-        byFoldedId[foldedId(file.id)].push_back(file.id);
-    const auto sameOnWindows = [&](const CardFile& file) {
-        std::string others;
-        for (std::string_view id : byFoldedId.at(foldedId(file.id)))
-            if (id != file.id)
-                others += (others.empty() ? "「" : "、「") + shownName(id) + ".ini」";
-        return others;
-    };
+    const SameOnWindows sameOnWindows(files);
     // Each card is read and checked on a worker thread; the report is put
     // together here, card by card in the files' order.
     struct CheckedFile {
@@ -337,11 +392,7 @@ CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressRepor
             if (checked.error)
                 return;
             checked.findings = checkCardText(files[i].id, bytes);
-            if (const std::string others = sameOnWindows(files[i]); !others.empty())
-                checked.findings.insert(checked.findings.begin(),
-                    {0, others
-                            + "と大文字と小文字だけが違う名前です。Windowsでは同じ1つのファイルになり、"
-                              "どちらかのカードしか残りません。"});
+            sameOnWindows.tell(files[i], checked.findings);
         },
         [&](std::size_t i, CheckedFile& checked) {
             if (progress && i % 64 == 0)

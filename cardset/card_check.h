@@ -6,6 +6,7 @@
 
 #include "card_set.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +33,13 @@ struct CheckReport {
     std::string summary;  // one line for the end of the report
     bool clean() const { return cardsWithFindings == 0 && unreadable.empty(); }
 };
+
+// Every card as forEachCard hands it on, with check's findings of the same
+// bytes (each file is read once): a card with conflict markers is told by its
+// findings, not by a problem message. `problems` gets one message for each
+// card that could not be read.
+void forEachCheckedCard(const std::vector<CardFile>& files,
+    const std::function<void(const CardRow&, const std::vector<CheckFinding>&)>& visit,
+    std::vector<std::string>& problems, const ProgressReport& progress = {});
 
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress = {});
