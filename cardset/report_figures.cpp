@@ -95,13 +95,15 @@ bool reportOrder(std::string_view a, std::string_view b)
     return a < b;
 }
 
-bool ReportFigures::GroupKey::operator<(const GroupKey& other) const
+std::uint32_t ReportFigures::rarityOf(const std::string& rarity)
 {
-    if (level != other.level)
-        return level < other.level;
-    if (field != other.field)
-        return field < other.field;
-    return reportOrder(rarity, other.rarity);
+    const auto [it, added] = rarityNumbers_.try_emplace(rarity, std::uint32_t(rarities_.size()));
+    if (added) {
+        rarities_.push_back(rarity);
+        rarityCards_.push_back(0);
+        values_.resize(values_.size() + 16);
+    }
+    return it->second;
 }
 
 std::string_view ReportFigures::text(std::uint32_t card, int piece) const
@@ -113,12 +115,12 @@ std::string_view ReportFigures::text(std::uint32_t card, int piece) const
 }
 
 void ReportFigures::addValue(
-    std::uint32_t card, int level, const std::string& rarity, ReportField field, std::string_view text)
+    std::uint32_t card, int level, std::uint32_t rarity, ReportField field, std::string_view text)
 {
     if (text.empty())
         return;  // nothing typed
     if (const std::optional<double> number = wholeNumber(text))
-        values_[{level, field, rarity}].push_back({*number, card});
+        values_[rarity * 16 + (level - 1) * 4 + static_cast<int>(field)].push_back({*number, card});
     else
         notNumbers.push_back({card, level, std::string(reportFieldKey(field)), shownField(field), std::string(text)});
 }
@@ -136,15 +138,16 @@ void ReportFigures::add(const CardRow& row)
         names_ += level.ExtWaza;
         names_ += '\0';
     }
-    ++rarities_[c.Rarity];
+    const std::uint32_t rarity = rarityOf(c.Rarity);
+    ++rarityCards_[rarity];
     ++maxLevels_[c.MaxLv];
     ++supers_[c.SuperMode ? *c.SuperMode : 4];
     for (int n = 1; n <= 4; ++n) {
         const LevelRecord& level = c.Levels[n - 1];
         if (!level.MaxHP.empty())
             ++withLevel[n - 1];
-        addValue(card, n, c.Rarity, ReportField::HP, level.MaxHP);
-        addValue(card, n, c.Rarity, ReportField::P, level.Power);
+        addValue(card, n, rarity, ReportField::HP, level.MaxHP);
+        addValue(card, n, rarity, ReportField::P, level.Power);
         if (level.ExtWazaSpec.empty())
             continue;
         ExtMoveFields move;
@@ -152,23 +155,26 @@ void ReportFigures::add(const CardRow& row)
             notNumbers.push_back({card, n, "S", CardField::ExtWazaSpec, level.ExtWazaSpec});
             continue;
         }
-        addValue(card, n, c.Rarity, ReportField::ExtAmount, move.amount);
-        addValue(card, n, c.Rarity, ReportField::ExtCount, move.count);
+        addValue(card, n, rarity, ReportField::ExtAmount, move.amount);
+        addValue(card, n, rarity, ReportField::ExtCount, move.count);
     }
 }
 
 void ReportFigures::finish()
 {
-    const auto counts = [](const std::map<std::string, std::size_t>& byValue) {
-        std::vector<ValueCount> list;
-        for (const auto& [value, cards] : byValue)
-            list.push_back({value, cards});
+    const auto ordered = [](std::vector<ValueCount> list) {
         std::sort(list.begin(), list.end(),
             [](const ValueCount& a, const ValueCount& b) { return reportOrder(a.value, b.value); });
         return list;
     };
-    byRarity = counts(rarities_);
-    byMaxLevel = counts(maxLevels_);
+    byRarity.clear();
+    for (std::size_t r = 0; r < rarities_.size(); ++r)
+        byRarity.push_back({rarities_[r], rarityCards_[r]});
+    byRarity = ordered(std::move(byRarity));
+    byMaxLevel.clear();
+    for (const auto& [value, cards] : maxLevels_)
+        byMaxLevel.push_back({value, cards});
+    byMaxLevel = ordered(std::move(byMaxLevel));
     bySuper.clear();
     for (int mode = 0; mode < 5; ++mode)
         if (supers_[mode] > 0)
@@ -176,23 +182,37 @@ void ReportFigures::finish()
 
     groups.clear();
     outliers.clear();
+    std::vector<std::uint32_t> rarityOrder(rarities_.size());
+    for (std::uint32_t r = 0; r < rarityOrder.size(); ++r)
+        rarityOrder[r] = r;
+    std::sort(rarityOrder.begin(), rarityOrder.end(),
+        [&](std::uint32_t a, std::uint32_t b) { return reportOrder(rarities_[a], rarities_[b]); });
     std::vector<double> sorted;
-    for (auto& [key, points] : values_) {
-        std::sort(points.begin(), points.end(), [](const ReportPoint& a, const ReportPoint& b) {
-            return a.value != b.value ? a.value < b.value : a.card < b.card;
-        });
-        sorted.clear();
-        for (const ReportPoint& p : points)
-            sorted.push_back(p.value);
-        ReportGroup group{key.level, key.rarity, key.field, boxOf(sorted), std::move(points)};
-        const std::vector<double> scores = modifiedZScores(sorted);
-        for (std::size_t i = 0; i < scores.size(); ++i)
-            if (std::fabs(scores[i]) > kOutlierScore)
-                outliers.push_back({group.points[i].card, key.level, key.rarity, key.field, group.points[i].value,
-                    group.box.median, scores[i]});
-        groups.push_back(std::move(group));
-    }
+    for (int slot = 0; slot < 16; ++slot)
+        for (const std::uint32_t rarity : rarityOrder)
+            addGroup(1 + slot / 4, static_cast<ReportField>(slot % 4), rarities_[rarity], values_[rarity * 16 + slot],
+                sorted);
     values_.clear();
     std::stable_sort(outliers.begin(), outliers.end(),
         [](const ReportOutlier& a, const ReportOutlier& b) { return std::fabs(a.z) > std::fabs(b.z); });
+}
+
+void ReportFigures::addGroup(int level, ReportField field, const std::string& rarity, std::vector<ReportPoint>& points,
+    std::vector<double>& sorted)
+{
+    if (points.empty())
+        return;
+    std::sort(points.begin(), points.end(), [](const ReportPoint& a, const ReportPoint& b) {
+        return a.value != b.value ? a.value < b.value : a.card < b.card;
+    });
+    sorted.clear();
+    for (const ReportPoint& p : points)
+        sorted.push_back(p.value);
+    ReportGroup group{level, rarity, field, boxOf(sorted), std::move(points)};
+    const std::vector<double> scores = modifiedZScores(sorted);
+    for (std::size_t i = 0; i < scores.size(); ++i)
+        if (std::fabs(scores[i]) > kOutlierScore)
+            outliers.push_back(
+                {group.points[i].card, level, rarity, field, group.points[i].value, group.box.median, scores[i]});
+    groups.push_back(std::move(group));
 }

@@ -9,7 +9,7 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <span>
 #include <string>
@@ -119,16 +119,19 @@ public:
 
 private:
     std::string_view text(std::uint32_t card, int piece) const;
-    void addValue(std::uint32_t card, int level, const std::string& rarity, ReportField field, std::string_view text);
+    void addValue(std::uint32_t card, int level, std::uint32_t rarity, ReportField field, std::string_view text);
 
-    struct GroupKey {
-        int level;
-        ReportField field;
-        std::string rarity;
-        bool operator<(const GroupKey& other) const;
-    };
-    std::map<GroupKey, std::vector<ReportPoint>> values_;
-    std::map<std::string, std::size_t> rarities_, maxLevels_;
+    // A rarity's number in the order first seen; its values are at
+    // values_[rarity * 16 + (level - 1) * 4 + field].
+    std::uint32_t rarityOf(const std::string& rarity);
+    // Sorts a group's values and takes its box and outliers.
+    void addGroup(int level, ReportField field, const std::string& rarity, std::vector<ReportPoint>& points,
+        std::vector<double>& sorted);
+    std::unordered_map<std::string, std::uint32_t> rarityNumbers_;
+    std::vector<std::string> rarities_;
+    std::vector<std::size_t> rarityCards_;
+    std::vector<std::vector<ReportPoint>> values_;
+    std::unordered_map<std::string, std::size_t> maxLevels_;
     std::array<std::size_t, 5> supers_{};
     // Each card's ID and move names, one after another, each ended by a NUL.
     std::string names_;
