@@ -1,7 +1,7 @@
 #!/bin/sh
 # velmar-cards report end to end: its exit statuses (1 with --fail-on-outliers
 # when there is an outlier, each named on its line; 2 for a folder it cannot
-# read), and its page opened in Debian's headless Chromium (report_page_check.py):
+# read), a pipe and a link written into, and its page opened in Debian's headless Chromium (report_page_check.py):
 # no script error, no request outside the file, every chart drawn, card text
 # meant to break out of the page shown as text, and an empty folder's page.
 # Usage: report_command_test.sh path/to/velmar-cards
@@ -42,6 +42,15 @@ grep -q '"cards": 8,' "$dir/report.json" || fail "the JSON does not count 8 card
 expect 1 "$cards" report "$dir/set" --html "$dir/report.html" --fail-on-outliers
 [ "$(grep -c '^外れ値: ' "$dir/out")" -eq 1 ] || { cat "$dir/out"; fail "not one outlier line"; }
 grep -q '^外れ値: x5 レベル1のMaxHP 400' "$dir/out" || { cat "$dir/out"; fail "the outlier line does not name x5 and its field"; }
+# A link and a pipe are written into, never replaced by a file (as root, that
+# would have put a plain file in place of /dev/null).
+mkfifo "$dir/pipe" && ln -s "$dir/linked.json" "$dir/link.json" || fail "mkfifo, ln"
+cat "$dir/pipe" >"$dir/piped.html" &
+expect 0 "$cards" report "$dir/set" --html "$dir/pipe" --json "$dir/link.json"
+wait
+[ -p "$dir/pipe" ] && [ -L "$dir/link.json" ] || fail "the pipe or the link was replaced"
+grep -q '"cards": 8,' "$dir/linked.json" && grep -q '</html>' "$dir/piped.html" ||
+    fail "the page or the JSON did not go through the pipe and the link"
 rm "$dir/set/x5.ini"
 expect 0 "$cards" report "$dir/set" --json "$dir/without.json" --fail-on-outliers
 [ -e "$dir/velmar-report.html" ] && fail "--json alone wrote a page too"
