@@ -23,7 +23,8 @@ struct CheckFinding {
 // The findings of one card file's bytes, in line order (the file's own first).
 // A file with conflict markers is told so at each conflict's "<<<<<<<" and
 // checked as its "ours" side, as everything that reads a card reads it.
-std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes);
+// `card`, when given, receives the card Load reads from the same bytes.
+std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes, Card* card = nullptr);
 
 struct CheckReport {
     std::string text;                     // "003.ini:12: ...", one line per finding, card by card
