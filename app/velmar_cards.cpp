@@ -480,9 +480,11 @@ int report(const Arguments& args)
         return status;
 
     const ReportFigures& figures = made.figures;
-    say(told, std::to_string(figures.cards()) + "枚のカードのレポートを書きました（"
-                  + (html && *html != "-" ? shownName(*html) : std::string()) + (html && args.json ? "、" : "")
-                  + (args.json && *args.json != "-" ? shownName(*args.json) : std::string()) + "）。外れ値 "
+    std::string written;
+    for (const std::optional<std::string>* file : {&html, &args.json})
+        if (*file)
+            written += (written.empty() ? "" : "、") + (**file == "-" ? std::string("標準出力") : shownName(**file));
+    say(told, std::to_string(figures.cards()) + "枚のカードのレポートを書きました（" + written + "）。外れ値 "
                   + std::to_string(figures.outliers.size()) + " 件、数でない値 "
                   + std::to_string(figures.notNumbers.size()) + " 件、check の指摘 " + std::to_string(made.findingCount)
                   + " 件。\n");
