@@ -9,6 +9,7 @@
 #include "card_import.h"
 #include "card_export.h"
 #include "card_list.h"
+#include "card_report.h"
 #include "card_set.h"
 #include "console.h"
 #include "file_io.h"
@@ -18,8 +19,11 @@
 #include "plain_files.h"
 #include "profile_service.h"
 #include "progress_line.h"
+#include "report_page.h"
 #include "shown_name.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -34,30 +38,33 @@ constexpr int kOk = 0;
 constexpr int kFound = 1;   // problems in the cards or the table
 constexpr int kFailed = 2;  // the command could not do its work at all
 
-constexpr const char* kMainHelp = "使い方: velmar-cards <コマンド> [引数]\n"
-                                  "\n"
-                                  "フォルダーのカードファイル（*.ini）をまとめて扱います。フォルダーを省くと\n"
-                                  "このコマンドのあるフォルダーです（エディターと同じ）。\n"
-                                  "\n"
-                                  "コマンド:\n"
-                                  "  list [フォルダー]\n"
-                                  "      カードをID順に一覧表示します。\n"
-                                  "  export [フォルダー] --csv ファイル [--json ファイル]\n"
-                                  "      全カードをCSVやJSONに書き出します。\n"
-                                  "  check [フォルダー]\n"
-                                  "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
-                                  "  import ファイル.csv [フォルダー] [--dry-run] [--new-ids] [--encoding 文字コード]\n"
-                                  "      CSVのカードをエディターの保存と同じに書き込みます。\n"
-                                  "\n"
-                                  "Gitで扱うカードフォルダーのためのコマンド:\n"
-                                  "  git-setup [フォルダー]\n"
-                                  "      リポジトリにカードのマージ、差分の表示、コミット前の確認を設定します。\n"
-                                  "  show カード.ini\n"
-                                  "      カードファイルをUTF-8の文字で表示します（git diff が使います）。\n"
-                                  "  merge BASE OURS THEIRS [PATH]\n"
-                                  "      カードをキーごとに3方向マージします（git が使います）。\n"
-                                  "\n"
-                                  "各コマンドの説明: velmar-cards <コマンド> --help\n";
+constexpr const char* kMainHelp
+    = "使い方: velmar-cards <コマンド> [引数]\n"
+      "\n"
+      "フォルダーのカードファイル（*.ini）をまとめて扱います。フォルダーを省くと\n"
+      "このコマンドのあるフォルダーです（エディターと同じ）。\n"
+      "\n"
+      "コマンド:\n"
+      "  list [フォルダー]\n"
+      "      カードをID順に一覧表示します。\n"
+      "  export [フォルダー] --csv ファイル [--json ファイル]\n"
+      "      全カードをCSVやJSONに書き出します。\n"
+      "  check [フォルダー]\n"
+      "      Windowsのプログラムやエディターがファイルと違って読むところを挙げます。\n"
+      "  import ファイル.csv [フォルダー] [--dry-run] [--new-ids] [--encoding 文字コード]\n"
+      "      CSVのカードをエディターの保存と同じに書き込みます。\n"
+      "  report [フォルダー] [--html ファイル] [--json ファイル] [--fail-on-outliers]\n"
+      "      HP・P・拡張技の数と回数の分布、中央値、外れ値のレポート（1つのHTML）を書きます。\n"
+      "\n"
+      "Gitで扱うカードフォルダーのためのコマンド:\n"
+      "  git-setup [フォルダー]\n"
+      "      リポジトリにカードのマージ、差分の表示、コミット前の確認を設定します。\n"
+      "  show カード.ini\n"
+      "      カードファイルをUTF-8の文字で表示します（git diff が使います）。\n"
+      "  merge BASE OURS THEIRS [PATH]\n"
+      "      カードをキーごとに3方向マージします（git が使います）。\n"
+      "\n"
+      "各コマンドの説明: velmar-cards <コマンド> --help\n";
 
 constexpr const char* kListHelp = "使い方: velmar-cards list [フォルダー]\n"
                                   "\n"
@@ -177,6 +184,27 @@ constexpr const char* kImportHelp
       "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、または変わっていたカードを\n"
       "書き込まなかった、2 ファイルやフォルダーのエラー\n";
 
+constexpr const char* kReportHelp
+    = "使い方: velmar-cards report [フォルダー] [--html ファイル] [--json ファイル] [--fail-on-outliers]\n"
+      "\n"
+      "カードセットのバランスのレポートを書きます。カードはエディターが読み込むとおりに読みます。\n"
+      "  - 枚数: 読んだカード、星（rare）ごと、スーパーごと、最大LVごと、各レベルのあるカード\n"
+      "  - レベル1〜4の MaxHP、通常技のP、拡張技の数と回数（S の数）の箱ひげ図（星ごとに1つの箱）\n"
+      "  - レベルごとの MaxHP と P の中央値の線（星ごとに1本）\n"
+      "  - 外れ値: 同じレベルと星のカードの中央値から修正zスコア\n"
+      "    |値 − 中央値| / (1.4826 × 中央絶対偏差) が3.5を超える値（5枚未満の組、\n"
+      "    散らばりのない組にはなし）\n"
+      "  - 整数として読めない値（図には入れません）、check の指摘の数と指摘のあるカード\n"
+      "\n"
+      "  --html ファイル  レポートのページ（1つのHTMLファイル。図のライブラリ Apache ECharts も中に\n"
+      "                   あり、ネットワークから何も読みません）。--html も --json もなければ\n"
+      "                   今のフォルダーの velmar-report.html です。\n"
+      "  --json ファイル  同じ数字をJSONで書きます（四分位は最も近い順位の間の線形補間）。\n"
+      "  --fail-on-outliers  外れ値があれば1件1行で示し、終了コード1にします（CIのため）。\n"
+      "ファイルに「-」で標準出力。\n"
+      "\n"
+      "終了コード: 0 成功、1 --fail-on-outliers で外れ値があった、2 フォルダーかファイルのエラー\n";
+
 void print(console::Stream to, std::string_view text) { console::write(to, text); }
 
 // Messages name files, and a file name may hold control characters.
@@ -193,7 +221,8 @@ int usageError(const std::string& message, const char* command)
 // The words of one command line: positional arguments and "--name value" options.
 struct Arguments {
     std::vector<std::string> positional;
-    std::optional<std::string> csv, json;
+    std::optional<std::string> csv, json, html;
+    bool failOnOutliers = false;
     bool dryRun = false;
     bool newIds = false;
     std::optional<TableEncoding> encoding;
@@ -221,13 +250,14 @@ enum Takes : unsigned {
     kDryRun = 2,   // --dry-run, --new-ids, --encoding
     kStaged = 4,   // --staged
     kRawArgs = 8,  // every argument is positional (git hands over paths that may start with "-")
+    kReport = 16,  // --html, --json, --fail-on-outliers
 };
 
 // Reads the arguments after the command's name; a message when they are wrong.
 std::optional<std::string> parse(const std::vector<std::string>& argv, unsigned takes, Arguments& args)
 {
     const std::size_t argc = argv.size();
-    const bool takesFiles = takes & kFiles, takesDryRun = takes & kDryRun;
+    const bool takesFiles = takes & kFiles, takesDryRun = takes & kDryRun, takesReport = takes & kReport;
     if (takes & kRawArgs) {
         args.help = argc == 3 && (argv[2] == "--help" || argv[2] == "-h");
         if (!args.help)
@@ -252,9 +282,12 @@ std::optional<std::string> parse(const std::vector<std::string>& argv, unsigned 
             args.encoding = encodingNamed(name);
             if (!args.encoding)
                 return "--encoding は utf-8 か cp932 です（「" + name + "」ではなく）。";
-        } else if (takesFiles
-                   && (arg == "--csv" || arg == "--json" || arg.starts_with("--csv=") || arg.starts_with("--json="))) {
-            const bool isCsv = arg.starts_with("--csv");
+        } else if (takesReport && arg == "--fail-on-outliers") {
+            args.failOnOutliers = true;
+        } else if ((takesFiles && (arg == "--csv" || arg.starts_with("--csv=")))
+                   || ((takesFiles || takesReport) && (arg == "--json" || arg.starts_with("--json=")))
+                   || (takesReport && (arg == "--html" || arg.starts_with("--html=")))) {
+            const std::string name = arg.substr(0, arg.find('='));
             const auto eq = arg.find('=');
             std::string file;
             if (eq != std::string::npos)
@@ -263,7 +296,7 @@ std::optional<std::string> parse(const std::vector<std::string>& argv, unsigned 
                 file = argv[++i];
             else
                 return "「" + arg + "」の後にファイル名がありません。";
-            (isCsv ? args.csv : args.json) = file;
+            (name == "--csv" ? args.csv : name == "--json" ? args.json : args.html) = file;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             return "知らないオプション「" + arg + "」です。";
         } else {
@@ -395,6 +428,71 @@ int exportCards(const Arguments& args)
         }
     }
     return status;
+}
+
+// "外れ値: 042 レベル1のMaxHP 250（星「3」の中央値 20、修正zスコア 57.3）"
+std::string outlierLine(const ReportFigures& figures, const ReportOutlier& o)
+{
+    char score[32];
+    std::snprintf(score, sizeof score, "%.1f", o.z);
+    const auto number = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, v == std::floor(v) ? "%.0f" : "%.2f", v);
+        return std::string(text);
+    };
+    return "外れ値: " + shownName(figures.id(o.card)) + " " + reportFieldName(o.level, o.field) + " " + number(o.value)
+           + "（星「" + shownName(o.rarity) + "」の中央値 " + number(o.median) + "、修正zスコア " + score + "）";
+}
+
+int report(const Arguments& args)
+{
+    if (args.positional.size() > 1)
+        return usageError("フォルダーは1つだけ指定してください。", "report");
+    const std::string folder = folderOr(args.positional, 0);
+    const auto files = listFolder(folder);
+    if (!files)
+        return kFailed;
+    const std::optional<std::string> html = args.html || args.json ? args.html : "velmar-report.html";
+    CardSetReport made;
+    {
+        ProgressLine progress("カードを読み込んでいます");
+        made = makeCardSetReport(folder, *files, std::ref(progress));
+    }
+    for (const std::string& problem : made.unreadable)
+        say(console::Stream::Err, "velmar-cards: " + problem + "\n");
+
+    // What this command says goes to standard error when a file goes to standard output.
+    const console::Stream told = html == "-" || args.json == "-" ? console::Stream::Err : console::Stream::Out;
+    int status = kOk;
+    const auto write = [&](const std::optional<std::string>& file, const std::string& text) {
+        if (!file)
+            return;
+        TableSink sink(*file, false);
+        sink.append(text);
+        if (auto problem = sink.finish()) {
+            say(console::Stream::Err, "velmar-cards: " + *problem + "\n");
+            status = kFailed;
+        }
+    };
+    write(html, reportPage(made));
+    write(args.json, reportJson(made));
+    if (status != kOk)
+        return status;
+
+    const ReportFigures& figures = made.figures;
+    std::string written;
+    for (const std::optional<std::string>* file : {&html, &args.json})
+        if (*file)
+            written += (written.empty() ? "" : "、") + (**file == "-" ? std::string("標準出力") : shownName(**file));
+    say(told, std::to_string(figures.cards()) + "枚のカードのレポートを書きました（" + written + "）。外れ値 "
+                  + std::to_string(figures.outliers.size()) + " 件、数でない値 "
+                  + std::to_string(figures.notNumbers.size()) + " 件、check の指摘 " + std::to_string(made.findingCount)
+                  + " 件。\n");
+    if (!args.failOnOutliers || figures.outliers.empty())
+        return kOk;
+    for (const ReportOutlier& outlier : figures.outliers)
+        say(told, outlierLine(figures, outlier) + "\n");
+    return kFound;
 }
 
 int check(const Arguments& args)
@@ -540,6 +638,7 @@ int runVelmarCards(const std::vector<std::string>& argv)
         {"export", kExportHelp, kFiles, exportCards},
         {"check", kCheckHelp, kStaged, check},
         {"import", kImportHelp, kDryRun, importCards},
+        {"report", kReportHelp, kReport, report},
         {"show", kShowHelp, kRawArgs, show},
         {"merge", kMergeHelp, kRawArgs, merge},
         {"git-setup", kGitSetupHelp, kNothing, setUpGit},

@@ -28,3 +28,14 @@ std::string levelFieldName(int level, CardField field)
 {
     return levelName(level) + "の" + std::string(fieldName(field));
 }
+
+std::string_view superModeName(int mode)
+{
+    constexpr std::string_view kEntries[] = {
+        "このカードはモンスターカードでない",
+        "このカードはスーパー化しない",
+        "このカードはスーパー化する",
+        "このカードはスーパーカード",
+    };
+    return mode >= 0 && mode < 4 ? kEntries[mode] : std::string_view();
+}

@@ -32,3 +32,6 @@ std::string levelFieldName(int level, CardField field);
 
 // The name of a level option, e.g. "レベル2".
 std::string levelName(int level);
+
+// The super mode list's entry for a mode of 0 to 3, e.g. "このカードはスーパー化する"; empty for any other.
+std::string_view superModeName(int mode);

@@ -186,31 +186,10 @@ namespace {
 // every one from the one copy of the file in one walk over its lines.
 void readValues(std::string bytes, Card& card)
 {
-    static constexpr std::string_view kSections[] = {"Lv1", "Lv2", "Lv3", "Lv4"};
-    static constexpr std::string_view kLevelKeys[] = {"HP", "P", "S", "1", "2"};
-    using Lookup = profile::ProfileText::Lookup;
-    std::array<Lookup, 4 + std::size(kSections) * std::size(kLevelKeys)> values{
-        {{"head", "rare"}, {"head", "maxlv"}, {"head", "minlv"}, {"head", "super"}}};
-    for (std::size_t n = 0, i = 4; n < std::size(kSections); ++n)
-        for (const std::string_view key : kLevelKeys)
-            values[i].section = kSections[n], values[i++].key = key;
+    CardLookups values = cardLookups();
     profile::ProfileText(std::move(bytes)).getAll(values);
-
     // Out of memory before this, the card is as it was; moving strings cannot fail.
-    card.Rarity = std::move(values[0].value);
-    card.MaxLv = std::move(values[1].value);
-    card.MinLv = std::move(values[2].value);
-    card.SuperMode = superModeFromText(values[3].value);
-    static_assert(std::size(kSections) == std::tuple_size_v<decltype(card.Levels)>);
-    for (std::size_t n = 0; n < card.Levels.size(); ++n) {
-        LevelRecord& r = card.Levels[n];
-        Lookup* level = &values[4 + 5 * n];
-        r.MaxHP = std::move(level[0].value);
-        r.Power = std::move(level[1].value);
-        r.ExtWazaSpec = std::move(level[2].value);
-        r.NomalWaza = std::move(level[3].value);
-        r.ExtWaza = std::move(level[4].value);
-    }
+    card = cardOfLookups(values);
 }
 
 // Each value Load reads, with the field it is shown in.
@@ -288,6 +267,58 @@ void readCardBytes(std::string bytes, Card& card, std::vector<CardConflict>* con
 
 }  // namespace
 
+CardLookups cardLookups()
+{
+    static const CardLookups lookups = [] {
+        static constexpr std::string_view kSections[] = {"Lv1", "Lv2", "Lv3", "Lv4"};
+        static constexpr std::string_view kLevelKeys[] = {"HP", "P", "S", "1", "2"};
+        CardLookups values{{{"head", "rare"}, {"head", "maxlv"}, {"head", "minlv"}, {"head", "super"}}};
+        for (std::size_t n = 0, i = 4; n < std::size(kSections); ++n)
+            for (const std::string_view key : kLevelKeys)
+                values[i].section = kSections[n], values[i++].key = key;
+        return values;
+    }();
+    return lookups;
+}
+
+Card cardOfLookups(CardLookups& values)
+{
+    Card card;
+    card.Rarity = std::move(values[0].value);
+    card.MaxLv = std::move(values[1].value);
+    card.MinLv = std::move(values[2].value);
+    card.SuperMode = superModeFromText(values[3].value);
+    for (std::size_t n = 0; n < card.Levels.size(); ++n) {
+        LevelRecord& r = card.Levels[n];
+        profile::ProfileText::Lookup* level = &values[4 + 5 * n];
+        r.MaxHP = std::move(level[0].value);
+        r.Power = std::move(level[1].value);
+        r.ExtWazaSpec = std::move(level[2].value);
+        r.NomalWaza = std::move(level[3].value);
+        r.ExtWaza = std::move(level[4].value);
+    }
+    return card;
+}
+
+CardProblem readCardFile(const std::string& path, std::optional<std::string>& bytes)
+{
+    bytes.reset();
+    if (path.empty())
+        return noProgramFolder("読み込み");
+    std::string read;
+    switch (const int err = profile::readFileOnce(path, read, kMaxCardFileBytes)) {
+    case 0: bytes = std::move(read); return std::nullopt;
+    case ENOENT: return std::nullopt;  // a card that does not exist yet is empty
+    case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
+    case EINVAL: return cannotRead(path, "通常のファイルではありません。");
+    case EFBIG:
+        return cannotRead(
+            path, "カードのファイルにしては大きすぎます（" + std::to_string(kMaxCardFileBytes >> 20) + " MB超）。");
+    case ENOMEM: return cannotRead(path, "メモリが足りません。");
+    default: return cannotRead(path, systemReason(err));
+    }
+}
+
 Card cardOfBytes(std::string bytes, std::vector<CardConflict>* conflicts)
 {
     Card card;
@@ -298,33 +329,22 @@ Card cardOfBytes(std::string bytes, std::vector<CardConflict>* conflicts)
 CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint,
     std::optional<std::string>* fileBytes, std::vector<CardConflict>* conflicts)
 {
-    if (path.empty())
-        return noProgramFolder("読み込み");
     // One read of the file, and every key looked up in that one copy: the
     // card on screen is one version of the file, never a mix of two saves.
-    std::string bytes;
-    switch (const int err = profile::readFileOnce(path, bytes, kMaxCardFileBytes)) {
-    case 0:
-        if (fileBytes)
-            *fileBytes = bytes;
-        break;
-    case ENOENT:  // a card that does not exist yet is empty
+    std::optional<std::string> held;
+    if (CardProblem problem = readCardFile(path, held))
+        return problem;
+    if (fileBytes)
+        *fileBytes = held;
+    if (!held) {  // a card that does not exist yet is empty
         card = Card{};
         if (fingerprint)
             *fingerprint = CardFingerprint{};
-        if (fileBytes)
-            fileBytes->reset();
         if (conflicts)
             conflicts->clear();
         return std::nullopt;
-    case EISDIR: return cannotRead(path, "同じ名前のフォルダーがあります。");
-    case EINVAL: return cannotRead(path, "通常のファイルではありません。");
-    case EFBIG:
-        return cannotRead(
-            path, "カードのファイルにしては大きすぎます（" + std::to_string(kMaxCardFileBytes >> 20) + " MB超）。");
-    case ENOMEM: return cannotRead(path, "メモリが足りません。");
-    default: return cannotRead(path, systemReason(err));
     }
+    std::string& bytes = *held;
 
     try {
         const CardFingerprint read = fingerprint ? fingerprintOfBytes(bytes) : CardFingerprint{};

@@ -8,7 +8,9 @@
 #include "card_id.h"
 #include "card_fingerprint.h"
 #include "level_buffer.h"
+#include "profile_text.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +64,19 @@ std::string conflictFieldName(const ConflictField& field);
 // without markers).
 CardProblem readCard(const std::string& path, Card& card, CardFingerprint* fingerprint = nullptr,
     std::optional<std::string>* fileBytes = nullptr, std::vector<CardConflict>* conflicts = nullptr);
+
+// The bytes of a card file, read once as readCard reads them: nullopt for a
+// card that does not exist yet; a problem (as readCard's) when the file
+// cannot be read, is no regular file or is too large to be a card.
+CardProblem readCardFile(const std::string& path, std::optional<std::string>& bytes);
+
+// The keys Load looks up (rare, maxlv, minlv, super, then HP, P, S, 1, 2 of
+// each level), for one walk of ProfileText::getAll, and the card their values
+// make (the values are moved out). Whatever else reads a card file's text
+// (check) takes Load's values from these.
+using CardLookups = std::array<profile::ProfileText::Lookup, 24>;
+CardLookups cardLookups();
+Card cardOfLookups(CardLookups& values);
 
 // The card that Load reads from a file's bytes, conflict markers left aside
 // as readCard leaves them. Throws std::bad_alloc.

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -61,31 +62,11 @@ int keySlot(int section, std::string_view foldedKey)
     return section == 0 ? find(kHeadKeys) : find(kLevelKeys);
 }
 
-// The values the checks look at: "super", then HP, P, 1, S, 2 of each level.
 constexpr int kSuperKey = 3;
-constexpr std::array<std::pair<std::string_view, std::string_view>, 21> kCheckedKeys{{
-    {"head", "super"},
-    {"Lv1", "HP"},
-    {"Lv1", "P"},
-    {"Lv1", "1"},
-    {"Lv1", "S"},
-    {"Lv1", "2"},
-    {"Lv2", "HP"},
-    {"Lv2", "P"},
-    {"Lv2", "1"},
-    {"Lv2", "S"},
-    {"Lv2", "2"},
-    {"Lv3", "HP"},
-    {"Lv3", "P"},
-    {"Lv3", "1"},
-    {"Lv3", "S"},
-    {"Lv3", "2"},
-    {"Lv4", "HP"},
-    {"Lv4", "P"},
-    {"Lv4", "1"},
-    {"Lv4", "S"},
-    {"Lv4", "2"},
-}};
+// Where Load's lookups (cardLookups()) hold the super mode, and each level key
+// of kLevelKeys (hp, p, 1, s, 2) after the level's first (Load's order: HP, P, S, 1, 2).
+constexpr std::size_t kSuperLookup = 3;
+constexpr std::array<std::size_t, kLevelKeys.size()> kLevelLookup{0, 1, 3, 2, 4};
 
 std::string q(std::string_view text) { return "「" + std::string(text) + "」"; }
 
@@ -115,6 +96,9 @@ public:
         , text_(bytes)
     {
     }
+
+    // The card Load reads from the same text, once run() has read it.
+    Card takeCard() { return cardOfLookups(values_); }
 
     std::vector<CheckFinding> run()
     {
@@ -208,22 +192,14 @@ private:
                 line.number, "キー" + q(line.key) + "の値に制御文字があり、エディターはこのカードを保存できません。");
     }
 
-    // Every value Load sees that the checks below look at, in one walk.
-    void readValues()
-    {
-        std::array<profile::ProfileText::Lookup, kCheckedKeys.size()> lookups;
-        for (std::size_t i = 0; i < kCheckedKeys.size(); ++i)
-            lookups[i] = {kCheckedKeys[i].first, kCheckedKeys[i].second};
-        text_.getAll(lookups);
-        for (std::size_t i = 0; i < kCheckedKeys.size(); ++i)
-            values_[i] = std::move(lookups[i].value);
-    }
+    // Every value Load sees, in one walk: Load's own lookups.
+    void readValues() { text_.getAll(values_); }
 
     // The value Load sees and the line it comes from (the section's line when the key is missing).
     const std::string& value(int section, int key, std::size_t& line) const
     {
         line = keyLine_[section][key] ? keyLine_[section][key] : sectionLine_[section];
-        return values_[section == 0 ? 0 : 1 + (section - 1) * kLevelKeys.size() + key];
+        return values_[section == 0 ? kSuperLookup : 4 + (section - 1) * kLevelKeys.size() + kLevelLookup[key]].value;
     }
 
     void checkHead()
@@ -284,17 +260,21 @@ private:
     std::map<std::string, std::size_t> otherSections_;
     int section_ = -1;            // the section walked, as sectionSlot tells it
     bool sectionCounts_ = false;  // the section walked is the first of its name
-    std::array<std::string, kCheckedKeys.size()> values_;
+    CardLookups values_ = cardLookups();
 };
 
 }  // namespace
 
-std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes)
+std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes, Card* card)
 {
     const std::optional<ConflictMarkers> markers = ConflictMarkers::find(bytes);
+    const std::string ours = markers ? markers->ours() : std::string();
+    CardChecker checker(id, markers ? ours : bytes);
+    std::vector<CheckFinding> findings = checker.run();
+    if (card)
+        *card = checker.takeCard();
     if (!markers)
-        return CardChecker(id, bytes).run();
-    std::vector<CheckFinding> findings = CardChecker(id, markers->ours()).run();
+        return findings;
     const std::vector<std::size_t> lines = markers->oursLineNumbers();
     for (CheckFinding& finding : findings)
         if (finding.line > 0 && finding.line <= lines.size())
@@ -309,20 +289,78 @@ std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& 
     return findings;
 }
 
+namespace {
+
+// IDs that differ only in letter case: two files on Linux, one on Windows.
+class SameOnWindows {
+public:
+    explicit SameOnWindows(const std::vector<CardFile>& files)
+    {
+        byFoldedId_.reserve(files.size());
+        for (const CardFile& file : files)
+            byFoldedId_[foldedId(file.id)].push_back(file.id);
+    }
+
+    // Puts the finding first when the card shares its file on Windows with others.
+    void tell(const CardFile& file, std::vector<CheckFinding>& findings) const
+    {
+        std::string others;
+        for (std::string_view id : byFoldedId_.at(foldedId(file.id)))
+            if (id != file.id)
+                others += (others.empty() ? "「" : "、「") + shownName(id) + ".ini」";
+        if (!others.empty())
+            findings.insert(
+                findings.begin(), {0, others
+                                          + "と大文字と小文字だけが違う名前です。Windowsでは同じ1つのファイルになり、"
+                                            "どちらかのカードしか残りません。"});
+    }
+
+private:
+    std::unordered_map<std::string, std::vector<std::string_view>> byFoldedId_;
+};
+
+}  // namespace
+
+void forEachCheckedCard(const std::vector<CardFile>& files,
+    const std::function<void(const CardRow&, const std::vector<CheckFinding>&)>& visit,
+    std::vector<std::string>& problems, const ProgressReport& progress)
+{
+    const SameOnWindows sameOnWindows(files);
+    struct CheckedCard {
+        CardRow row;
+        CardProblem problem;
+        std::vector<CheckFinding> findings;
+    };
+    readAhead<CheckedCard>(
+        files.size(),
+        [&](std::size_t i, CheckedCard& read) {
+            read.row.id = files[i].id;
+            std::optional<std::string> bytes;
+            read.problem = readCardFile(files[i].path, bytes);
+            if (read.problem)
+                return;
+            // The card is Load's values from check's one reading of the text;
+            // a card gone since the folder was listed is empty, with no findings.
+            if (bytes)
+                read.findings = checkCardText(files[i].id, *bytes, &read.row.card);
+            sameOnWindows.tell(files[i], read.findings);
+        },
+        [&](std::size_t i, CheckedCard& read) {
+            if (progress && i % 64 == 0)
+                progress(i, files.size());
+            if (read.problem)
+                problems.push_back(cardSetProblem(*read.problem));
+            else
+                visit(read.row, read.findings);
+        });
+    if (progress)
+        progress(files.size(), files.size());
+}
+
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress)
 {
     CheckReport report;
-    // IDs that differ only in letter case: two files on Linux, one on Windows.
-    std::map<std::string, std::vector<std::string_view>> byFoldedId;
-    for (const CardFile& file : files)
-        byFoldedId[foldedId(file.id)].push_back(file.id);
-    const auto sameOnWindows = [&](const CardFile& file) {
-        std::string others;
-        for (std::string_view id : byFoldedId.at(foldedId(file.id)))
-            if (id != file.id)
-                others += (others.empty() ? "「" : "、「") + shownName(id) + ".ini」";
-        return others;
-    };
+    const SameOnWindows sameOnWindows(files);
     // Each card is read and checked on a worker thread; the report is put
     // together here, card by card in the files' order.
     struct CheckedFile {
@@ -337,11 +375,7 @@ CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressRepor
             if (checked.error)
                 return;
             checked.findings = checkCardText(files[i].id, bytes);
-            if (const std::string others = sameOnWindows(files[i]); !others.empty())
-                checked.findings.insert(checked.findings.begin(),
-                    {0, others
-                            + "と大文字と小文字だけが違う名前です。Windowsでは同じ1つのファイルになり、"
-                              "どちらかのカードしか残りません。"});
+            sameOnWindows.tell(files[i], checked.findings);
         },
         [&](std::size_t i, CheckedFile& checked) {
             if (progress && i % 64 == 0)

@@ -6,6 +6,7 @@
 
 #include "card_set.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,8 @@ struct CheckFinding {
 // The findings of one card file's bytes, in line order (the file's own first).
 // A file with conflict markers is told so at each conflict's "<<<<<<<" and
 // checked as its "ours" side, as everything that reads a card reads it.
-std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes);
+// `card`, when given, receives the card Load reads from the same bytes.
+std::vector<CheckFinding> checkCardText(std::string_view id, const std::string& bytes, Card* card = nullptr);
 
 struct CheckReport {
     std::string text;                     // "003.ini:12: ...", one line per finding, card by card
@@ -32,5 +34,13 @@ struct CheckReport {
     std::string summary;  // one line for the end of the report
     bool clean() const { return cardsWithFindings == 0 && unreadable.empty(); }
 };
+
+// Every card as forEachCard hands it on, with check's findings of the same
+// bytes (each file is read once): a card with conflict markers is told by its
+// findings, not by a problem message. `problems` gets one message for each
+// card that could not be read.
+void forEachCheckedCard(const std::vector<CardFile>& files,
+    const std::function<void(const CardRow&, const std::vector<CheckFinding>&)>& visit,
+    std::vector<std::string>& problems, const ProgressReport& progress = {});
 
 CheckReport checkCardSet(const std::vector<CardFile>& files, const ProgressReport& progress = {});

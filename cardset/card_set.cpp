@@ -50,6 +50,8 @@ std::string unresolvedConflicts(const std::string& path, const std::vector<CardC
            + "）。各衝突の「こちら」側の値を示します。";
 }
 
+std::string cardSetProblem(const std::string& readProblem) { return readProblem.substr(0, readProblem.rfind('\n')); }
+
 void forEachCard(const std::vector<CardFile>& files, const std::function<void(const CardRow&)>& visit,
     std::vector<std::string>& problems, const ProgressReport& progress)
 {
@@ -67,8 +69,8 @@ void forEachCard(const std::vector<CardFile>& files, const std::function<void(co
         [&](std::size_t i, ReadCard& read) {
             if (progress && i % kProgressStep == 0)
                 progress(i, files.size());
-            if (read.problem) {  // the last line speaks of the window
-                problems.push_back(read.problem->substr(0, read.problem->rfind('\n')));
+            if (read.problem) {
+                problems.push_back(cardSetProblem(*read.problem));
                 return;
             }
             if (!read.conflicts.empty())

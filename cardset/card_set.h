@@ -34,6 +34,9 @@ struct CardSet {
 // The message for a card file that holds unresolved merge conflicts.
 std::string unresolvedConflicts(const std::string& path, const std::vector<CardConflict>& conflicts);
 
+// A card's read problem as the card set tells it: without the last line, which speaks of the window.
+std::string cardSetProblem(const std::string& readProblem);
+
 CardSet readCardSet(const std::vector<CardFile>& files, const ProgressReport& progress = {});
 
 // Reads the cards one after another, each handed to `visit` and then let go,

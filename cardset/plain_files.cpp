@@ -6,12 +6,26 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
 constexpr std::size_t kPieceBytes = 1 << 20;
 
 std::string reason(int error) { return std::strerror(error); }
+
+// A device, a pipe or a symbolic link (/dev/null, /dev/stdout, a FIFO, a link
+// to a table kept elsewhere) is written into as it is: replacing it would put
+// a plain file where the special file or the link was, and for /dev/null, run
+// as root, for every program of the system.
+bool writtenInPlace(const std::string& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(profile::fsPath(path), error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)
+           && !std::filesystem::is_directory(status);
+}
 
 }  // namespace
 
@@ -28,22 +42,32 @@ CardProblem checkFolder(const std::string& folder)
 OutputFile::OutputFile(std::string path)
     : path_(std::move(path))
 {
+    buffer_.reserve(kPieceBytes);
+    if (writtenInPlace(path_)) {
+        inPlace_ = std::make_unique<std::ofstream>(profile::fsPath(path_), std::ios::binary | std::ios::trunc);
+        if (!*inPlace_)
+            error_ = errno ? errno : EIO;
+        return;
+    }
     std::size_t nameAt = path_.size();
     while (nameAt > 0 && !profile::isPathSeparator(path_[nameAt - 1]))
         --nameAt;
     batch_ = std::make_unique<profile::ReplaceBatch>(profile::folderOf(path_));
     if (const auto begun = batch_->begin(path_.substr(nameAt)); !begun.ok())
         error_ = begun.error;
-    buffer_.reserve(kPieceBytes);
 }
 
 OutputFile::~OutputFile() = default;
 
 void OutputFile::flush()
 {
-    if (error_ == 0)
+    if (error_ == 0 && inPlace_) {
+        if (!inPlace_->write(buffer_.data(), std::streamsize(buffer_.size())))
+            error_ = errno ? errno : EIO;
+    } else if (error_ == 0) {
         if (const auto appended = batch_->append(buffer_); !appended.ok())
             error_ = appended.error;
+    }
     buffer_.clear();
 }
 
@@ -57,7 +81,11 @@ void OutputFile::append(std::string_view piece)
 CardProblem OutputFile::finish()
 {
     flush();
+    if (inPlace_ && error_ == 0 && !inPlace_->flush())
+        error_ = errno ? errno : EIO;
     const auto run = [this](const auto& step) {
+        if (inPlace_)
+            return;
         if (error_ == 0)
             if (const profile::ReplaceResult result = step(); !result.ok())
                 error_ = result.error;

@@ -6,6 +6,7 @@
 
 #include "card_file.h"
 
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ class ReplaceBatch;
 // A file written piece by piece, without holding it whole: into a temporary
 // file beside `path`, put in place of `path` by finish() in one durable step.
 // A run that fails or ends before finish() leaves the old file as it was.
+// A device, a pipe or a symbolic link is written into where it is instead.
 class OutputFile {
 public:
     explicit OutputFile(std::string path);
@@ -32,6 +34,7 @@ private:
 
     std::string path_;
     std::unique_ptr<profile::ReplaceBatch> batch_;
+    std::unique_ptr<std::ofstream> inPlace_;
     std::string buffer_;
     int error_ = 0;
 };

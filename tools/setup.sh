@@ -8,7 +8,7 @@
 set -euo pipefail
 
 program_packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins fonts-noto-cjk)
-suite_packages=(libgtest-dev libbenchmark-dev clang clang-format git
+suite_packages=(libgtest-dev libbenchmark-dev clang clang-format git chromium python3-websocket
                 xvfb xauth xdotool xclip imagemagick x11-utils desktop-file-utils
                 dbus at-spi2-core gir1.2-atspi-2.0 python3-gi fonts-dejavu-core)
 bench_packages=(valgrind)

@@ -80,6 +80,10 @@ expect 2 "$cards" import "$dir/excel.csv" "$dir/set" --encoding latin1
 mkfifo "$dir/fifo.csv" || fail "mkfifo"
 expect 2 timeout 10 "$cards" import "$dir/fifo.csv" "$dir/set" --dry-run
 grep -q 'fifo.csv' "$dir/err" || fail "the error does not name the FIFO"
+# A table written to a link (or a pipe, or /dev/null) goes into it: the link is not replaced by a file.
+ln -s "$dir/linked.csv" "$dir/link.csv" || fail "ln"
+expect 0 "$cards" export "$dir/set" --csv "$dir/link.csv"
+[ -L "$dir/link.csv" ] && grep -q '^000,' "$dir/linked.csv" || fail "export replaced the link with a file"
 
 # Cards with every value long (255 bytes of half-width katakana, three bytes
 # each in UTF-8) export to a table of over 64 MiB, which import reads back.

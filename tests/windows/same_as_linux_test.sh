@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Linux and the Windows velmar-cards on one card set: the same list, the
-# same CSV byte for byte, an import of that CSV that rewrites nothing, and
-# one CSV imported into byte-identical card files.
+# same CSV byte for byte, the same report page and JSON (apart from the folder
+# and the time), an import of that CSV that rewrites nothing, and one CSV
+# imported into byte-identical card files.
 # Usage: same_as_linux_test.sh path/to/velmar-cards path/to/velmar-cards.exe
 set -u
 linux=$1 exe=$2
@@ -40,8 +41,22 @@ windows import "$(winpath "$dir/export.windows.csv")" "$(winpath "$dir/set")" >"
 grep -q '新規 0 枚、変更 0 枚、変更なし 3 枚' "$dir/out" || { cat "$dir/out"; fail "the import changed cards"; }
 [ "$(cd "$dir/set" && ls -l --time-style=+%s.%N | md5sum)" = "$before" ] || fail "the import touched a file"
 
+# The report: the same page and the same JSON, apart from the folder named and
+# the time it was made.
+"$linux" report "$dir/set" --html "$dir/report.linux.html" --json "$dir/report.linux.json" >/dev/null ||
+    fail "Linux report failed"
+windows report "$(winpath "$dir/set")" --html "$(winpath "$dir/report.windows.html")" \
+    --json "$(winpath "$dir/report.windows.json")" >"$dir/out" 2>&1 || { cat "$dir/out"; fail "Windows report failed"; }
+apart_from_folder_and_time() { sed -E 's/\{"folder": "([^"\\]|\\.)*", "made": "[^"]*"/{"folder": "", "made": ""/' "$1"; }
+for kind in html json; do
+    apart_from_folder_and_time "$dir/report.linux.$kind" >"$dir/linux.$kind"
+    apart_from_folder_and_time "$dir/report.windows.$kind" >"$dir/windows.$kind"
+    cmp -s "$dir/report.linux.$kind" "$dir/linux.$kind" && fail "the Linux $kind names no folder and time"
+    cmp "$dir/linux.$kind" "$dir/windows.$kind" || fail "the report's $kind differs"
+done
+
 "$linux" import "$dir/cards.csv" "$dir/linux" >/dev/null || fail "Linux import failed"
 windows import "$(winpath "$dir/cards.csv")" "$(winpath "$dir/windows")" >"$dir/out" 2>&1 ||
     { cat "$dir/out"; fail "Windows import failed"; }
 diff -r "$dir/linux" "$dir/windows" || fail "the imported card files differ"
-echo "Linux and Windows velmar-cards: same list, same CSV, same card files: ok"
+echo "Linux and Windows velmar-cards: same list, same CSV, same report, same card files: ok"

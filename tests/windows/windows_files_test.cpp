@@ -1,10 +1,11 @@
 // What only Windows has: the read-only attribute, files held open by other
 // programs, device names, Japanese folder names and long paths at the *W
-// calls.
+// calls, and the shell opening a file with the program registered for it.
 #include "card_file.h"
 #include "card_folder.h"
 #include "card_set.h"
 #include "file_io.h"
+#include "open_with_system.h"
 #include "profile_service.h"
 
 #include <gtest/gtest.h>
@@ -200,3 +201,37 @@ TEST(WindowsFiles, PathsLongerThan260Characters)
 }
 
 }  // namespace
+
+// The shell opens a file with the program registered for its type: here a
+// stand-in (fake_git.cpp, which writes its arguments to FAKE_GIT_LOG),
+// registered for ".velmartest", as a browser is for ".html".
+TEST(WindowsFiles, OpenWithSystemHandsTheFileToItsProgram)
+{
+    CardFolder folder("開く フォルダー");
+    const std::string log = folder.file("opened.log"), file = folder.file("レポート a&b.velmartest");
+    testsupport::writeBytes(file, "x");
+    std::wstring exe = L"Z:" + wide(STAND_IN_OPENER);
+    for (wchar_t& c : exe)
+        if (c == L'/')
+            c = L'\\';
+    const auto setDefault = [](const wchar_t* key, const std::wstring& value) {
+        HKEY handle;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr), 0);
+        RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+            DWORD((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(handle);
+    };
+    setDefault(L".velmartest", L"VelmarTest.File");
+    setDefault(L"VelmarTest.File\\shell\\open\\command", L"\"" + exe + L"\" \"%1\"");
+    SetEnvironmentVariableW(L"FAKE_GIT_LOG", wide(log).c_str());
+
+    const CardProblem opened = openWithSystem(file);
+    for (int i = 0; i < 600 && !opened && !std::filesystem::exists(fsPath(log)); ++i)
+        Sleep(100);
+    SetEnvironmentVariableW(L"FAKE_GIT_LOG", nullptr);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"VelmarTest.File");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".velmartest");
+    ASSERT_EQ(opened, std::nullopt);
+    EXPECT_EQ(testsupport::readBytes(log), file + "\n--\n");
+    EXPECT_NE(openWithSystem(folder.file("missing.velmartest")), std::nullopt);
+}
