@@ -29,13 +29,20 @@ std::string levelFieldName(int level, CardField field)
     return levelName(level) + "の" + std::string(fieldName(field));
 }
 
+namespace {
+
+constexpr const char* kSuperModeNames[] = {
+    "このカードはモンスターカードでない",
+    "このカードはスーパー化しない",
+    "このカードはスーパー化する",
+    "このカードはスーパーカード",
+};
+
+}  // namespace
+
+std::span<const char* const> superModeNames() { return kSuperModeNames; }
+
 std::string_view superModeName(int mode)
 {
-    constexpr std::string_view kEntries[] = {
-        "このカードはモンスターカードでない",
-        "このカードはスーパー化しない",
-        "このカードはスーパー化する",
-        "このカードはスーパーカード",
-    };
-    return mode >= 0 && mode < 4 ? kEntries[mode] : std::string_view();
+    return mode >= 0 && mode < int(std::size(kSuperModeNames)) ? kSuperModeNames[mode] : std::string_view();
 }

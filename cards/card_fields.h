@@ -4,6 +4,7 @@
 // table serves the window (its controls' accessible names) and the messages
 // that name a field, so both call a field by the same words.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,5 +34,7 @@ std::string levelFieldName(int level, CardField field);
 // The name of a level option, e.g. "レベル2".
 std::string levelName(int level);
 
-// The super mode list's entry for a mode of 0 to 3, e.g. "このカードはスーパー化する"; empty for any other.
+// The super mode list's entries, mode 0 to 3, as the window lists them.
+std::span<const char* const> superModeNames();
+// The entry for a mode of 0 to 3, e.g. "このカードはスーパー化する"; empty for any other.
 std::string_view superModeName(int mode);

@@ -1,12 +1,16 @@
 #include "card_form.h"
 
+#include "card_report.h"
 #include "card_set.h"
 #include "file_io.h"
+#include "open_with_system.h"
 #include "profile_service.h"
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <initializer_list>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -51,6 +55,31 @@ std::string conflictsToResolve(const std::string& path, const std::vector<CardCo
     return text + "\n\n値を直して保存すると、衝突の印のないカードになります。";
 }
 
+std::string asUtf8(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A new folder that only this user can enter, in the system's temporary
+// folder: a report written there cannot be put anywhere else by a file of
+// that name that someone else made first.
+CardProblem makePrivateFolder(std::string& folder)
+{
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    std::random_device random;
+    for (int attempt = 0; !error && attempt < 100; ++attempt) {
+        const std::filesystem::path made = temporary / ("velmar-report-" + std::to_string(random()));
+        if (std::filesystem::create_directory(made, error)) {
+            std::filesystem::permissions(made, std::filesystem::perms::owner_all, error);
+            folder = asUtf8(made);
+            return std::nullopt;
+        }
+    }
+    return "レポートを書くフォルダーを一時フォルダーに作れませんでした：" + error.message();
+}
+
 std::string saveChangesQuestion(const std::string& id)
 {
     if (id.empty())
@@ -64,7 +93,8 @@ std::string saveChangesQuestion(const std::string& id)
 }  // namespace
 
 CardForm::CardForm(FormControls& controls, std::string programFolder)
-    : controls_(controls)
+    : openReport(openWithSystem)
+    , controls_(controls)
     , programFolder_(programFolder.empty() ? profile::programFolder() : std::move(programFolder))
     , index_(programFolder_)
 {
@@ -438,4 +468,18 @@ void CardForm::suggestionPicked(std::size_t index)
     const std::string id = index_.id(suggestions_.cards[index]);
     closeSuggestions();
     goToCard(id);
+}
+
+void CardForm::mnuFileReport_Click()
+{
+    const Command command(*this);
+    if (reportFolder_.empty()) {
+        if (const auto problem = makePrivateFolder(reportFolder_)) {
+            controls_.tellProblem(*problem);
+            return;
+        }
+    }
+    const std::string path = profile::joinPath(reportFolder_, "velmar-report.html");
+    if (auto problem = writeCardSetReport(programFolder_, path); problem || (problem = openReport(path)))
+        controls_.tellProblem(*problem);
 }

@@ -11,6 +11,7 @@
 #include "form_controls.h"
 #include "level_buffer.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,6 +31,12 @@ public:
     // card shown (or, when it has no file, the ID typed); none at the ends.
     void mnuFileNext_Click();
     void mnuFilePrevious_Click();
+    // The report of the card folder, written into a folder of this window's
+    // own in the system's temporary folder and handed to `openReport`.
+    void mnuFileReport_Click();
+    // Opens a written report; the system's opener (the default browser)
+    // unless replaced (tests do).
+    std::function<CardProblem(const std::string& path)> openReport;
 
     // The user changed a control of the card (anything but the ID box).
     void cardEdited();
@@ -92,6 +99,8 @@ private:
     std::string keptId_;
     bool modifiedShown_ = false;
     int commandsRunning_ = 0;  // while one runs, its own changes to the controls are no edits
+
+    std::string reportFolder_;  // made at the first report
 
     CardIndex index_;
     CardSuggestions suggestions_;

@@ -55,13 +55,6 @@ constexpr FieldControl kFieldControls[] = {
     {"cboExtWaza2", CardField::ExtEffect, ""}, {"txtExtWaza3", CardField::ExtCount, ""},  // "コ"
 };
 
-constexpr const char* kSuperMode[] = {
-    "このカードはモンスターカードでない",
-    "このカードはスーパー化しない",
-    "このカードはスーパー化する",
-    "このカードはスーパーカード",
-};
-
 constexpr const char* kReach[] = {
     "通常",
     "一つ飛び",
@@ -77,7 +70,7 @@ constexpr const char* kReach[] = {
 std::span<const Control> controls() { return kControls; }
 std::span<const Line> lines() { return kLines; }
 std::span<const FieldControl> fieldControls() { return kFieldControls; }
-std::span<const char* const> superModeEntries() { return kSuperMode; }
+std::span<const char* const> superModeEntries() { return superModeNames(); }
 std::span<const char* const> reachEntries() { return kReach; }
 
 }  // namespace form_layout

@@ -250,6 +250,15 @@ void frmVelmar::buildMenu()
     addItem("mnuFileNext", "次のカード(&N)", QKeySequence(Qt::CTRL | Qt::Key_PageDown), &frmVelmar::mnuFileNext_Click);
     addItem("mnuFilePrevious", "前のカード(&P)", QKeySequence(Qt::CTRL | Qt::Key_PageUp),
         &frmVelmar::mnuFilePrevious_Click);
+    addItem("mnuFileReport", "カードセットのレポート(&R)", QKeySequence(), &frmVelmar::mnuFileReport_Click);
+}
+
+// Reading a large card set takes a few seconds: the pointer says so.
+void frmVelmar::mnuFileReport_Click()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    form_->mnuFileReport_Click();
+    QGuiApplication::restoreOverrideCursor();
 }
 
 // Tab and Shift+Tab enter the level group at the selected option.

@@ -31,10 +31,13 @@ public:
     void mnuFileSave_Click() { cmdSave_Click(); }
     void mnuFileNext_Click() { form_->mnuFileNext_Click(); }
     void mnuFilePrevious_Click() { form_->mnuFilePrevious_Click(); }
+    void mnuFileReport_Click();
 
     const LevelBuffer& levelData() const { return form_->levelData(); }
     LevelIndex currentLevel() const { return form_->currentLevel(); }
     const std::string& programFolder() const { return form_->programFolder(); }
+    // The form, for what a test replaces in it (the report's opener).
+    CardForm& form() { return *form_; }
 
     // Tells the user what went wrong; a message box unless replaced (tests do).
     std::function<void(const QString&)> reportProblem;

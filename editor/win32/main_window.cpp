@@ -170,6 +170,7 @@ void frmVelmar::onCommand(int id, int code, HWND control)
     case mnuFileClear: cmdClear_Click(); return;
     case mnuFileNext: mnuFileNext_Click(); return;
     case mnuFilePrevious: mnuFilePrevious_Click(); return;
+    case mnuFileReport: mnuFileReport_Click(); return;
     }
     const form_layout::Control* row = table_->rowOf(id);
     if (!row)
@@ -203,6 +204,14 @@ void frmVelmar::onCommand(int id, int code, HWND control)
     } else if (std::strcmp(row->name, "cmdClear") == 0) {
         cmdClear_Click();
     }
+}
+
+// Reading a large card set takes a few seconds: the pointer says so.
+void frmVelmar::mnuFileReport_Click()
+{
+    const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    form_->mnuFileReport_Click();
+    SetCursor(before);
 }
 
 void frmVelmar::applyDpi(UINT dpi)

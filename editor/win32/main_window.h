@@ -39,6 +39,7 @@ public:
     void mnuFileSave_Click() { cmdSave_Click(); }
     void mnuFileNext_Click() { form_->mnuFileNext_Click(); }
     void mnuFilePrevious_Click() { form_->mnuFilePrevious_Click(); }
+    void mnuFileReport_Click();
 
     // The message loop's part of the window: the list's keys, idle work.
     MessageLoopHooks messageLoopHooks();

@@ -44,6 +44,7 @@ HMENU createMenuBar()
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, mnuFileNext, L"次のカード(&N)\tCtrl+PgDn");
     AppendMenuW(file, MF_STRING, mnuFilePrevious, L"前のカード(&P)\tCtrl+PgUp");
+    AppendMenuW(file, MF_STRING, mnuFileReport, L"カードセットのレポート(&R)");
     HMENU bar = CreateMenu();
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     return bar;

@@ -15,11 +15,13 @@ enum MenuCommand : WORD {
     mnuFileClear,
     mnuFileNext,
     mnuFilePrevious,
+    mnuFileReport,
 };
 
 // The menu bar: "&File" with "&Save" (Ctrl+S), "&Load" (Ctrl+O) and "&Clear"
-// (Shift+Del), a separator, then 次のカード(&N) (Ctrl+PgDn) and 前のカード(&P)
-// (Ctrl+PgUp). The caller gives it to a window, which destroys it.
+// (Shift+Del), a separator, then 次のカード(&N) (Ctrl+PgDn), 前のカード(&P)
+// (Ctrl+PgUp) and カードセットのレポート(&R). The caller gives it to a window,
+// which destroys it.
 HMENU createMenuBar();
 
 // The menu's shortcuts as its commands. The caller destroys it.

@@ -80,7 +80,7 @@ private slots:
         for (QAction* item : w->findChild<QMenu*>("mnuFile")->actions())
             items << (item->isSeparator() ? "-" : item->objectName() + " " + item->shortcut().toString());
         QCOMPARE(items, (QStringList{"mnuFileSave Ctrl+S", "mnuFileLoad Ctrl+O", "mnuFileClear Shift+Del", "-",
-                            "mnuFileNext Ctrl+PgDown", "mnuFilePrevious Ctrl+PgUp"}));
+                            "mnuFileNext Ctrl+PgDown", "mnuFilePrevious Ctrl+PgUp", "mnuFileReport "}));
         box(w.get(), "txtID")->setFocus();
         press(Qt::Key_PageDown, Qt::ControlModifier);
         QCOMPARE(box(w.get(), "txtID")->text(), QString("100"));

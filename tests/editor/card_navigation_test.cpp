@@ -1,5 +1,7 @@
 #include "form_fixture.h"
 
+#include <filesystem>
+
 namespace {
 
 using enum TextBoxName;
@@ -105,6 +107,31 @@ TEST_F(CardNavigationTest, APickedSuggestionLoadsThroughTheQuestion)
     EXPECT_EQ(controls.text(txtNomalWaza), "Kick");
     EXPECT_EQ(controls.focused, txtRarelity);
     EXPECT_EQ(controls.saveQuestions.size(), 2u);
+}
+
+TEST_F(CardNavigationTest, TheReportIsWrittenIntoAPrivateFolderAndHandedToTheOpener)
+{
+    folder.write("100.ini", cardWithMoves("Strike", "Blast"));
+    std::vector<std::string> opened;
+    form.openReport = [&](const std::string& path) -> CardProblem {
+        opened.push_back(path);
+        return opened.size() == 1 ? std::nullopt : CardProblem("ブラウザーを開けませんでした");
+    };
+    form.mnuFileReport_Click();
+    ASSERT_EQ(opened.size(), 1u);
+    const std::filesystem::path page(opened[0]);
+    EXPECT_EQ(page.parent_path().parent_path(), std::filesystem::temp_directory_path());
+    EXPECT_EQ(std::filesystem::status(page.parent_path()).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_all);
+    const std::string html = testsupport::readBytes(opened[0]);
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(html.find("Strike"), std::string::npos);
+
+    form.mnuFileReport_Click();  // the same page again; the opener fails
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], opened[0]);
+    EXPECT_EQ(controls.problems, (std::vector<std::string>{"ブラウザーを開けませんでした"}));
+    std::filesystem::remove_all(page.parent_path());
 }
 
 }  // namespace
