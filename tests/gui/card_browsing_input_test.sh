@@ -4,7 +4,7 @@
 # the "*" in the caption, the question before changes are dropped (on Load,
 # on the next card and on closing, each answer), and a card rewritten by
 # another program shown again when the window is used again.
-#   card_browsing_test.sh PATH/TO/velmar [SCREENSHOT.png]
+#   card_browsing_input_test.sh PATH/TO/velmar [SCREENSHOT.png]
 set -uo pipefail
 
 folder=$(mktemp -d)
