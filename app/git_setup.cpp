@@ -90,7 +90,8 @@ std::string hookText(const std::string& executable, const std::vector<std::strin
              "    echo \"velmar-cards git-setup をもう一度実行してください。\" >&2\n"
              "    exit 1\n"
              "fi\n"
-             "list=$(git diff --cached --raw --no-abbrev --diff-filter=ACM --"
+             "# Every staged card but a deleted one, a moved card under its new name.\n"
+             "list=$(git diff --cached --raw --no-abbrev --no-renames --diff-filter=d --"
            + specs
            + ") || exit 1\n"
              "[ -n \"$list\" ] || exit 0\n"

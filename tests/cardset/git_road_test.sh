@@ -131,6 +131,29 @@ expect 0 g commit -qam good
 expect 0 g log -p -1
 grep -q '^-2=Blast' "$dir/out" || fail "git log -p does not go through show"
 
+# The hook checks every staged card whatever git calls its change: a moved
+# card under its new name, a card staged as a symbolic link, a link made a file.
+markers() {  # the committed card with markers around its HP: git sees it moved, not new
+    card 21 10 1F/30D/2 | sed -n '1,6p'; printf '<<<<<<< ours\r\nHP=1\r\n=======\r\nHP=2\r\n>>>>>>> theirs\r\n'
+    card 21 10 1F/30D/2 | sed -n '8,$p'; }
+expect 0 g mv cards/000.ini cards/005.ini
+markers >cards/005.ini && expect 0 g add -A
+expect 1 g commit -qm moved
+grep -q '^cards/005.ini:7: マージの衝突' "$dir/err" || { cat "$dir/err"; fail "the hook let a moved card's markers through"; }
+g reset -q --hard
+expect 0 g mv cards/000.ini cards/CON.ini
+expect 1 g commit -qm "moved to a device name"
+grep -q '^cards/CON.ini: ' "$dir/err" || { cat "$dir/err"; fail "the hook let a card moved to CON.ini through"; }
+g reset -q --hard
+ln -s 000.ini cards/link.ini && expect 0 g add cards/link.ini
+expect 1 g commit -qm link
+grep -q '^cards/link.ini: シンボリックリンク' "$dir/err" || { cat "$dir/err"; fail "the hook let a link through"; }
+expect 0 g commit -q --no-verify -m "a link, past the hook"
+rm cards/link.ini && markers >cards/link.ini && expect 0 g add cards/link.ini
+expect 1 g commit -qm "the link made a file"
+grep -q '^cards/link.ini:7: マージの衝突' "$dir/err" || { cat "$dir/err"; fail "the hook let a link made a file through"; }
+g reset -q --hard && expect 0 g rm -q cards/link.ini && expect 0 g commit -qm "no link"
+
 # Someone else's pre-commit hook is never overwritten.
 g init -q "$dir/other" && mkdir "$dir/other/set" || fail "no second repository"
 printf '#!/bin/sh\nexit 0\n' >"$dir/other/.git/hooks/pre-commit"

@@ -32,7 +32,9 @@ std::string stream(const std::vector<std::tuple<std::string, std::string, std::s
     for (const auto& [mode, path, bytes] : files) {
         const std::string object = std::string(39, '0') + char('a' + n++);
         raw += ":000000 " + mode + " " + std::string(40, '0') + " " + object + " A\t" + path + "\n";
-        batch += object + " blob " + std::to_string(bytes.size()) + "\n" + bytes + "\n";
+        // A submodule's commit is not among the repository's objects.
+        batch += mode == "160000" ? object + " missing\n"
+                                  : object + " blob " + std::to_string(bytes.size()) + "\n" + bytes + "\n";
     }
     return raw + "\n" + batch;
 }
@@ -44,17 +46,21 @@ TEST(StagedCards, AreReadFromTheHooksStreamAndRefusedOnlyForWhatSaveRefuses)
     std::vector<StagedCard> cards;
     ASSERT_FALSE(readStagedCards(
         stream({{"100644", "cards/000.ini", good}, {"100644", "\"cards/\\343\\202\\253 \\\"1\\\".ini\"", kConflicted},
-            {"120000", "cards/link.ini", "000.ini"}, {"100755", "cards/002.ini", long256}}),
+            {"120000", "cards/link.ini", "000.ini"}, {"100755", "cards/002.ini", long256},
+            {"160000", "cards/module.ini", ""}}),
         cards));
-    ASSERT_EQ(cards.size(), 3u);  // the symbolic link is no card
+    ASSERT_EQ(cards.size(), 5u);
     EXPECT_EQ(cards[1].path, "cards/カ \"1\".ini");
     EXPECT_EQ(cards[1].bytes, kConflicted);
 
+    // A card in the repository is a file: a link (to a good card) or a submodule is refused.
     const StagedReport report = checkStagedCards(cards);
-    EXPECT_EQ(report.refusedCards, 2u);
+    EXPECT_EQ(report.refusedCards, 4u);
     EXPECT_EQ(report.text.find("cards/000.ini"), std::string::npos) << report.text;
     EXPECT_NE(report.text.find("cards/カ \"1\".ini:7: マージの衝突"), std::string::npos) << report.text;
     EXPECT_NE(report.text.find("cards/002.ini:3: キー「1」の値は256バイト"), std::string::npos) << report.text;
+    EXPECT_NE(report.text.find("cards/link.ini: シンボリックリンクとしてステージされています"), std::string::npos);
+    EXPECT_NE(report.text.find("cards/module.ini: サブモジュールとしてステージされています"), std::string::npos);
 
     // A stream cut short or out of step is no stream: nothing is let through unchecked.
     std::string cut = stream({{"100644", "cards/000.ini", good}});
