@@ -38,24 +38,24 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
     return run.out;
 }
 
-// Text inside double quotes for git's sh: \ $ ` " escaped.
-std::string doubleQuoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '\\' || c == '$' || c == '`' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
+// One word for git's sh: in single quotes, which keep every character as
+// it is (a newline too), a single quote written as '\''.
 std::string singleQuoted(const std::string& text)
 {
     std::string out = "'";
     for (const char c : text)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+}
+
+// The same in the merge driver's command, where git first puts the files
+// and the card's path for %O %A %B %L %P and takes "%%" for "%".
+std::string driverWord(const std::string& text)
+{
+    std::string out;
+    for (const char c : singleQuoted(text))
+        out += c == '%' ? std::string("%%") : std::string(1, c);
+    return out;
 }
 
 // The staged cards of a folder (given as git's prefix, "cards/"), in
@@ -152,8 +152,8 @@ public:
         }
         say("Gitのリポジトリ: " + *top + "\n");
         const bool ok = attributes() && config("merge.velmar.name", "Velmar: カードをキーごとにマージ")
-                        && config("merge.velmar.driver", doubleQuoted(executable) + " merge %O %A %B %L %P")
-                        && config("diff.velmar.textconv", doubleQuoted(executable) + " show");
+                        && config("merge.velmar.driver", driverWord(executable) + " merge %O %A %B %L %P")
+                        && config("diff.velmar.textconv", singleQuoted(executable) + " show");
         if (!ok)
             return kFailed;
         const std::filesystem::path hooksPath = profile::fsPath(*hooks);

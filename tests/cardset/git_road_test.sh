@@ -165,4 +165,27 @@ grep -q 'velmar-pre-commit' "$dir/out" || fail "git-setup does not say what to a
 g init -q "$dir/third" && g -C "$dir/third" config core.hooksPath team-hooks || fail "no third repository"
 expect 0 "$cards" git-setup "$dir/third"
 [ -x "$dir/third/team-hooks/pre-commit" ] || { cat "$dir/out"; fail "the hook is not in core.hooksPath"; }
+
+# The program in a folder whose name holds what git's placeholders and its
+# shell would take for their own: both leave its path as it is, and a card
+# whose name is a command (committed past the hook) runs nothing.
+prog=$dir/'odd %P %A %% "$(touch PWNED)" `touch PWNED` '\''q'\'' $HOME
+line'
+mkdir -p "$prog" && cp "$cards" "$prog/velmar-cards" || fail "no odd program folder"
+odd='x"$(touch PWNED)".ini'
+g init -q "$dir/odd" && mkdir "$dir/odd/cards" && cd "$dir/odd" || fail "no odd repository"
+expect 0 "$prog/velmar-cards" git-setup cards
+card 20 10 1F/30D/2 >cards/000.ini && card 20 10 1F/30D/2 >"cards/$odd"
+expect 0 g add -A && expect 0 g commit -q --no-verify -m base
+branch p main && card 25 10 1F/30D/2 | tee cards/000.ini >"cards/$odd" && g commit -q --no-verify -am p ||
+    fail "branch p"
+branch q main && card 20 15 1F/30D/2 | tee cards/000.ini >"cards/$odd" && g commit -q --no-verify -am q ||
+    fail "branch q"
+expect 0 g merge -q p -m "merge p"
+card 25 15 1F/30D/2 >"$dir/expected"
+cmp cards/000.ini "$dir/expected" && cmp "cards/$odd" "$dir/expected" ||
+    { cat "$dir/out" "$dir/err"; fail "the driver in an odd folder did not merge"; }
+[ -z "$(find "$dir" -name PWNED)" ] || fail "a card's name ran a command in the merge"
+expect 0 g diff HEAD~1 -- cards/000.ini
+grep -q '^+HP=25' "$dir/out" && grep -q '^ 1=ひっかく' "$dir/out" || { cat "$dir/out" "$dir/err"; fail "textconv in an odd folder"; }
 echo "velmar-cards with git: all checks passed"
