@@ -165,6 +165,18 @@ grep -q 'velmar-pre-commit' "$dir/out" || fail "git-setup does not say what to a
 g init -q "$dir/third" && g -C "$dir/third" config core.hooksPath team-hooks || fail "no third repository"
 expect 0 "$cards" git-setup "$dir/third"
 [ -x "$dir/third/team-hooks/pre-commit" ] || { cat "$dir/out"; fail "the hook is not in core.hooksPath"; }
+# Files git-setup did not write, and read-only ones (which root could
+# write), are left as they are; it says what to add by hand.
+g init -q "$dir/fourth" && mkdir "$dir/fourth/cards" || fail "no fourth repository"
+printf '#!/bin/sh\nexit 0\n' >"$dir/fourth/.git/hooks/pre-commit"
+printf '#!/bin/sh\necho mine\n' | tee "$dir/fourth/.git/hooks/velmar-pre-commit" >"$dir/mine"
+printf '*.txt text\n' | tee "$dir/fourth/cards/.gitattributes" >"$dir/attributes" && chmod a-w "$dir/fourth/cards/.gitattributes"
+expect 1 "$cards" git-setup "$dir/fourth/cards"
+cmp -s "$dir/fourth/.git/hooks/velmar-pre-commit" "$dir/mine" || fail "someone else's velmar-pre-commit was overwritten"
+grep -q 'velmar-pre-commit」は velmar-cards が書いたものではない' "$dir/out" || { cat "$dir/out"; fail "no word of the hook left alone"; }
+cmp -s "$dir/fourth/cards/.gitattributes" "$dir/attributes" || fail "a read-only .gitattributes was written"
+grep -qx '    \*.ini -text diff=velmar merge=velmar' "$dir/out" || { cat "$dir/out"; fail "no line to add by hand"; }
+[ -n "$(g -C "$dir/fourth" config merge.velmar.driver)" ] || fail "no merge driver beside what was left alone"
 
 # The program in a folder whose name holds what git's placeholders and its
 # shell would take for their own: both leave its path as it is, and a card
