@@ -22,6 +22,14 @@ TEST(CardShow, GivesUtf8LinesWithOddBytesEscaped)
     EXPECT_EQ(cardFileText(card), "[Lv1]\n1=ひっかく\n2=a\\x80z\\x1B[31m\nX=\\x82");
     const std::string wide = "\xFF\xFE" + profile::utf8ToUtf16("[Lv1]\r\n1=竜\r\n", false);
     EXPECT_EQ(cardFileText(wide), "[Lv1]\n1=竜\n");
+
+    // Marks that reorder what a terminal shows, and separators it may take
+    // for a line end, are shown as the file's bytes, in every encoding.
+    const std::string marks = "1=a\u202Eb\u2066c\u200Fd\u061Ce\u2028f\u2029g\u2069\u200E\u202A竜";
+    EXPECT_EQ(cardFileText("\xEF\xBB\xBF" + marks),
+        "1=a\\xE2\\x80\\xAEb\\xE2\\x81\\xA6c\\xE2\\x80\\x8Fd\\xD8\\x9Ce\\xE2\\x80\\xA8f\\xE2\\x80\\xA9g"
+        "\\xE2\\x81\\xA9\\xE2\\x80\\x8E\\xE2\\x80\\xAA竜");
+    EXPECT_EQ(cardFileText("\xFF\xFE" + profile::utf8ToUtf16("1=a\u202Eb\u2028c", false)), "1=a\\x2E\\x20b\\x28\\x20c");
 }
 
 // The hook's stream for staged files: its raw lines, an empty line, then git cat-file --batch's output.
