@@ -74,9 +74,10 @@ std::uint32_t MergeNames::hashOf(std::uint32_t section, std::string_view folded)
 MergeSide::MergeSide(const std::string& bytes, MergeNames& names, bool adding)
 {
     // Room for every key at once, so nothing is copied as the side grows: a
-    // key's line holds an "=", whose byte is no part of another character
-    // (in UTF-16 a key's "=" holds one at least).
-    const auto keysAtMost = std::size_t(std::count(bytes.begin(), bytes.end(), '='));
+    // key is a line of its own that holds an "=", and neither byte is part
+    // of another character (in UTF-16 each of the two characters holds one).
+    const auto keysAtMost = std::min(std::size_t(std::count(bytes.begin(), bytes.end(), '=')),
+        std::size_t(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     keys_.reserve(keysAtMost);
     text_.reserve(bytes.size());
     const auto placeOf = [](std::vector<std::int32_t>& at, std::uint32_t id) -> std::int32_t& {
