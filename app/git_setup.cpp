@@ -23,6 +23,19 @@ constexpr std::string_view kHookMark = "# velmar-cards pre-commit hook";
 constexpr std::string_view kFolderLine = "# velmar-cards folder: ";
 constexpr const char* kChainedHook = "velmar-pre-commit";
 
+// Why a file is not to be written, as Save tells it of a card: it is
+// read-only, or its folder is (permission bits on Linux, which the program
+// checks itself, as root may write anyway; the read-only attribute on Windows).
+std::optional<std::string> readOnly(const std::string& path)
+{
+    const profile::FileInfo file = profile::fileInfo(path);
+    if (file.kind == profile::FileInfo::Kind::File && file.readOnly)
+        return "読み取り専用な";
+    if (file.kind == profile::FileInfo::Kind::Missing && profile::fileInfo(profile::folderOf(path)).readOnly)
+        return "読み取り専用のフォルダーにある";
+    return std::nullopt;
+}
+
 void say(std::string_view text) { console::write(console::Stream::Out, terminalSafe(text)); }
 void complain(std::string_view text) { console::write(console::Stream::Err, terminalSafe(text)); }
 
@@ -38,24 +51,24 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
     return run.out;
 }
 
-// Text inside double quotes for git's sh: \ $ ` " escaped.
-std::string doubleQuoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '\\' || c == '$' || c == '`' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
+// One word for git's sh: in single quotes, which keep every character as
+// it is (a newline too), a single quote written as '\''.
 std::string singleQuoted(const std::string& text)
 {
     std::string out = "'";
     for (const char c : text)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+}
+
+// The same in the merge driver's command, where git first puts the files
+// and the card's path for %O %A %B %L %P and takes "%%" for "%".
+std::string driverWord(const std::string& text)
+{
+    std::string out;
+    for (const char c : singleQuoted(text))
+        out += c == '%' ? std::string("%%") : std::string(1, c);
+    return out;
 }
 
 // The staged cards of a folder (given as git's prefix, "cards/"), in
@@ -90,7 +103,8 @@ std::string hookText(const std::string& executable, const std::vector<std::strin
              "    echo \"velmar-cards git-setup をもう一度実行してください。\" >&2\n"
              "    exit 1\n"
              "fi\n"
-             "list=$(git diff --cached --raw --no-abbrev --diff-filter=ACM --"
+             "# Every staged card but a deleted one, a moved card under its new name.\n"
+             "list=$(git diff --cached --raw --no-abbrev --no-renames --diff-filter=d --"
            + specs
            + ") || exit 1\n"
              "[ -n \"$list\" ] || exit 0\n"
@@ -150,9 +164,10 @@ public:
             return kFailed;
         }
         say("Gitのリポジトリ: " + *top + "\n");
-        const bool ok = attributes() && config("merge.velmar.name", "Velmar: カードをキーごとにマージ")
-                        && config("merge.velmar.driver", doubleQuoted(executable) + " merge %O %A %B %L %P")
-                        && config("diff.velmar.textconv", doubleQuoted(executable) + " show");
+        const int attributes = this->attributes();
+        const bool ok = attributes != kFailed && config("merge.velmar.name", "Velmar: カードをキーごとにマージ")
+                        && config("merge.velmar.driver", driverWord(executable) + " merge %O %A %B %L %P")
+                        && config("diff.velmar.textconv", singleQuoted(executable) + " show");
         if (!ok)
             return kFailed;
         const std::filesystem::path hooksPath = profile::fsPath(*hooks);
@@ -161,22 +176,26 @@ public:
         const int hook = installHook(profile::utf8Path(hooksFolder.lexically_normal()), executable, *prefix);
         if (hook == kFailed)
             return kFailed;
-        say(written_ == 0 ? "何も変えていません（すべて設定済みです）。\n"
-                          : std::to_string(written_)
-                                + " か所を書き込みました。.gitattributes はコミットしてください（ほかのクローンでも"
-                                  "同じ扱いになります）。設定とフックはクローンごとに、このコマンドで入れます。\n");
-        return hook;
+        const int status = std::max(attributes, hook);
+        say(written_ > 0 ? std::to_string(written_)
+                               + " か所を書き込みました。.gitattributes はコミットしてください（ほかのクローンでも"
+                                 "同じ扱いになります）。設定とフックはクローンごとに、このコマンドで入れます。\n"
+            : status == kOk ? "何も変えていません（すべて設定済みです）。\n"
+                            : "ほかに変えたところはありません。\n");
+        return status;
     }
 
 private:
-    bool attributes()
+    // The attributes line in the card folder's .gitattributes, added at its
+    // end; a read-only file is left as it is, as Save leaves a read-only card.
+    int attributes()
     {
         const std::string path = profile::joinPath(folder_, ".gitattributes");
         std::string text;
         const int err = profile::readFileOnce(path, text);
         if (err != 0 && err != ENOENT) {
             complain("velmar-cards: 「" + shownName(path) + "」を読めません：" + systemReason(err) + "\n");
-            return false;
+            return kFailed;
         }
         for (std::size_t pos = 0; pos < text.size();) {
             const std::size_t lf = std::min(text.find('\n', pos), text.size());
@@ -185,20 +204,26 @@ private:
                 line.remove_suffix(1);
             if (line == kAttributes) {
                 say(".gitattributes: 「" + std::string(kAttributes) + "」は設定済みです。\n");
-                return true;
+                return kOk;
             }
             pos = lf + 1;
+        }
+        if (const auto reason = readOnly(path)) {
+            say(".gitattributes: 「" + shownName(path) + "」は" + *reason
+                + "ので、書き込んでいません。次の1行を書き加えて、コミットしてください:\n    "
+                + std::string(kAttributes) + "\n");
+            return kNeedsHand;
         }
         if (!text.empty() && text.back() != '\n')
             text += '\n';
         text += std::string(kAttributes) + "\n";
         if (const auto result = profile::replaceFile(path, text, true); !result.ok()) {
             complain("velmar-cards: 「" + shownName(path) + "」に書き込めません：" + systemReason(result.error) + "\n");
-            return false;
+            return kFailed;
         }
         say(".gitattributes: 「" + std::string(kAttributes) + "」を書き加えました（" + shownName(path) + "）。\n");
         ++written_;
-        return true;
+        return kOk;
     }
 
     bool config(const std::string& name, const std::string& value)
@@ -249,16 +274,32 @@ private:
         const bool foreign = err == 0 && existing.find(kHookMark) == std::string::npos;
         const std::string path = foreign ? profile::joinPath(hooks, kChainedHook) : preCommit;
         std::string current;
-        if (foreign)
-            profile::readFileOnce(path, current);
-        else
+        if (foreign) {
+            const int chainedErr = profile::readFileOnce(path, current);
+            if (chainedErr != 0 && chainedErr != ENOENT) {
+                complain("velmar-cards: 「" + shownName(path) + "」を読めません：" + systemReason(chainedErr) + "\n");
+                return kFailed;
+            }
+            if (chainedErr == 0 && current.find(kHookMark) == std::string::npos) {
+                say("フック: 「" + shownName(path)
+                    + "」は velmar-cards "
+                      "が書いたものではないので、そのままにしました。カードを確かめるフックを入れるには、"
+                      "このファイルを別の名前に移してから、もう一度 git-setup を実行してください。\n");
+                return kNeedsHand;
+            }
+        } else {
             current = existing;
+        }
         std::vector<std::string> prefixes = foldersOf(current);
         if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
             prefixes.push_back(prefix);
         const std::string text = withShellLine(hookText(executable, prefixes));
         if (current == text) {
             say("フック: 「" + shownName(path) + "」は設定済みです。\n");
+        } else if (const auto reason = readOnly(path)) {
+            say("フック: 「" + shownName(path) + "」は" + *reason
+                + "ので、書き換えていません。書き込めるようにしてから、もう一度 git-setup を実行してください。\n");
+            return kNeedsHand;
         } else {
             if (writeHook(path, text) != kOk)
                 return kFailed;

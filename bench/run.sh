@@ -104,6 +104,16 @@ case $? in
   1) [ $status -eq 0 ] && status=1 ;;
   *) status=2 ;;
 esac
+# A card whose other side changes every key, 2,500 to 40,000 keys, and one
+# of over six million keys at the 64 MiB read limit against show reading its
+# three sides; each floor in the same run.
+section "velmar-cards merge: growth with the keys of a card, and a card at the read limit against show"
+"$bin/merge_growth" "$build/velmar-cards"
+case $? in
+  0) ;;
+  1) [ $status -eq 0 ] && status=1 ;;
+  *) status=2 ;;
+esac
 section "velmar-cards merge: instructions (valgrind --tool=callgrind, one run each)"
 merge_dir=$(mktemp -d) || exit 2
 printf '[head]\r\nrare=3\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n[Lv1]\r\nHP=%s\r\nP=%s\r\n1=\x82\xD0\r\n' 20 10 >"$merge_dir/base"
@@ -192,7 +202,8 @@ echo "a fresh process's first Save among 100,000 cards <= 1.2 x (among 10 + read
 echo "later Saves among 100,000 cards <= 1.1 x among 10;"
 echo "import of 10,000 and of 100,000 changed cards <= 1.3 x replacing as many cards plainly."
 echo "velmar.exe start-up under Wine <= 1.2 x a window with one Japanese label."
-echo "velmar-cards merge of one card <= 1.5 x a program that reads three files and writes one."
+echo "velmar-cards merge of one card <= 1.5 x a program that reads three files and writes one;"
+echo "merge of 40,000 changed keys <= 5 x of 10,000; a card at the read limit <= 5 x show of its three sides."
 echo "among 100,000 cards: first suggestions < 100 ms, no keystroke waits >= 50 ms, every move name read"
 echo "  <= 1.5 x velmar-cards list, <= 512 bytes a card held; next card <= 1.2 x (one listing + one Load)."
 echo "report of 100,000 cards <= 1.5 x export --csv, peak memory <= 1 KB more per card; its page <= 5 MB besides"

@@ -16,7 +16,29 @@ void appendEscaped(std::string& out, std::string_view bytes)
     }
 }
 
-bool isControl(char32_t c) { return (c < 0x20 && c != U'\t') || c == 0x7F || (c >= 0x80 && c < 0xA0); }
+// A control character other than a tab, a mark that reorders text shown
+// right to left and left to right, or a line or paragraph separator: each
+// could make a line of git's diff show other text or look like two lines.
+bool isControl(char32_t c)
+{
+    return (c < 0x20 && c != U'\t') || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x61C || c == 0x200E || c == 0x200F
+           || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Whether UTF-8 text holds such a character, told by its first bytes.
+bool holdsControl(std::string_view utf8)
+{
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x20 || byte == 0x7F || byte == 0xC2 || byte == 0xD8 || byte == 0xE2) {
+            char32_t c = 0;
+            profile::decodeUtf8(utf8, i, c);
+            if (isControl(c))
+                return true;
+        }
+    }
+    return false;
+}
 
 // One character's bytes in the file's encoding, as UTF-8 or escaped.
 void appendCharacter(std::string& out, std::string_view bytes, profile::Encoding encoding)
@@ -74,9 +96,7 @@ std::string cardFileText(std::string_view bytes)
             utf8 = profile::cp932ToUtf8(text, &valid);
         else
             valid = false;
-        for (std::size_t i = 0; valid && i < utf8.size(); ++i)
-            valid = !(static_cast<unsigned char>(utf8[i]) < 0x20 && utf8[i] != '\t') && utf8[i] != 0x7F;
-        if (valid && utf8.find("\xC2") == std::string::npos) {
+        if (valid && !holdsControl(utf8)) {
             out += utf8;
         } else {
             for (std::size_t pos = line.start; pos < line.end;) {

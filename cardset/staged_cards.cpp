@@ -110,6 +110,11 @@ CardProblem readStagedCards(std::string_view stream, std::vector<StagedCard>& ca
         if (!header.starts_with(expected))
             return notAStream(shownName(entry.path) + "の中身が一覧と合いません");
         const std::string_view rest = header.substr(expected.size());
+        // A submodule's commit is not in this repository's objects.
+        if (entry.mode == "160000" && rest == "missing") {
+            found.push_back({entry.path, {}, StagedCard::Kind::Submodule});
+            continue;
+        }
         const auto space = rest.find(' ');
         if (space == std::string_view::npos)
             return notAStream(shownName(entry.path) + "の中身を読めません");
@@ -119,9 +124,10 @@ CardProblem readStagedCards(std::string_view stream, std::vector<StagedCard>& ca
         if (error != std::errc() || end != digits.data() + digits.size() || stream.size() - pos < size + 1
             || stream[pos + size] != '\n')
             return notAStream(shownName(entry.path) + "の中身の長さが合いません");
-        // Only regular files are cards: a symbolic link or a submodule is left out.
-        if (rest.substr(0, space) == "blob" && (entry.mode == "100644" || entry.mode == "100755"))
-            found.push_back({entry.path, std::string(stream.substr(pos, size))});
+        const auto kind = entry.mode == "120000"   ? StagedCard::Kind::SymbolicLink
+                          : entry.mode == "160000" ? StagedCard::Kind::Submodule
+                                                   : StagedCard::Kind::File;
+        found.push_back({entry.path, std::string(stream.substr(pos, size)), kind});
         pos += size + 1;
     }
     if (pos != stream.size())
@@ -134,6 +140,14 @@ StagedReport checkStagedCards(const std::vector<StagedCard>& cards)
 {
     StagedReport report;
     for (const StagedCard& card : cards) {
+        if (card.kind != StagedCard::Kind::File) {
+            report.text += shownName(card.path) + ": "
+                           + (card.kind == StagedCard::Kind::SymbolicLink ? "シンボリックリンク" : "サブモジュール")
+                           + "としてステージされています。カードは通常のファイルとしてコミットしてください"
+                             "（エディターで保存すると通常のファイルになります）。\n";
+            ++report.refusedCards;
+            continue;
+        }
         const std::string name = card.path.substr(card.path.rfind('/') + 1);
         const std::string id = name.substr(0, name.size() - std::min<std::size_t>(name.size(), 4));
         bool refused = false;

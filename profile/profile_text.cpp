@@ -1,10 +1,12 @@
 #include "profile_text.h"
 
 #include "code_page.h"
+#include "name_index.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <list>
 #include <new>
 
@@ -12,6 +14,11 @@ namespace profile {
 namespace {
 
 bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// A piece of a block of text.
+struct TextPiece {
+    std::uint32_t at = 0, size = 0;
+};
 
 // Letter case folding for name matching: ASCII, Latin-1, Greek, Cyrillic,
 // Roman numerals, circled and full-width Latin letters (the letters code page
@@ -54,6 +61,14 @@ std::string_view cleanName(std::string_view name)
 // Text (that code page 932 can hold) as the A function passes it on: in
 // code page 932, where a look-alike is its character ("£" is "￡", "¥" "\\").
 std::string heldText(std::string_view utf8) { return cp932ToUtf8(utf8ToCp932(utf8).value_or("")); }
+
+// Text as heldText() gives it; plain ASCII, which it leaves as it is, is not copied.
+std::string_view heldView(std::string_view text, std::deque<std::string>& held)
+{
+    if (std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= ' ' && c < 0x7F; }))
+        return text;
+    return held.emplace_back(heldText(text));
+}
 
 // A look-up's name as a line can hold it (cleaned and held), or empty when
 // no line can: code page 932 cannot hold it, and the A function never
@@ -189,6 +204,15 @@ std::string ProfileText::encode(std::string_view utf8) const
     case Encoding::Utf16BE: return utf8ToUtf16(utf8, true);
     }
     return {};
+}
+
+// The same, appended to `out`; ASCII is itself in the one-byte encodings.
+void ProfileText::appendEncoded(std::string& out, std::string_view utf8) const
+{
+    if (unit() == 1 && std::all_of(utf8.begin(), utf8.end(), [](unsigned char c) { return c < 0x80; }))
+        out += utf8;
+    else
+        out += encode(utf8);
 }
 
 // The encoding and where the body of lines starts and ends.
@@ -513,6 +537,215 @@ int ProfileText::set(std::string_view sectionArg, std::string_view keyArg, std::
         bytes_ = std::move(out);
         findBody();
         reparseFrom(edit);
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
+    return 0;
+}
+
+// The key lines found by name in one walk over the text, the text written
+// anew in a second; a few bytes kept per setting, none per line.
+int ProfileText::setAll(std::span<const Setting> settings, std::size_t* failed)
+{
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    struct Section {
+        TextPiece folded;
+        std::size_t header = SIZE_MAX;  // its first header's first byte, when the text has one
+        std::size_t last = 0;           // the first byte of its last line that is not blank
+        std::vector<std::uint32_t> added;
+    };
+    struct Key {
+        std::uint32_t section = 0;
+        TextPiece folded;
+        std::uint32_t hash = 0;
+        std::uint32_t valueFrom = 0;  // the setting whose value it gets: the last of its name
+        bool repeated = false;        // a later setting of a key given before
+        bool found = false;           // its line is in the text
+    };
+    try {
+        std::string folded;  // every folded name, one after the other
+        const auto piece = [&](TextPiece p) { return std::string_view(folded).substr(p.at, p.size); };
+        const auto keep = [&](std::string_view name) {
+            if (folded.size() + name.size() > UINT32_MAX)
+                throw std::bad_alloc();
+            const TextPiece p{std::uint32_t(folded.size()), std::uint32_t(name.size())};
+            folded += name;
+            return p;
+        };
+        const auto keyHash = [](std::uint32_t section, std::string_view name) {
+            return NameIndex::hashOf(name) ^ (section * 0x9E3779B9u);
+        };
+        std::vector<Section> sections;
+        std::vector<Key> keys(settings.size());
+        NameIndex sectionIndex, keyIndex;
+        keyIndex.reserve(settings.size());
+        const auto findSection = [&](std::string_view name) {
+            return sectionIndex.find(
+                NameIndex::hashOf(name), [&](std::uint32_t s) { return piece(sections[s].folded) == name; });
+        };
+        const auto findKey = [&](std::uint32_t section, std::string_view name) {
+            return keyIndex.find(keyHash(section, name),
+                [&](std::uint32_t k) { return keys[k].section == section && piece(keys[k].folded) == name; });
+        };
+        std::deque<std::string> held;
+        std::string_view lastSection;
+        for (std::size_t i = 0; i < settings.size(); ++i) {
+            const std::string_view section = cleanName(settings[i].section), key = cleanName(settings[i].key);
+            const std::string_view value = settings[i].value.substr(0, settings[i].value.find('\0'));
+            const int err = section.empty() || key.empty()                                                  ? EINVAL
+                            : firstUnencodable(section) || firstUnencodable(key) || firstUnencodable(value) ? EILSEQ
+                                                                                                            : 0;
+            if (err) {
+                if (failed)
+                    *failed = i;
+                return err;
+            }
+            Key& k = keys[i];
+            k.valueFrom = std::uint32_t(i);
+            // Settings in a row mostly share a section: it is found once.
+            if (i > 0 && sameText(section, lastSection)) {
+                k.section = keys[i - 1].section;
+            } else {
+                const std::string name = foldedName(heldView(section, held));
+                const auto found = findSection(name);
+                k.section = found ? *found : std::uint32_t(sections.size());
+                if (!found) {
+                    sections.push_back({keep(name), SIZE_MAX, 0, {}});
+                    sectionIndex.insert(NameIndex::hashOf(name), k.section);
+                }
+                lastSection = section;
+            }
+            held.clear();
+            const std::string name = foldedName(heldView(key, held));
+            k.folded = keep(name);
+            k.hash = keyHash(k.section, name);
+        }
+        // A key given again takes the place of the first; the index is read
+        // a few keys ahead, so that its slots are at hand when looked up.
+        constexpr std::size_t kAhead = 16;
+        for (std::uint32_t i = 0; i < keys.size(); ++i) {
+            if (i + kAhead < keys.size())
+                keyIndex.prefetch(keys[i + kAhead].hash);
+            const std::uint32_t first = keyIndex.findOrInsert(
+                keys[i].hash,
+                [&](std::uint32_t k) {
+                    return keys[k].section == keys[i].section && piece(keys[k].folded) == piece(keys[i].folded);
+                },
+                i);
+            if (first != i) {
+                keys[first].valueFrom = i;
+                keys[i].repeated = true;
+            }
+        }
+
+        // Each key's line in the first section of its name, as set() finds it.
+        std::string name;
+        const auto foldedLineName = [&](const Line& line) -> const std::string& {
+            if (!line.asciiName) {
+                name = foldedName(decode(line.nameBegin, line.nameEnd));
+                return name;
+            }
+            name.assign(bytes_, line.nameBegin, line.nameEnd - line.nameBegin);
+            for (char& c : name)
+                c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
+            return name;
+        };
+        std::vector<std::pair<std::size_t, std::uint32_t>> replaced;  // a line's first byte, its key, in order
+        std::uint32_t inside = kNone, next = 0;
+        replaced.reserve(keys.size());
+        for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
+            const Line line = readLine(pos);
+            pos = line.next;
+            if (line.kind == LineKind::Section) {
+                const auto found = findSection(foldedLineName(line));
+                inside = found && sections[*found].header == SIZE_MAX ? *found : kNone;
+                if (inside != kNone)
+                    sections[inside].header = line.start;
+            } else if (inside != kNone && line.kind == LineKind::Key) {
+                // Settings mostly come in the order of the lines: the one
+                // after the setting found last is tried first, with no look-up.
+                const std::string& lineName = foldedLineName(line);
+                const bool isNext = next < keys.size() && !keys[next].repeated && keys[next].section == inside
+                                    && piece(keys[next].folded) == lineName;
+                const auto found = isNext ? std::optional(next) : findKey(inside, lineName);
+                if (found && !keys[*found].found) {
+                    keys[*found].found = true;
+                    replaced.push_back({line.start, *found});
+                    next = *found + 1;
+                }
+            }
+            if (inside != kNone && line.kind != LineKind::Blank)
+                sections[inside].last = line.start;
+        }
+        std::vector<std::pair<std::size_t, std::uint32_t>> insertions;  // a line's first byte, the section after it
+        for (std::uint32_t i = 0; i < keys.size(); ++i)
+            if (!keys[i].repeated && !keys[i].found)
+                sections[keys[i].section].added.push_back(i);
+        for (std::uint32_t s = 0; s < sections.size(); ++s)
+            if (sections[s].header != SIZE_MAX && !sections[s].added.empty())
+                insertions.push_back({sections[s].last, s});
+        std::sort(insertions.begin(), insertions.end());
+
+        const auto heldOf = [&](std::string_view text) { return heldView(cleanName(text), held); };
+        const auto valueOf = [&](const Key& k) {
+            const std::string_view value = settings[k.valueFrom].value;
+            return heldView(value.substr(0, value.find('\0')), held);
+        };
+        const std::string eol = encode("\r\n");
+        std::string out;
+        out.reserve(bytes_.size() + bytes_.size() / 4 + 64);
+        out.append(bytes_, 0, bodyStart_);
+        bool endsWithEol = true;  // what is written so far ends a line (or is empty)
+        auto replacement = replaced.begin();
+        auto insertion = insertions.begin();
+        for (std::size_t pos = bodyStart_; pos < bodyEnd_;) {
+            const Line line = readLine(pos);
+            pos = line.next;
+            held.clear();
+            if (replacement != replaced.end() && replacement->first == line.start) {
+                // Replaced where it stands, the key as the file spells it.
+                out.append(bytes_, line.nameBegin, line.nameEnd - line.nameBegin);
+                appendEncoded(out, "=");
+                appendEncoded(out, valueOf(keys[replacement->second]));
+                appendEncoded(out, "\r\n");
+                endsWithEol = true;
+                ++replacement;
+            } else {
+                out.append(bytes_, line.start, line.next - line.start);
+                endsWithEol = line.end != line.next;
+            }
+            if (insertion == insertions.end() || insertion->first != line.start)
+                continue;
+            if (!endsWithEol)
+                out += eol;
+            for (const std::uint32_t k : sections[insertion->second].added) {
+                held.clear();
+                appendEncoded(out, heldOf(settings[k].key));
+                appendEncoded(out, "=");
+                appendEncoded(out, valueOf(keys[k]));
+                appendEncoded(out, "\r\n");
+            }
+            endsWithEol = true;
+            ++insertion;
+        }
+        for (const Section& section : sections) {
+            if (section.header != SIZE_MAX || section.added.empty())
+                continue;
+            if (!endsWithEol)
+                out += eol;
+            held.clear();
+            std::string lines = "[" + std::string(heldOf(settings[section.added.front()].section)) + "]\r\n";
+            for (const std::uint32_t k : section.added) {
+                held.clear();
+                lines.append(heldOf(settings[k].key)).append("=").append(valueOf(keys[k])).append("\r\n");
+            }
+            out += encode(lines);
+            endsWithEol = true;
+        }
+        out.append(bytes_, bodyEnd_);  // a last odd byte of a UTF-16 text stays last
+        bytes_ = std::move(out);
+        findBody();
+        lines_.clear();  // parsed again by the next set()
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }

@@ -95,6 +95,17 @@ public:
     // cannot hold; nothing changes), ENOMEM.
     int set(std::string_view section, std::string_view key, std::string_view value);
 
+    // Many writes in one pass over the text, for as many keys as a file
+    // holds: the bytes set() gives when called for each in turn, as long as
+    // no value written turns its own line into a header (a key "[a" given a
+    // value with "]"). A key given twice is written where its first setting
+    // puts it, with its last value. Returns 0, or set()'s error for the first
+    // setting that has one, its index in `failed`; nothing changes then.
+    struct Setting {
+        std::string_view section, key, value;
+    };
+    int setAll(std::span<const Setting> settings, std::size_t* failed = nullptr);
+
     // Every line in file order.
     void forEachLine(const std::function<void(const ProfileLine&)>& visit) const;
 
@@ -115,6 +126,7 @@ private:
     Line readLine(std::size_t pos) const;
     std::string decode(std::size_t begin, std::size_t end, bool* valid = nullptr) const;
     std::string encode(std::string_view utf8) const;
+    void appendEncoded(std::string& out, std::string_view utf8) const;
     int asciiAt(std::size_t pos) const;
     std::size_t charLength(std::size_t pos, std::size_t end) const;
     std::size_t unit() const;

@@ -131,6 +131,29 @@ expect 0 g commit -qam good
 expect 0 g log -p -1
 grep -q '^-2=Blast' "$dir/out" || fail "git log -p does not go through show"
 
+# The hook checks every staged card whatever git calls its change: a moved
+# card under its new name, a card staged as a symbolic link, a link made a file.
+markers() {  # the committed card with markers around its HP: git sees it moved, not new
+    card 21 10 1F/30D/2 | sed -n '1,6p'; printf '<<<<<<< ours\r\nHP=1\r\n=======\r\nHP=2\r\n>>>>>>> theirs\r\n'
+    card 21 10 1F/30D/2 | sed -n '8,$p'; }
+expect 0 g mv cards/000.ini cards/005.ini
+markers >cards/005.ini && expect 0 g add -A
+expect 1 g commit -qm moved
+grep -q '^cards/005.ini:7: マージの衝突' "$dir/err" || { cat "$dir/err"; fail "the hook let a moved card's markers through"; }
+g reset -q --hard
+expect 0 g mv cards/000.ini cards/CON.ini
+expect 1 g commit -qm "moved to a device name"
+grep -q '^cards/CON.ini: ' "$dir/err" || { cat "$dir/err"; fail "the hook let a card moved to CON.ini through"; }
+g reset -q --hard
+ln -s 000.ini cards/link.ini && expect 0 g add cards/link.ini
+expect 1 g commit -qm link
+grep -q '^cards/link.ini: シンボリックリンク' "$dir/err" || { cat "$dir/err"; fail "the hook let a link through"; }
+expect 0 g commit -q --no-verify -m "a link, past the hook"
+rm cards/link.ini && markers >cards/link.ini && expect 0 g add cards/link.ini
+expect 1 g commit -qm "the link made a file"
+grep -q '^cards/link.ini:7: マージの衝突' "$dir/err" || { cat "$dir/err"; fail "the hook let a link made a file through"; }
+g reset -q --hard && expect 0 g rm -q cards/link.ini && expect 0 g commit -qm "no link"
+
 # Someone else's pre-commit hook is never overwritten.
 g init -q "$dir/other" && mkdir "$dir/other/set" || fail "no second repository"
 printf '#!/bin/sh\nexit 0\n' >"$dir/other/.git/hooks/pre-commit"
@@ -142,4 +165,39 @@ grep -q 'velmar-pre-commit' "$dir/out" || fail "git-setup does not say what to a
 g init -q "$dir/third" && g -C "$dir/third" config core.hooksPath team-hooks || fail "no third repository"
 expect 0 "$cards" git-setup "$dir/third"
 [ -x "$dir/third/team-hooks/pre-commit" ] || { cat "$dir/out"; fail "the hook is not in core.hooksPath"; }
+# Files git-setup did not write, and read-only ones (which root could
+# write), are left as they are; it says what to add by hand.
+g init -q "$dir/fourth" && mkdir "$dir/fourth/cards" || fail "no fourth repository"
+printf '#!/bin/sh\nexit 0\n' >"$dir/fourth/.git/hooks/pre-commit"
+printf '#!/bin/sh\necho mine\n' | tee "$dir/fourth/.git/hooks/velmar-pre-commit" >"$dir/mine"
+printf '*.txt text\n' | tee "$dir/fourth/cards/.gitattributes" >"$dir/attributes" && chmod a-w "$dir/fourth/cards/.gitattributes"
+expect 1 "$cards" git-setup "$dir/fourth/cards"
+cmp -s "$dir/fourth/.git/hooks/velmar-pre-commit" "$dir/mine" || fail "someone else's velmar-pre-commit was overwritten"
+grep -q 'velmar-pre-commit」は velmar-cards が書いたものではない' "$dir/out" || { cat "$dir/out"; fail "no word of the hook left alone"; }
+cmp -s "$dir/fourth/cards/.gitattributes" "$dir/attributes" || fail "a read-only .gitattributes was written"
+grep -qx '    \*.ini -text diff=velmar merge=velmar' "$dir/out" || { cat "$dir/out"; fail "no line to add by hand"; }
+[ -n "$(g -C "$dir/fourth" config merge.velmar.driver)" ] || fail "no merge driver beside what was left alone"
+
+# The program in a folder whose name holds what git's placeholders and its
+# shell would take for their own: both leave its path as it is, and a card
+# whose name is a command (committed past the hook) runs nothing.
+prog=$dir/'odd %P %A %% "$(touch PWNED)" `touch PWNED` '\''q'\'' $HOME
+line'
+mkdir -p "$prog" && cp "$cards" "$prog/velmar-cards" || fail "no odd program folder"
+odd='x"$(touch PWNED)".ini'
+g init -q "$dir/odd" && mkdir "$dir/odd/cards" && cd "$dir/odd" || fail "no odd repository"
+expect 0 "$prog/velmar-cards" git-setup cards
+card 20 10 1F/30D/2 >cards/000.ini && card 20 10 1F/30D/2 >"cards/$odd"
+expect 0 g add -A && expect 0 g commit -q --no-verify -m base
+branch p main && card 25 10 1F/30D/2 | tee cards/000.ini >"cards/$odd" && g commit -q --no-verify -am p ||
+    fail "branch p"
+branch q main && card 20 15 1F/30D/2 | tee cards/000.ini >"cards/$odd" && g commit -q --no-verify -am q ||
+    fail "branch q"
+expect 0 g merge -q p -m "merge p"
+card 25 15 1F/30D/2 >"$dir/expected"
+cmp cards/000.ini "$dir/expected" && cmp "cards/$odd" "$dir/expected" ||
+    { cat "$dir/out" "$dir/err"; fail "the driver in an odd folder did not merge"; }
+[ -z "$(find "$dir" -name PWNED)" ] || fail "a card's name ran a command in the merge"
+expect 0 g diff HEAD~1 -- cards/000.ini
+grep -q '^+HP=25' "$dir/out" && grep -q '^ 1=ひっかく' "$dir/out" || { cat "$dir/out" "$dir/err"; fail "textconv in an odd folder"; }
 echo "velmar-cards with git: all checks passed"

@@ -22,6 +22,14 @@ TEST(CardShow, GivesUtf8LinesWithOddBytesEscaped)
     EXPECT_EQ(cardFileText(card), "[Lv1]\n1=ひっかく\n2=a\\x80z\\x1B[31m\nX=\\x82");
     const std::string wide = "\xFF\xFE" + profile::utf8ToUtf16("[Lv1]\r\n1=竜\r\n", false);
     EXPECT_EQ(cardFileText(wide), "[Lv1]\n1=竜\n");
+
+    // Marks that reorder what a terminal shows, and separators it may take
+    // for a line end, are shown as the file's bytes, in every encoding.
+    const std::string marks = "1=a\u202Eb\u2066c\u200Fd\u061Ce\u2028f\u2029g\u2069\u200E\u202A竜";
+    EXPECT_EQ(cardFileText("\xEF\xBB\xBF" + marks),
+        "1=a\\xE2\\x80\\xAEb\\xE2\\x81\\xA6c\\xE2\\x80\\x8Fd\\xD8\\x9Ce\\xE2\\x80\\xA8f\\xE2\\x80\\xA9g"
+        "\\xE2\\x81\\xA9\\xE2\\x80\\x8E\\xE2\\x80\\xAA竜");
+    EXPECT_EQ(cardFileText("\xFF\xFE" + profile::utf8ToUtf16("1=a\u202Eb\u2028c", false)), "1=a\\x2E\\x20b\\x28\\x20c");
 }
 
 // The hook's stream for staged files: its raw lines, an empty line, then git cat-file --batch's output.
@@ -32,7 +40,9 @@ std::string stream(const std::vector<std::tuple<std::string, std::string, std::s
     for (const auto& [mode, path, bytes] : files) {
         const std::string object = std::string(39, '0') + char('a' + n++);
         raw += ":000000 " + mode + " " + std::string(40, '0') + " " + object + " A\t" + path + "\n";
-        batch += object + " blob " + std::to_string(bytes.size()) + "\n" + bytes + "\n";
+        // A submodule's commit is not among the repository's objects.
+        batch += mode == "160000" ? object + " missing\n"
+                                  : object + " blob " + std::to_string(bytes.size()) + "\n" + bytes + "\n";
     }
     return raw + "\n" + batch;
 }
@@ -44,17 +54,21 @@ TEST(StagedCards, AreReadFromTheHooksStreamAndRefusedOnlyForWhatSaveRefuses)
     std::vector<StagedCard> cards;
     ASSERT_FALSE(readStagedCards(
         stream({{"100644", "cards/000.ini", good}, {"100644", "\"cards/\\343\\202\\253 \\\"1\\\".ini\"", kConflicted},
-            {"120000", "cards/link.ini", "000.ini"}, {"100755", "cards/002.ini", long256}}),
+            {"120000", "cards/link.ini", "000.ini"}, {"100755", "cards/002.ini", long256},
+            {"160000", "cards/module.ini", ""}}),
         cards));
-    ASSERT_EQ(cards.size(), 3u);  // the symbolic link is no card
+    ASSERT_EQ(cards.size(), 5u);
     EXPECT_EQ(cards[1].path, "cards/カ \"1\".ini");
     EXPECT_EQ(cards[1].bytes, kConflicted);
 
+    // A card in the repository is a file: a link (to a good card) or a submodule is refused.
     const StagedReport report = checkStagedCards(cards);
-    EXPECT_EQ(report.refusedCards, 2u);
+    EXPECT_EQ(report.refusedCards, 4u);
     EXPECT_EQ(report.text.find("cards/000.ini"), std::string::npos) << report.text;
     EXPECT_NE(report.text.find("cards/カ \"1\".ini:7: マージの衝突"), std::string::npos) << report.text;
     EXPECT_NE(report.text.find("cards/002.ini:3: キー「1」の値は256バイト"), std::string::npos) << report.text;
+    EXPECT_NE(report.text.find("cards/link.ini: シンボリックリンクとしてステージされています"), std::string::npos);
+    EXPECT_NE(report.text.find("cards/module.ini: サブモジュールとしてステージされています"), std::string::npos);
 
     // A stream cut short or out of step is no stream: nothing is let through unchecked.
     std::string cut = stream({{"100644", "cards/000.ini", good}});

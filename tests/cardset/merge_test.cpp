@@ -149,6 +149,26 @@ TEST(CardMerge, AWindowsProgramsCardKeepsWhatSaveWouldDrop)
     EXPECT_EQ(wide.bytes, utf16("[Lv1]\r\n<<<<<<< ours\r\nHP=25\r\n=======\r\nHP=30\r\n>>>>>>> theirs\r\n1=竜巻\r\n"));
 }
 
+// Thousands of keys, held by each side in its own order, with a later key of
+// a name that is never read: every key is found by its name.
+TEST(CardMerge, ManyKeysInAnyOrderMergeKeyByKey)
+{
+    const int n = 3000;
+    const auto side = [&](bool reversed, const std::string& first, const std::string& others, std::string tail) {
+        std::string text = "[s]\r\n";
+        for (int j = 0; j < n; ++j) {
+            const int i = reversed ? n - 1 - j : j;
+            text += (i % 2 ? "k" : "K") + std::to_string(i) + "=" + (i == 0 ? first : others) + "\r\n";
+        }
+        return text + tail;
+    };
+    const MergeOutcome outcome = mergeCardFiles(side(false, "b", "b", ""), side(true, "o", "b", ""),
+        side(false, "b", "t", "k1=never read\r\n[S]\r\nk2=nor this\r\n"), 7);
+    EXPECT_FALSE(outcome.problem);
+    EXPECT_TRUE(outcome.conflicts.empty());
+    EXPECT_EQ(outcome.bytes, side(true, "o", "t", ""));
+}
+
 TEST(CardMerge, WhatCannotBeMergedLeavesOursAsItIs)
 {
     const std::string marked = "[Lv1]\r\n<<<<<<< ours\r\nHP=1\r\n=======\r\nHP=2\r\n>>>>>>> theirs\r\n";

@@ -223,6 +223,45 @@ TEST(ProfileTextEdit, EditsInARowAgreeWithEditsOfAFreshText)
     }
 }
 
+// Many keys written in one pass give the bytes of writing them one at a time.
+TEST(ProfileTextEdit, ManyEditsInOnePassAgreeWithEditsOneAtATime)
+{
+    std::mt19937 rng(11);
+    const char* pieces[] = {"[a]", "[b]", "[A]", "k=1", "K =2", " j=3", "x", "=", " ", "\r\n", "\n", ";c", "\x83\x5D"};
+    const char* sections[] = {"a", "b", "B", "c", "\u00A3"};
+    const char* keys[] = {"k", "K", "j", "\u00A5", "\u30AB"};
+    const std::string boms[] = {"", "\xEF\xBB\xBF", "\xFF\xFE"};
+    for (int round = 0; round < 1000; ++round) {
+        std::string body;
+        for (int i = 0, n = int(rng() % 14); i < n; ++i)
+            body += pieces[rng() % std::size(pieces)];
+        const std::string& bom = boms[round % 3];
+        const std::string bytes = bom + (bom == "\xFF\xFE" ? utf8ToUtf16(cp932ToUtf8(body), false) : body);
+        ProfileText oneByOne(bytes);
+        std::vector<std::string> values;
+        std::vector<ProfileText::Setting> settings;
+        for (int e = 0, n = int(rng() % 8); e < n; ++e)
+            values.push_back(e % 3 ? "v" + std::to_string(e) : "\u00A3" + std::to_string(e));
+        for (const std::string& value : values) {
+            settings.push_back({sections[rng() % std::size(sections)], keys[rng() % std::size(keys)], value});
+            ASSERT_EQ(oneByOne.set(settings.back().section, settings.back().key, value), 0);
+        }
+        ProfileText inOnePass(bytes);
+        ASSERT_EQ(inOnePass.setAll(settings), 0);
+        ASSERT_EQ(inOnePass.bytes(), oneByOne.bytes()) << "round " << round;
+        ASSERT_EQ(inOnePass.set("a", "k", "after"), 0);  // its lines are found anew
+        ASSERT_EQ(oneByOne.set("a", "k", "after"), 0);
+        ASSERT_EQ(inOnePass.bytes(), oneByOne.bytes()) << "round " << round;
+    }
+    // A setting that cannot be written is named, and nothing is written.
+    ProfileText text("[a]\r\nk=1\r\n");
+    const ProfileText::Setting settings[] = {{"a", "k", "2"}, {"a", "j", "\xF3\xA0\x80\x81"}};
+    std::size_t failed = 9;
+    EXPECT_EQ(text.setAll(settings, &failed), EILSEQ);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(text.bytes(), "[a]\r\nk=1\r\n");
+}
+
 TEST(ReadFileOnce, OnlyRegularFilesWithinTheLimit)
 {
     TempFolder dir;

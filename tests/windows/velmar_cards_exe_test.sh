@@ -57,16 +57,29 @@ PATH=/usr/bin:/bin WINEPATH= "$run" "$exe" git-setup "$(winpath "$set_dir")" >"$
 [ $? -eq 2 ] || { cat "$dir/out"; fail "git-setup without git did not exit 2"; }
 
 # With a git at hand: its arguments arrive whole through CreateProcessW (a
-# folder with a blank and Japanese), the driver's path has "/" and quotes,
-# and the hook is written where git says the hooks are.
+# folder with a blank and Japanese), the program's path reaches git's sh
+# with "/" as one word that git's placeholders and the shell leave as it is
+# (a folder holding "%", "'", "$" and "`", as Windows allows), the hook is
+# written where git says the hooks are, and a read-only .gitattributes is
+# left as it is, with the line to add by hand.
 [ -n "$fake_git" ] || fail "no stand-in git given"
 mkdir -p "$set_dir/cards" "$set_dir/.git"
+prog="$dir/odd 100% o'k \$HOME \`y\`"
+mkdir "$prog" && cp "$exe" "$prog/" || fail "no odd program folder"
+printf '*.txt text\n' >"$set_dir/cards/.gitattributes" && chmod a-w "$set_dir/cards/.gitattributes"
 FAKE_GIT_LOG=$(winpath "$dir/git.log") WINEPATH=$(winpath "$(dirname "$fake_git")") \
-    "$run" "$exe" git-setup "$(winpath "$set_dir/cards")" >"$dir/out" 2>&1 || { cat "$dir/out"; fail "git-setup"; }
+    "$run" "$prog/$(basename "$exe")" git-setup "$(winpath "$set_dir/cards")" >"$dir/out" 2>&1
+status=$?
+[ "$status" -eq 1 ] || { cat "$dir/out"; fail "git-setup beside a read-only .gitattributes exited $status, not 1"; }
+[ "$(cat "$set_dir/cards/.gitattributes")" = '*.txt text' ] || fail "a read-only .gitattributes was written"
+grep -q '^    \*.ini -text diff=velmar merge=velmar' "$dir/out" || { cat "$dir/out"; fail "no line to add by hand"; }
 grep -qxF "$(winpath "$set_dir/cards")" "$dir/git.log" || { cat "$dir/git.log"; fail "git got the folder cut"; }
-exe_path=$(winpath "$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")")
-grep -qxF "\"${exe_path//\\//}\" merge %O %A %B %L %P" "$dir/git.log" ||
-    { cat "$dir/git.log"; fail "the merge driver is not the quoted path with /"; }
+exe_path=$(winpath "$prog/$(basename "$exe")")
+exe_path=${exe_path//\\//}
+word=${exe_path//\'/\'\\\'\'}  # ' as '\''
+grep -qxF "'${word//%/%%}' merge %O %A %B %L %P" "$dir/git.log" ||
+    { cat "$dir/git.log"; fail "the merge driver is not the path with / in single quotes, % doubled"; }
+grep -qxF "'$word' show" "$dir/git.log" || { cat "$dir/git.log"; fail "the textconv is not the path in single quotes"; }
 head -n 1 "$set_dir/.git/hooks/pre-commit" | grep -qx '#!/bin/sh' || fail "no hook where git said"
-grep -q "^velmar='${exe_path//\\//}'\$" "$set_dir/.git/hooks/pre-commit" || fail "the hook does not name velmar-cards.exe"
+grep -qF "velmar='$word'" "$set_dir/.git/hooks/pre-commit" || fail "the hook does not name velmar-cards.exe"
 echo "velmar-cards.exe: Japanese arguments, console and pipe output, exit statuses, merge, show, check --staged, git-setup: ok"
