@@ -120,9 +120,12 @@ TEST_F(CardNavigationTest, TheReportIsWrittenIntoAPrivateFolderAndHandedToTheOpe
     form.mnuFileReport_Click();
     ASSERT_EQ(opened.size(), 1u);
     const std::filesystem::path page(opened[0]);
-    EXPECT_EQ(page.parent_path().parent_path(), std::filesystem::temp_directory_path());
-    EXPECT_EQ(std::filesystem::status(page.parent_path()).permissions() & std::filesystem::perms::all,
-        std::filesystem::perms::owner_all);
+    EXPECT_TRUE(std::filesystem::equivalent(page.parent_path().parent_path(), std::filesystem::temp_directory_path()));
+    // Windows keeps a user's temporary folder private by its own access list;
+    // elsewhere the folder's mode does it.
+    if (std::filesystem::path::preferred_separator == '/')
+        EXPECT_EQ(std::filesystem::status(page.parent_path()).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
     const std::string html = testsupport::readBytes(opened[0]);
     EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_NE(html.find("Strike"), std::string::npos);
