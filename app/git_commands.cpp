@@ -30,6 +30,25 @@ std::string unreadable(int error)
     }
 }
 
+// Puts the merged card in place of ours, under the lock of its folder when
+// that is a folder where cards are written (git's own temporary file beside
+// the repository's files gets no lock file), and only while ours is still
+// what the merge read: never half-written, nothing left on failure; not
+// flushed, as git does not flush the files it hands a driver either.
+CardProblem replaceOurs(const std::string& path, const std::string& read, const std::string& merged)
+{
+    const std::string folder = profile::folderOf(path);
+    const profile::FolderLock lock(folder, profile::FolderLock::IfMissing::Skip);
+    if (lock.error())
+        return "「" + shownName(path) + "」に書き込めませんでした：" + folderLockReason(folder, lock.error());
+    std::string now;
+    if (profile::readFileOnce(path, now) != 0 || now != read)
+        return "「" + shownName(path) + "」がマージの間にほかで書き換えられました。";
+    if (const profile::ReplaceResult written = profile::replaceFile(path, merged, false); !written.ok())
+        return "「" + shownName(path) + "」に書き込めませんでした：" + systemReason(written.error);
+    return std::nullopt;
+}
+
 }  // namespace
 
 int showCard(const std::string& path)
@@ -78,13 +97,9 @@ int mergeCard(const std::vector<std::string>& positional)
         return kFound;
     }
     if (outcome.bytes != sides[1]) {
-        // Never half-written, nothing left on failure; not flushed, as git
-        // does not flush the files it hands a driver either.
-        if (const profile::ReplaceResult written = profile::replaceFile(oursPath, outcome.bytes, false);
-            !written.ok()) {
-            const int err = written.error;
-            complain("velmar-cards: " + shownName(card) + ": 「" + shownName(oursPath) + "」に書き込めませんでした："
-                     + systemReason(err) + "\nマージしていません（こちらの版のままです）。\n");
+        if (auto problem = replaceOurs(oursPath, sides[1], outcome.bytes)) {
+            complain("velmar-cards: " + shownName(card) + ": " + *problem
+                     + "\nマージしていません（こちらの版のままです）。\n");
             return kFound;
         }
     }

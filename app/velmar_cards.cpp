@@ -171,7 +171,9 @@ constexpr const char* kImportHelp
       "変わったカードだけをエディターの保存と同じバイトで書き込み、変わらないカードには\n"
       "触れません（マージの衝突が残るカードは変わったものとして書き込み、衝突を解決します）。確かめた後にほかで（エディ"
       "ターの保存などで）変わったカードは上書きせず、\n"
-      "名前を挙げます。途中で止まったときは、同じ表でもう一度実行すると残りを書き込みます。\n"
+      "名前を挙げます。置き換える瞬間にほかのプログラムが書き込んだ内容は、カードの横の\n"
+      "「ID.ini.kept-…」に残し、その名前を挙げます。\n"
+      "途中で止まったときは、同じ表でもう一度実行すると残りを書き込みます。\n"
       "\n"
       "  --dry-run  結果を示すだけで何も書き込みません。\n"
       "  --new-ids  数字だけのIDが、先頭に0のある同じ番号のカード（7 に対して 007）と別の\n"
@@ -181,8 +183,9 @@ constexpr const char* kImportHelp
       "  --encoding cp932   表をShift-JIS（コードページ932）として読みます（Excelの「CSV (コンマ区切り)」）。\n"
       "             指定した文字コードでない文字があれば、その行と列を示して取り込みません。\n"
       "\n"
-      "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、または変わっていたカードを\n"
-      "書き込まなかった、2 ファイルやフォルダーのエラー\n";
+      "終了コード: 0 成功、1 表に問題があり何も書き込んでいない、変わっていたカードを\n"
+      "書き込まなかった、またはほかのプログラムの書き込みを別のファイルに残した、\n"
+      "2 ファイルやフォルダーのエラー\n";
 
 constexpr const char* kReportHelp
     = "使い方: velmar-cards report [フォルダー] [--html ファイル] [--json ファイル] [--fail-on-outliers]\n"
@@ -522,17 +525,28 @@ int check(const Arguments& args)
 }
 
 // "新規 2 枚、変更 1 枚、変更なし 7 枚": what was written; cards skipped
-// because they changed meanwhile are counted apart.
-std::string summary(const ImportPlan& plan, const std::vector<std::size_t>& skipped)
+// because they changed meanwhile, and those another program wrote at the
+// last moment, are counted apart.
+std::string summary(const ImportPlan& plan, const ImportOutcome& outcome)
 {
     std::size_t count[3] = {plan.count(CardChange::New), plan.count(CardChange::Changed), 0};
-    for (const std::size_t i : skipped)
+    for (const std::size_t i : outcome.skipped)
         --count[plan.cards[i].change == CardChange::New ? 0 : 1];
     std::string text = "新規 " + std::to_string(count[0]) + " 枚、変更 " + std::to_string(count[1]) + " 枚、変更なし "
                        + std::to_string(plan.count(CardChange::Unchanged)) + " 枚";
-    if (!skipped.empty())
-        text += "、取り込み中にほかで変わったため書き込まなかった " + std::to_string(skipped.size()) + " 枚";
+    if (!outcome.skipped.empty())
+        text += "、取り込み中にほかで変わったため書き込まなかった " + std::to_string(outcome.skipped.size()) + " 枚";
+    if (!outcome.kept.empty())
+        text += "、書き込む瞬間にほかのプログラムも書き込んだ " + std::to_string(outcome.kept.size())
+                + " 枚（その内容は別のファイルに残しました）";
     return text;
+}
+
+// "変更: 000.ini": a card the import writes (or, in a dry run, would write).
+std::string changeLine(const ImportCard& card)
+{
+    return std::string(card.change == CardChange::New ? "新規: " : "変更: ") + shownName(card.path)
+           + (card.resolvesConflicts ? "（残っていたマージの衝突を解決します）" : "") + "\n";
 }
 
 int importCards(const Arguments& args)
@@ -568,30 +582,35 @@ int importCards(const Arguments& args)
                 "問題が" + std::to_string(plan.problems.size()) + "件あるため、何も書き込んでいません。\n");
         return plan.tableUnreadable ? kFailed : kFound;
     }
-    for (const ImportCard& card : plan.cards)
-        if (card.change != CardChange::Unchanged)
-            say(console::Stream::Out,
-                std::string(card.change == CardChange::New ? "新規: " : "変更: ") + shownName(card.path)
-                    + (card.resolvesConflicts ? "（残っていたマージの衝突を解決します）" : "") + "\n");
     const std::string encoding = std::string("（表の文字コード: ") + encodingName(plan.encoding) + "）";
     if (args.dryRun) {
+        for (const ImportCard& card : plan.cards)
+            if (card.change != CardChange::Unchanged)
+                say(console::Stream::Out, changeLine(card));
         print(console::Stream::Out, summary(plan, {}) + encoding + "（--dry-run: 何も書き込んでいません）\n");
         return kOk;
     }
     const ImportOutcome outcome = carryOut(plan);
+    // Listed once written: a run that stops lists only what it wrote.
+    for (const std::size_t written : outcome.written)
+        say(console::Stream::Out, changeLine(plan.cards[written]));
     for (const std::size_t skipped : outcome.skipped)
         say(console::Stream::Out, "書き込まず: " + shownName(plan.cards[skipped].path)
                                       + "（確かめた後にほかで変わったため。もう一度取り込むと比べ直します）\n");
+    for (const KeptWrite& kept : outcome.kept)
+        say(console::Stream::Out, "ほかの書き込みを残しました: " + shownName(plan.cards[kept.card].path)
+                                      + "（取り込みが置き換える瞬間にほかのプログラムが書き込んだ内容は「"
+                                      + shownName(kept.path) + "」にあります。比べてください）\n");
     if (outcome.problem) {
         say(console::Stream::Err, "velmar-cards: " + *outcome.problem + "\n");
-        if (outcome.written > 0)
-            say(console::Stream::Err, std::to_string(outcome.written)
+        if (!outcome.written.empty())
+            say(console::Stream::Err, std::to_string(outcome.written.size())
                                           + " 枚を書き込んだところで止めました。残りのカードはそのままです。"
                                             "同じ表でもう一度取り込むと残りを書き込みます。\n");
         return kFailed;
     }
-    print(console::Stream::Out, summary(plan, outcome.skipped) + encoding + "\n");
-    return outcome.skipped.empty() ? kOk : kFound;
+    print(console::Stream::Out, summary(plan, outcome) + encoding + "\n");
+    return outcome.skipped.empty() && outcome.kept.empty() ? kOk : kFound;
 }
 
 int show(const Arguments& args)

@@ -63,6 +63,17 @@ CardProblem cannotSave(const std::string& path, const std::string& reason)
     return bracketed(path) + "に保存できませんでした：" + reason + "\nファイルはそのままです。";
 }
 
+// No new file (a temporary one, the lock file) can be made beside the card:
+// the folder is the cause, not the card.
+bool cannotWriteFolder(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+CardProblem folderNotWritable(const std::string& folder, const std::string& path, int error)
+{
+    return "フォルダー" + bracketed(folder) + "にはこのユーザーでは書き込めないため、" + bracketed(path)
+           + "に保存できませんでした：" + systemReason(error)
+           + "\nプログラムを書き込みのできるフォルダーに置いてください。ファイルはそのままです。";
+}
+
 // Without the program folder there is no place for cards: nothing is read or
 // written anywhere else.
 CardProblem noProgramFolder(const char* command)
@@ -357,7 +368,8 @@ CardProblem readCard(const std::string& path, Card& card, CardFingerprint* finge
     return std::nullopt;
 }
 
-CardProblem writeCard(const std::string& path, const Card& card, CardFingerprint* fingerprint)
+CardProblem writeCard(
+    const std::string& path, const Card& card, CardFingerprint* fingerprint, const CardFingerprint* unchangedFrom)
 {
     if (path.empty())
         return noProgramFolder("保存");
@@ -385,19 +397,37 @@ CardProblem writeCard(const std::string& path, const Card& card, CardFingerprint
     std::string content;
     if (const int err = compose(entries, content))
         return cannotSave(path, systemReason(err));
+    const profile::FolderLock lock(folder);
+    if (lock.error())
+        return cannotWriteFolder(lock.error()) ? folderNotWritable(folder, path, lock.error())
+                                               : cannotSave(path, folderLockReason(folder, lock.error()));
+    if (unchangedFrom && !unchangedSince(*unchangedFrom, currentFingerprint(path)))
+        return bracketed(path)
+               + "は、確かめた直後にほかで書き換えられたため、保存しませんでした。\n"
+                 "もう一度保存すると、上書きするかどうかを尋ねます。入力した内容は画面に残っています。";
     const profile::ReplaceResult result = profile::replaceFile(path, content, true);
     if (result.ok()) {
         if (fingerprint)
             *fingerprint = fingerprintOfBytes(content);
         return std::nullopt;
     }
-    // No new file can be made beside the card: the folder is the cause, not the card.
-    if (result.step == profile::ReplaceStep::Folder
-        && (result.error == EACCES || result.error == EPERM || result.error == EROFS))
-        return "フォルダー" + bracketed(folder) + "にはこのユーザーでは書き込めないため、" + bracketed(path)
-               + "に保存できませんでした：" + systemReason(result.error)
-               + "\nプログラムを書き込みのできるフォルダーに置いてください。ファイルはそのままです。";
+    if (result.step == profile::ReplaceStep::Folder && cannotWriteFolder(result.error))
+        return folderNotWritable(folder, path, result.error);
     return cannotSave(path, systemReason(result.error));
+}
+
+std::string folderLockReason(const std::string& folder, int error)
+{
+    const std::string lockFile = "「" + shownName(profile::joinPath(folder, ".velmar.lock")) + "」";
+    switch (error) {
+    case ENOLCK:
+        return "書き込みの順番を決めるファイル" + lockFile
+               + "が通常のファイルではありません。それを削除してから、もう一度試してください。";
+    case ETIMEDOUT:
+        return "ほかのプログラムがこのフォルダーに書き込んでいて、待っても終わりませんでした。"
+               "しばらくしてから、もう一度試してください。";
+    default: return "書き込みの順番を決めるファイル" + lockFile + "を開けませんでした：" + systemReason(error);
+    }
 }
 
 std::vector<RefusedValue> refusedValues(const Card& card)

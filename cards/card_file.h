@@ -88,13 +88,23 @@ std::string systemReason(int error);
 
 // Writes the card so that the file holds exactly this card: the whole card
 // goes into a temporary file beside it first, which then replaces the card
-// file in one durable step, keeping its mode, owner and group. Text the file
-// cannot hold as typed (control characters, characters Shift-JIS lacks, a
-// value longer than a reader gets back) is refused before anything is
-// written. On any problem the old file is left as it was and no temporary
-// file remains. `fingerprint`, when given, receives that of the bytes
-// written when all went well.
-CardProblem writeCard(const std::string& path, const Card& card, CardFingerprint* fingerprint = nullptr);
+// file in one durable step, keeping its mode, owner, group and access list.
+// Text the file cannot hold as typed (control characters, characters
+// Shift-JIS lacks, a value longer than a reader gets back) is refused before
+// anything is written. On any problem the old file is left as it was and no
+// temporary file remains. `fingerprint`, when given, receives that of the
+// bytes written when all went well.
+//
+// The check and the replace hold the folder's lock (profile::FolderLock), as
+// every writer of cards does, so no other one replaces the file in between:
+// with `unchangedFrom`, the card is written only while its file is still
+// what that fingerprint says; otherwise nothing is written and the problem
+// says that someone saved the card meanwhile.
+CardProblem writeCard(const std::string& path, const Card& card, CardFingerprint* fingerprint = nullptr,
+    const CardFingerprint* unchangedFrom = nullptr);
+
+// Why the folder's lock (profile::FolderLock) could not be had, for a message.
+std::string folderLockReason(const std::string& folder, int error);
 
 // The super mode Load selects for a "super" value: "02" is 2; anything but a
 // whole number from 0 to 3 selects none.

@@ -3,6 +3,7 @@
 #include "card_set.h"
 #include "file_io.h"
 #include "import_table.h"
+#include "profile_service.h"
 #include "read_ahead.h"
 #include "replace_batch.h"
 #include "shown_name.h"
@@ -254,6 +255,7 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
     // Each round is a batch of its own; the last one flushes the folder.
     std::optional<profile::ReplaceBatch> batch;
     const std::size_t perRound = std::max<std::size_t>(cardsPerRound, 1);
+    std::size_t checked = 0;
     for (std::size_t first = 0; first < toWrite.size() && !outcome.problem; first += perRound) {
         const std::size_t last = std::min(toWrite.size(), first + perRound);
         batch.emplace(plan.folder);
@@ -273,26 +275,39 @@ ImportOutcome carryOut(const ImportPlan& plan, const ImportWatch& watch, std::si
             break;
         }
         tell(ImportStep::Durable, last);
+        // The lock is let go between cards, so a Save waits one card at most.
+        profile::FolderLock lock(plan.folder);
         for (std::size_t k = first; k < last; ++k) {
-            const ImportCard& card = plan.cards[toWrite[k]];
-            bool changed = false;
-            if (const auto result = batch->putIfUnchanged(k - first, card.fileBytes, changed); !result.ok()) {
+            const std::size_t index = toWrite[k];
+            const ImportCard& card = plan.cards[index];
+            if (const int err = lock.relock()) {
+                outcome.problem
+                    = "「" + shownName(card.path) + "」に書き込めませんでした：" + folderLockReason(plan.folder, err);
+                break;
+            }
+            profile::PutCheck check;
+            const auto result = batch->putIfUnchanged(
+                k - first, card.fileBytes, check, [&] { tell(ImportStep::Checked, ++checked); });
+            lock.unlock();
+            if (!result.ok()) {
                 outcome.problem = cannotWrite(card.path, result.error);
                 break;
             }
-            if (changed) {
-                outcome.skipped.push_back(toWrite[k]);
+            if (check.changed) {
+                outcome.skipped.push_back(index);
                 continue;
             }
-            ++outcome.written;
-            tell(ImportStep::Replaced, outcome.written);
+            if (!check.keptAs.empty())
+                outcome.kept.push_back({index, profile::joinPath(plan.folder, check.keptAs)});
+            outcome.written.push_back(index);
+            tell(ImportStep::Replaced, outcome.written.size());
         }
     }
-    if (batch && (outcome.written > 0 || !outcome.skipped.empty()))
+    if (batch && (!outcome.written.empty() || !outcome.skipped.empty()))
         if (const auto result = batch->finish(); !result.ok() && !outcome.problem)
             outcome.problem = "カードを書き込みましたが、フォルダー「" + shownName(plan.folder)
                               + "」をディスクに書き出せませんでした：" + systemReason(result.error);
-    if (outcome.problem && outcome.written == 0)
+    if (outcome.problem && outcome.written.empty())
         *outcome.problem += "\nどのカードもそのままです。";
     return outcome;
 }

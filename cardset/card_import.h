@@ -76,14 +76,25 @@ ImportPlan planImport(std::string_view table, const std::string& folder, const I
 
 // The steps of carrying out a plan, told as each is done with how many cards
 // it has done in all: a new content written beside its card (Written, once
-// per card), the round's contents durable (Durable, once per round), a card
-// put in place (Replaced, once per card).
-enum class ImportStep { Written, Durable, Replaced };
+// per card), the round's contents durable (Durable, once per round), a card's
+// file looked at again and found as planned, the folder's lock held, just
+// before the card is put in place (Checked, with how many cards were
+// checked; once per card), a card put in place (Replaced, once per card).
+enum class ImportStep { Written, Durable, Checked, Replaced };
 using ImportWatch = std::function<void(ImportStep step, std::size_t done)>;
 
+// Bytes that another program (one that takes no folder lock: a game tool, a
+// text editor, a shell's ">") wrote into a card after the import's last look
+// at it and before the import's card replaced it, kept beside the card.
+struct KeptWrite {
+    std::size_t card = 0;  // index into the plan
+    std::string path;      // where the bytes are
+};
+
 struct ImportOutcome {
-    std::size_t written = 0;           // cards put in place
-    std::vector<std::size_t> skipped;  // cards (indices into the plan) whose file changed since planning
+    std::vector<std::size_t> written;  // cards (indices into the plan) put in place, in that order
+    std::vector<std::size_t> skipped;  // cards whose file changed since planning: not written
+    std::vector<KeptWrite> kept;       // cards written whose file was written at the last moment too
     CardProblem problem;               // why it stopped; cards not written are as they were
 };
 
@@ -100,9 +111,13 @@ inline constexpr std::size_t kCardsPerRound = 131072;
 // cards made durable together, then each put in place; the folder is flushed
 // at the end. An import of up to `cardsPerRound` cards writes nothing unless
 // all of its cards were written and made durable. Just before a card is put
-// in place its file is read again; a card whose file is no longer what
-// planning read (a Save made meanwhile) is skipped, not overwritten. A run
-// that was stopped or killed can simply be repeated: the cards already
-// written are then unchanged.
+// in place its file is read again, and the check and the replace hold the
+// folder's lock (profile::FolderLock), taken card by card, so no Save, key
+// writer or merge lands in between: a card whose file is no longer what
+// planning read (a Save made meanwhile) is skipped, not overwritten. Bytes
+// another program writes into a card in that last moment are kept beside it
+// (`kept`) where the system can keep the file it replaces. A run that was
+// stopped or killed can simply be repeated: the cards already written are
+// then unchanged.
 ImportOutcome carryOut(
     const ImportPlan& plan, const ImportWatch& watch = {}, std::size_t cardsPerRound = kCardsPerRound);

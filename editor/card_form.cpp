@@ -314,18 +314,22 @@ void CardForm::cmdLoad_Click() { goToCard(controls_.text(txtID)); }
 
 // A card file this form read or wrote may have been written since by someone
 // else (another window, another computer on a shared folder): that change is
-// only overwritten when the user says so.
-bool CardForm::mayOverwrite(const std::string& path, const Card& card)
+// only overwritten when the user says so. `overwritten` is what the Save may
+// replace (nullopt: a card this form never read or wrote, saved as before).
+bool CardForm::mayOverwrite(const std::string& path, const Card& card, std::optional<CardFingerprint>& overwritten)
 {
     const auto seen = lastSeen_.find(profile::samePathKey(path));
     if (seen == lastSeen_.end())
         return true;
+    overwritten = seen->second;
     const CardFingerprint now = currentFingerprint(path);
     if (unchangedSince(seen->second, now))
         return true;
     // Save refuses such a card before writing anything; no need to ask first.
     if (!refusedValues(card).empty())
         return true;
+    // A file that cannot be read now is never known to be the same again: "yes" overwrites it as it is.
+    overwritten = now.state == CardFingerprint::State::Unreadable ? std::nullopt : std::optional(now);
     return controls_.askYesNo(changedElsewhereQuestion(path, now));
 }
 
@@ -334,10 +338,13 @@ bool CardForm::saveCard(const std::string& id)
     StoreCurrentLevel();
     const Card card = cardOnScreen();
     const std::string path = cardFilePath(programFolder_, id);
-    if (!mayOverwrite(path, card))
+    std::optional<CardFingerprint> overwritten;
+    if (!mayOverwrite(path, card, overwritten))
         return false;
+    // Written only while the file is still what was looked at (or answered
+    // for): a save landing between that look and this one is never lost.
     CardFingerprint written;
-    if (const auto problem = writeCard(path, card, &written)) {
+    if (const auto problem = writeCard(path, card, &written, overwritten ? &*overwritten : nullptr)) {
         controls_.tellProblem(*problem);
         return false;
     }

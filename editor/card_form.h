@@ -83,7 +83,7 @@ private:
     void showHeader(const Card& card);
     Card cardOnScreen() const;
     bool refusedId(const std::string& id);
-    bool mayOverwrite(const std::string& path, const Card& card);
+    bool mayOverwrite(const std::string& path, const Card& card, std::optional<CardFingerprint>& overwritten);
 
     FormControls& controls_;
     std::string programFolder_;

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <map>
 #include <mutex>
 #include <new>
 #include <set>
+#include <thread>
 
 namespace profile {
 namespace {
@@ -16,17 +18,6 @@ namespace {
 constexpr std::int64_t kStaleAfterSeconds = 10 * 60;
 constexpr std::size_t kRandomLetters = 6;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
-// Drawn afresh for every name, so that a child made by fork never draws its parent's.
-std::string randomLetters()
-{
-    unsigned char raw[kRandomLetters];
-    sys::randomBytes(raw, sizeof raw);
-    std::string letters;
-    for (unsigned char r : raw)
-        letters += kLetters[r % (sizeof kLetters - 1)];
-    return letters;
-}
 
 // Earlier versions' key writer named its temporary files ".NAME.tmpPID.N",
 // NAME being the profile file's name; any other name of that shape (a user's
@@ -48,15 +39,37 @@ bool isEarlierTemporaryName(std::string_view name)
     return ini[0] == '.' && (ini[1] | 0x20) == 'i' && (ini[2] | 0x20) == 'n' && (ini[3] | 0x20) == 'i';
 }
 
-bool isTemporaryName(std::string_view name)
+// Calls `make` with fresh letters until a name made of them is free: 0, or make's last error.
+template <class Make> int underFreshName(Make make)
 {
-    if (isEarlierTemporaryName(name))
-        return true;
-    if (!name.starts_with(kTemporaryPrefix) || name.size() != kTemporaryPrefix.size() + kRandomLetters)
-        return false;
-    name.remove_prefix(kTemporaryPrefix.size());
-    return name.find_first_not_of(kLetters) == std::string_view::npos;
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt)
+        err = make(freshLetters());
+    return err;
 }
+
+bool isLetters(std::string_view text)
+{
+    return text.size() == kRandomLetters && text.find_first_not_of(kLetters) == std::string_view::npos;
+}
+
+// What a name of replaceFile's scheme is, and for a temporary file the name of its writer's mark.
+enum class OurName { None, Mark, Temporary };
+OurName ourName(std::string_view name, std::string_view& mark)
+{
+    if (!name.starts_with(kTemporaryPrefix))
+        return OurName::None;
+    const std::string_view rest = name.substr(kTemporaryPrefix.size());
+    if (isLetters(rest))
+        return OurName::Mark;  // or an earlier version's temporary file, which no live writer holds either
+    if (rest.size() != 2 * kRandomLetters + 1 || rest[kRandomLetters] != '-'
+        || !isLetters(rest.substr(0, kRandomLetters)) || !isLetters(rest.substr(kRandomLetters + 1)))
+        return OurName::None;
+    mark = name.substr(0, kTemporaryPrefix.size() + kRandomLetters);
+    return OurName::Temporary;
+}
+
+std::atomic<std::chrono::milliseconds::rep> lockPatienceMs{10000};
 
 std::atomic<std::size_t> folderScans{0};
 
@@ -117,27 +130,128 @@ int readFileOnce(const std::string& path, std::string& bytes, std::size_t maxByt
     }
 }
 
-ReplaceResult createTemporary(const std::string& target, sys::NewFile& file, std::string& temporary, bool& replacing)
+std::chrono::milliseconds folderLockPatience() { return std::chrono::milliseconds(lockPatienceMs.load()); }
+void setFolderLockPatience(std::chrono::milliseconds patience) { lockPatienceMs = patience.count(); }
+
+namespace {
+
+constexpr std::chrono::milliseconds kLockPoll{1};
+
+// The lock without waiting, or else after waiting (and saying so) at most the patience.
+int takeLock(std::intptr_t handle)
+{
+    int err = sys::tryLock(handle);
+    if (err != EWOULDBLOCK)
+        return err;
+    sys::sayWaiting(handle, true);
+    const auto deadline = std::chrono::steady_clock::now() + folderLockPatience();
+    do {
+        std::this_thread::sleep_for(kLockPoll);
+        err = sys::tryLock(handle);
+    } while (err == EWOULDBLOCK && std::chrono::steady_clock::now() < deadline);
+    sys::sayWaiting(handle, false);
+    return err == EWOULDBLOCK ? ETIMEDOUT : err;
+}
+
+}  // namespace
+
+FolderLock::FolderLock(const std::string& folder, IfMissing ifMissing)
+{
+    error_ = sys::openLock(joinPath(folder, ".velmar.lock"), ifMissing == IfMissing::Make, handle_);
+    if (error_ == ENOENT && ifMissing == IfMissing::Skip)
+        error_ = 0;
+    else if (error_ == 0)
+        held_ = (error_ = takeLock(handle_)) == 0;
+}
+
+FolderLock::~FolderLock()
+{
+    if (handle_ != -1)
+        sys::closeLock(handle_);  // and so unlocks
+}
+
+void FolderLock::unlock()
+{
+    if (held_)
+        sys::unlock(handle_);
+    held_ = false;
+}
+
+int FolderLock::relock()
+{
+    if (held_ || handle_ == -1)
+        return error_;
+    // Whoever waits has it first: it says so no more once it holds the lock.
+    const auto deadline = std::chrono::steady_clock::now() + folderLockPatience();
+    while (sys::othersWaiting(handle_) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(kLockPoll);
+    held_ = (error_ = takeLock(handle_)) == 0;
+    return error_;
+}
+
+WriterRun::WriterRun(std::string folder)
+    : folder_(std::move(folder))
+{
+}
+
+WriterRun::~WriterRun() { end(); }
+
+void WriterRun::end()
+{
+    if (!name_.empty())
+        sys::dropMark(joinPath(folder_, name_), mark_);
+    name_.clear();
+}
+
+ReplaceResult WriterRun::createTemporary(
+    const std::string& target, sys::NewFile& file, std::string& temporary, bool& replacing)
 {
     const FileInfo old = fileInfo(target);
     if (old.error)
         return {old.error, ReplaceStep::Folder};
     replacing = old.kind == FileInfo::Kind::File;
-    const std::string folder = folderOf(target);
-    int created = EEXIST;
-    for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
-        temporary = joinPath(folder, std::string(kTemporaryPrefix) + randomLetters());
-        created = file.create(temporary, replacing ? &old : nullptr);
+    // The mark first, so that no temporary file of this writer is ever without one.
+    if (name_.empty()) {
+        const int marked = underFreshName([&](const std::string& letters) {
+            const std::string name = std::string(kTemporaryPrefix) + letters;
+            const int err = sys::holdMark(joinPath(folder_, name), mark_);
+            if (err == 0)
+                name_ = name;
+            return err;
+        });
+        if (marked)
+            return {marked, ReplaceStep::Folder};
     }
+    const int created = underFreshName([&](const std::string& letters) {
+        temporary = joinPath(folder_, name_ + "-" + letters);
+        return file.create(temporary, target, replacing ? &old : nullptr);
+    });
     return {created, created ? ReplaceStep::Folder : ReplaceStep::None};
+}
+
+std::string siblingTemporary(const std::string& temporary)
+{
+    return temporary.substr(0, temporary.size() - kRandomLetters) + freshLetters();
+}
+
+// Drawn afresh for every name, so that a child made by fork never draws its parent's.
+std::string freshLetters()
+{
+    unsigned char raw[kRandomLetters];
+    sys::randomBytes(raw, sizeof raw);
+    std::string letters;
+    for (unsigned char r : raw)
+        letters += kLetters[r % (sizeof kLetters - 1)];
+    return letters;
 }
 
 ReplaceResult replaceFile(const std::string& path, std::string_view content, bool durable)
 {
     std::string temp;
+    WriterRun run(folderOf(path));
     sys::NewFile file;
     bool replacing = false;
-    if (const ReplaceResult created = createTemporary(path, file, temp, replacing); !created.ok())
+    if (const ReplaceResult created = run.createTemporary(path, file, temp, replacing); !created.ok())
         return created;
 
     const auto fail = [&](int error, ReplaceStep step) {
@@ -167,15 +281,28 @@ void removeStaleTemporariesOnce(const std::string& folder)
     const std::lock_guard lock(mutex);
     if (!cleaned.insert(folder).second)
         return;
-    // Ours by name, regular files, and untouched for longer than any write
-    // takes; every other entry costs only its name.
+    // Ours by name, regular files, untouched for longer than any write takes
+    // to start, and no live writer's; every other entry costs only its name.
     ++folderScans;
+    std::map<std::string, bool, std::less<>> liveWriters;  // by mark
+    const auto isLive = [&](std::string_view mark) {
+        auto found = liveWriters.find(mark);
+        if (found == liveWriters.end())
+            found = liveWriters.emplace(mark, sys::markHeld(joinPath(folder, mark))).first;
+        return found->second;
+    };
     sys::listNames(folder, [&](std::string_view name) {
-        if (!isTemporaryName(name))
+        std::string_view mark;
+        const OurName kind = ourName(name, mark);
+        if (kind == OurName::None && !isEarlierTemporaryName(name))
             return;
         const std::string path = joinPath(folder, name);
-        if (const auto age = sys::regularFileAge(path); age && *age > kStaleAfterSeconds)
-            sys::remove(path);
+        const auto age = sys::regularFileAge(path);
+        if (!age || *age <= kStaleAfterSeconds)
+            return;
+        if ((kind == OurName::Mark && isLive(name)) || (kind == OurName::Temporary && isLive(mark)))
+            return;
+        sys::remove(path);
     });
 }
 

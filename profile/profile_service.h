@@ -41,8 +41,11 @@ std::size_t getProfileString(std::string_view section, std::string_view key, std
 //           (nothing is written; no "?" is substituted);
 //   EACCES  the file or its folder is read-only (no write bits set);
 //   EISDIR  a folder is in the way; ENOENT/ENOTDIR the folder is missing;
+//   ENOLCK  the folder's lock file (".velmar.lock") is no regular file;
+//   ETIMEDOUT another writer held the folder's lock longer than
+//           folderLockPatience() (file_io.h);
 //   EFBIG, ENOSPC, EIO, ... the system's own reason the write failed, or
-//           that the folder's lock file could not be made or locked.
+//           that the folder's lock file could not be made.
 // Names and value end at a NUL character, as C strings do.
 bool writeProfileString(
     std::string_view section, std::string_view key, std::string_view value, const std::string& fileName);

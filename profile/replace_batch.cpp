@@ -8,7 +8,8 @@
 namespace profile {
 
 ReplaceBatch::ReplaceBatch(std::string folder)
-    : folder_(std::move(folder))
+    : folder_(folder)
+    , run_(std::make_unique<WriterRun>(std::move(folder)))
     , file_(std::make_unique<sys::NewFile>())
 {
 }
@@ -35,7 +36,7 @@ ReplaceResult ReplaceBatch::add(const std::string& name, std::string_view conten
 ReplaceResult ReplaceBatch::begin(const std::string& name)
 {
     std::string temporary;
-    const ReplaceResult created = createTemporary(joinPath(folder_, name), *file_, temporary, open_.replacing);
+    const ReplaceResult created = run_->createTemporary(joinPath(folder_, name), *file_, temporary, open_.replacing);
     // Names, not paths: a large batch holds one entry per card. The
     // temporary file's name holds no separator.
     if (created.ok())
@@ -98,29 +99,57 @@ ReplaceResult ReplaceBatch::put(std::size_t index)
     return err ? ReplaceResult{err, ReplaceStep::Rename} : ReplaceResult{};
 }
 
-ReplaceResult ReplaceBatch::putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, bool& changed)
+ReplaceResult ReplaceBatch::putIfUnchanged(
+    std::size_t index, const std::optional<std::string>& expected, PutCheck& check, const std::function<void()>& looked)
 {
     Entry& entry = entries_.at(index);
-    changed = false;
+    check = {};
     if (entry.temporary.empty())
         return {ENOENT, ReplaceStep::Rename};
-    int err = 0;
     const std::string path = joinPath(folder_, entry.name), temporary = temporaryPath(entry);
-    if (!expected) {
-        err = sys::putNew(temporary, path);
-        changed = err == EEXIST;
-    } else {
-        std::string now;
-        const int read = readFileOnce(path, now);
-        changed = read != 0 || now != *expected;
-        if (!changed)
-            err = sys::putInPlace(temporary, path, true, false);
-    }
-    if (changed)
-        err = 0;
-    if (err || changed)
-        sys::remove(temporary);
     entry.temporary.clear();
+    const auto dropped = [&](int error) {
+        sys::remove(temporary);
+        return error ? ReplaceResult{error, ReplaceStep::Rename} : ReplaceResult{};
+    };
+    if (!expected) {
+        if (looked)
+            looked();
+        const int err = sys::putNew(temporary, path);
+        check.changed = err == EEXIST;
+        return err ? dropped(check.changed ? 0 : err) : ReplaceResult{};
+    }
+    std::string bytes;
+    if (readFileOnce(path, bytes) != 0 || bytes != *expected) {
+        check.changed = true;
+        return dropped(0);
+    }
+    if (looked)
+        looked();
+    std::string old;
+    if (const int err = sys::putInPlaceKeepingOld(temporary, path, old))
+        return dropped(err);
+    // What the file held at the very moment it was replaced: the bytes
+    // looked at, unless another program wrote it since.
+    if (old.empty())
+        return {};
+    if (readFileOnce(old, bytes) == 0 && bytes == *expected) {
+        sys::remove(old);
+        return {};
+    }
+    return keep(old, entry.name, check);
+}
+
+ReplaceResult ReplaceBatch::keep(const std::string& old, const std::string& name, PutCheck& check)
+{
+    // A name beside the card's that is no card's (it does not end in
+    // ".ini") and no temporary file's, so nothing removes it.
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+        const std::string kept = name + ".kept-" + freshLetters();
+        if ((err = sys::putNew(old, joinPath(folder_, kept))) == 0)
+            check.keptAs = kept;
+    }
     return err ? ReplaceResult{err, ReplaceStep::Rename} : ReplaceResult{};
 }
 
@@ -137,6 +166,9 @@ std::string ReplaceBatch::temporaryPath(const Entry& entry) const { return joinP
 
 ReplaceResult ReplaceBatch::finish()
 {
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        drop(i);
+    run_->end();
     if (entries_.empty())
         return {};
     if (const int err = sys::flushFolder(folder_))

@@ -7,11 +7,12 @@
 // still replaced in one rename, so a reader, a kill or a crash at any moment
 // finds every file either old or new, byte for byte; the temporary files of
 // a killed run are named as replaceFile names them and are cleaned as its
-// are (removeStaleTemporariesOnce).
+// are (removeStaleTemporariesOnce); those of a live batch never are.
 
 #include "file_io.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,16 @@ namespace profile {
 namespace sys {
 class NewFile;
 }
+class WriterRun;
+
+// What putIfUnchanged found when it looked at the file again.
+struct PutCheck {
+    // The file no longer held what was expected: it was left alone, the new content dropped.
+    bool changed = false;
+    // Where (a name in the folder) the bytes are kept that a writer which takes no folder lock (another
+    // program) put into the file after that look and before the new content replaced it; empty if none.
+    std::string keptAs;
+};
 
 class ReplaceBatch {
 public:
@@ -55,15 +66,23 @@ public:
 
     // The same, but only when the file still holds `expected`, byte for byte,
     // or, for nullopt, when there is no such file: its content is read again
-    // just before the rename. Otherwise `changed` is set and the file is left
-    // alone (someone wrote it meanwhile).
-    ReplaceResult putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, bool& changed);
+    // just before the rename (then `looked` is called). Otherwise
+    // check.changed is set and the file is left alone (someone wrote it
+    // meanwhile). The caller holds the folder's lock (FolderLock), so no
+    // other writer of this program writes in between; what another program
+    // writes into the file after the look is not lost where the system can
+    // keep the file it replaces (file_io's putInPlaceKeepingOld): when that
+    // file is then no longer `expected` it is kept beside, and check.keptAs
+    // names it ("NAME.kept-XXXXXX").
+    ReplaceResult putIfUnchanged(std::size_t index, const std::optional<std::string>& expected, PutCheck& check,
+        const std::function<void()>& looked = {});
 
     // Removes entry `index`'s temporary file; its file stays as it is.
     void drop(std::size_t index);
 
     // Flushes the folder, making every rename durable; then removes the
-    // folder's stale temporary files (once per folder and process).
+    // folder's stale temporary files (once per folder and process). Entries
+    // not put in place are dropped.
     ReplaceResult finish();
 
     std::size_t size() const { return entries_.size(); }
@@ -77,8 +96,10 @@ private:
         bool replacing = false;  // a file was there when the entry began
     };
     std::string temporaryPath(const Entry& entry) const;
+    ReplaceResult keep(const std::string& old, const std::string& name, PutCheck& check);
 
     std::string folder_;
+    std::unique_ptr<WriterRun> run_;
     std::vector<Entry> entries_;
     std::size_t durable_ = 0;  // entries made durable so far
     Entry open_;               // the entry between begin() and end()

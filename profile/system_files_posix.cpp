@@ -46,20 +46,14 @@ bool hasWriteBits(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWG
 
 NewFile::~NewFile() { (void)close(); }
 
-int NewFile::create(const std::string& path, const FileInfo* like)
+int NewFile::create(const std::string& path, const std::string& target, const FileInfo* like)
 {
     handle_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, like ? 0600 : 0666);
     if (handle_ < 0 || !like)
         return handle_ < 0 ? errno : 0;
-    const int fd = int(handle_);
-    // Give the file back to its owner and group; an ordinary user may
-    // still keep the group when the owner cannot be given away.
-    if ((like->user != ::geteuid() || like->group != ::getegid()) && ::fchown(fd, like->user, like->group) != 0)
-        (void)::fchown(fd, uid_t(-1), like->group);
-    // After fchown, which clears set-user-ID bits.
-    if (::fchmod(fd, like->mode) == 0)
+    const int err = carryAccess(handle_, path, target, *like);
+    if (err == 0)
         return 0;
-    const int err = errno;
     (void)close();
     ::unlink(path.c_str());
     return err;
@@ -115,6 +109,25 @@ int putNew(const std::string& temp, const std::string& path)
     return ::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
 }
 
+int putInPlaceKeepingOld(const std::string& temp, const std::string& path, std::string& old)
+{
+    old.clear();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
+            old = temp;
+            return 0;
+        }
+        if (errno == EINVAL || errno == ENOSYS)
+            return putInPlace(temp, path, true, false);
+        if (errno != ENOENT)
+            return errno;
+        // Nothing at `path` (removed meanwhile): the new file goes there, unless something came back.
+        if (const int err = putNew(temp, path); err != EEXIST)
+            return err;
+    }
+    return EAGAIN;
+}
+
 int flushFiles(const std::string& folder, const std::vector<std::string_view>&)
 {
     // One flush of the file system the folder is on: it waits for every
@@ -150,6 +163,95 @@ std::optional<std::int64_t> regularFileAge(const std::string& path)
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return std::int64_t(std::time(nullptr) - st.st_mtime);
+}
+
+int holdMark(const std::string& path, std::intptr_t& handle)
+{
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        return errno;
+    // The kernel lets go of it when the process ends, however it ends.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::unlink(path.c_str());
+        return err;
+    }
+    handle = fd.release();
+    return 0;
+}
+
+void dropMark(const std::string& path, std::intptr_t handle)
+{
+    ::unlink(path.c_str());
+    ::close(int(handle));
+}
+
+bool markHeld(const std::string& path)
+{
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    // A mark this user may not open may still be held: it is taken for a live writer's.
+    if (fd.get() < 0)
+        return errno != ENOENT && errno != ELOOP;
+    return ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+int openLock(const std::string& path, bool make, std::intptr_t& handle)
+{
+    // Read and write where this user may (a lock over NFS needs both), else read, which is enough for a
+    // lock here, and so anyone who may read the lock file shares it.
+    const int flags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | (make ? O_CREAT : 0);
+    int opened = ::open(path.c_str(), O_RDWR | flags, 0666);
+    if (opened < 0 && (errno == EACCES || errno == EROFS))
+        opened = ::open(path.c_str(), O_RDONLY | flags, 0666);
+    if (opened < 0)
+        return errno == ELOOP || errno == EISDIR || errno == ENXIO ? ENOLCK : errno;
+    Descriptor fd(opened);
+    struct stat st { };
+    if (::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return ENOLCK;
+    handle = fd.release();
+    return 0;
+}
+
+void closeLock(std::intptr_t handle) { ::close(int(handle)); }
+
+int tryLock(std::intptr_t handle)
+{
+    if (::flock(int(handle), LOCK_EX | LOCK_NB) == 0)
+        return 0;
+    return errno == EWOULDBLOCK || errno == EINTR ? EWOULDBLOCK : errno;
+}
+
+void unlock(std::intptr_t handle) { (void)::flock(int(handle), LOCK_UN); }
+
+namespace {
+
+// The byte of the lock file on which waiting writers each hold a shared lock of the open file (not of the
+// process), apart from the whole file's lock (flock), and one a reader may hold.
+struct flock waitingByte(short type)
+{
+    struct flock range { };
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = 1;
+    range.l_len = 1;
+    return range;
+}
+
+}  // namespace
+
+void sayWaiting(std::intptr_t handle, bool waiting)
+{
+    struct flock range = waitingByte(waiting ? F_RDLCK : F_UNLCK);
+    (void)::fcntl(int(handle), F_OFD_SETLK, &range);
+}
+
+bool othersWaiting(std::intptr_t handle)
+{
+    struct flock range = waitingByte(F_WRLCK);
+    return ::fcntl(int(handle), F_OFD_GETLK, &range) == 0 && range.l_type != F_UNLCK;
 }
 
 void remove(const std::string& path) { ::unlink(path.c_str()); }
@@ -229,24 +331,6 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
     const int err = errno;
     ::closedir(dir);
     return err;
-}
-
-FolderLock::FolderLock(const std::string& folder)
-{
-    // Read access is enough for a lock, and so anyone who may read the lock
-    // file shares it.
-    const std::string path = joinPath(folder, ".velmar.lock");
-    sys::Descriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
-    error_ = fd.get() < 0 ? errno : 0;
-    while (!error_ && ::flock(fd.get(), LOCK_EX) != 0)
-        error_ = errno == EINTR ? 0 : errno;
-    handle_ = error_ ? -1 : fd.release();
-}
-
-FolderLock::~FolderLock()
-{
-    if (error_ == 0)
-        ::close(int(handle_));  // and so unlocks
 }
 
 FileReader::~FileReader()

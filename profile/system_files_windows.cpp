@@ -90,16 +90,23 @@ int findEach(const std::string& folder, const std::function<void(const WIN32_FIN
 
 NewFile::~NewFile() { (void)close(); }
 
-// A new file is its creator's alone until ReplaceFileW gives it the old
-// file's attributes, security and creation time: `like` needs nothing here.
-int NewFile::create(const std::string& path, const FileInfo*)
+// A new file is its creator's alone while this handle is open (no sharing),
+// and has the old file's access list before it gets its content.
+int NewFile::create(const std::string& path, const std::string& target, const FileInfo* like)
 {
     const HANDLE h
         = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return lastErrno();
     handle_ = reinterpret_cast<std::intptr_t>(h);
-    return 0;
+    if (!like)
+        return 0;
+    const int err = carryAccess(handle_, path, target, *like);
+    if (err == 0)
+        return 0;
+    (void)close();
+    DeleteFileW(systemPath(path).c_str());
+    return err;
 }
 
 int NewFile::write(std::string_view data)
@@ -125,11 +132,16 @@ int NewFile::close()
     return CloseHandle(reinterpret_cast<HANDLE>(std::exchange(handle_, -1))) ? 0 : lastErrno();
 }
 
-// A move is written through to the folder whether or not `durable` asks for
-// it: Windows has no flush of a folder's names to do it later.
-int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool)
+namespace {
+
+// Puts `from` in place of `to` (an existing file when `replacing`), trying a
+// few times while another program holds `to`. With `backup`, what `to` held
+// is moved there rather than freed (ReplaceFileW's backup), and `movedAside`
+// tells whether it was.
+DWORD moveInPlace(
+    const std::wstring& from, const std::wstring& to, bool replacing, const std::wstring* backup, bool& movedAside)
 {
-    const std::wstring from = systemPath(temp), to = systemPath(path);
+    movedAside = false;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt > 0)
@@ -147,19 +159,29 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
                     continue;
                 break;
             }
-            if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-                return 0;
+            if (ReplaceFileW(to.c_str(), from.c_str(), backup ? backup->c_str() : nullptr,
+                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+                movedAside = backup != nullptr;
+                return ERROR_SUCCESS;
+            }
             error = GetLastError();
             // The old file is gone (deleted meanwhile, or moved aside while the
             // new one still waits under its temporary name): a plain move
             // puts the new file in place rather than lose both.
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND) {
+            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+                movedAside = true;
                 replacing = false;
                 continue;
             }
+            if ((error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !backup) || error == ERROR_FILE_NOT_FOUND) {
+                replacing = false;
+                continue;
+            }
+            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT)  // with a backup: both kept their names
+                continue;
         } else {
             if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
-                return 0;
+                return ERROR_SUCCESS;
             error = GetLastError();
             // Created meanwhile by someone else: replace it as an existing file.
             if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
@@ -170,7 +192,31 @@ int putInPlace(const std::string& temp, const std::string& path, bool replacing,
         if (!isBusy(error))
             break;
     }
-    return errnoOf(error);
+    return error;
+}
+
+}  // namespace
+
+// A move is written through to the folder whether or not `durable` asks for
+// it: Windows has no flush of a folder's names to do it later.
+int putInPlace(const std::string& temp, const std::string& path, bool replacing, bool)
+{
+    bool movedAside = false;
+    const DWORD error = moveInPlace(systemPath(temp), systemPath(path), replacing, nullptr, movedAside);
+    return error == ERROR_SUCCESS ? 0 : errnoOf(error);
+}
+
+int putInPlaceKeepingOld(const std::string& temp, const std::string& path, std::string& old)
+{
+    old = siblingTemporary(temp);
+    const std::wstring backup = systemPath(old);
+    bool movedAside = false;
+    const DWORD error = moveInPlace(systemPath(temp), systemPath(path), true, &backup, movedAside);
+    if (error != ERROR_SUCCESS && movedAside)  // the old file back in its place rather than no file at all
+        MoveFileExW(backup.c_str(), systemPath(path).c_str(), MOVEFILE_WRITE_THROUGH);
+    if (error != ERROR_SUCCESS || !movedAside)
+        old.clear();
+    return error == ERROR_SUCCESS ? 0 : errnoOf(error);
 }
 
 int putNew(const std::string& temp, const std::string& path)
@@ -211,6 +257,111 @@ std::optional<std::int64_t> regularFileAge(const std::string& path)
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     return fileTimeSeconds(now) - fileTimeSeconds(data.ftLastWriteTime);
+}
+
+int holdMark(const std::string& path, std::intptr_t& handle)
+{
+    // Gone with the last handle, however the process ends; others may open it to look at its lock.
+    const HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+        CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastErrno();
+    OVERLAPPED first{};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &first)) {
+        const int err = lastErrno();
+        CloseHandle(h);
+        return err;
+    }
+    handle = reinterpret_cast<std::intptr_t>(h);
+    return 0;
+}
+
+void dropMark(const std::string&, std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+bool markHeld(const std::string& path)
+{
+    const Handle h(CreateFileW(systemPath(path).c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    // A mark this user may not open (or one being deleted) may still be held: it is taken for a live writer's.
+    if (!h.ok())
+        return GetLastError() != ERROR_FILE_NOT_FOUND;
+    OVERLAPPED first{};
+    if (!LockFileEx(h.get(), LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &first))
+        return true;
+    UnlockFileEx(h.get(), 0, 1, 0, &first);
+    return false;
+}
+
+namespace {
+
+// The lock file's first byte is the lock; on its second each waiting writer
+// holds a shared lock.
+OVERLAPPED byteAt(DWORD offset)
+{
+    OVERLAPPED at{};
+    at.Offset = offset;
+    return at;
+}
+
+bool lockByte(std::intptr_t handle, DWORD offset, DWORD flags)
+{
+    OVERLAPPED at = byteAt(offset);
+    return LockFileEx(reinterpret_cast<HANDLE>(handle), flags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+}
+
+void unlockByte(std::intptr_t handle, DWORD offset)
+{
+    OVERLAPPED at = byteAt(offset);
+    UnlockFileEx(reinterpret_cast<HANDLE>(handle), 0, 1, 0, &at);
+}
+
+}  // namespace
+
+int openLock(const std::string& path, bool make, std::intptr_t& handle)
+{
+    const std::wstring wide = systemPath(path);
+    const HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, make ? OPEN_ALWAYS : OPEN_EXISTING,
+        FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const int err = lastErrno();
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ENOLCK : err;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return ENOLCK;
+    }
+    handle = reinterpret_cast<std::intptr_t>(h);
+    return 0;
+}
+
+void closeLock(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+int tryLock(std::intptr_t handle)
+{
+    if (lockByte(handle, 0, LOCKFILE_EXCLUSIVE_LOCK))
+        return 0;
+    const DWORD error = GetLastError();
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? EWOULDBLOCK : errnoOf(error);
+}
+
+void unlock(std::intptr_t handle) { unlockByte(handle, 0); }
+
+void sayWaiting(std::intptr_t handle, bool waiting)
+{
+    if (waiting)
+        (void)lockByte(handle, 1, 0);
+    else
+        unlockByte(handle, 1);
+}
+
+bool othersWaiting(std::intptr_t handle)
+{
+    if (!lockByte(handle, 1, LOCKFILE_EXCLUSIVE_LOCK))
+        return true;
+    unlockByte(handle, 1);
+    return false;
 }
 
 void remove(const std::string& path) { DeleteFileW(systemPath(path).c_str()); }
@@ -267,25 +418,6 @@ int listFolder(const std::string& folder, const std::function<void(std::string_v
     return sys::findEach(folder, [&](const WIN32_FIND_DATAW& entry) {
         visit(sys::narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     });
-}
-
-FolderLock::FolderLock(const std::string& folder)
-{
-    const HANDLE h = CreateFileW(sys::systemPath(joinPath(folder, ".velmar.lock")).c_str(),
-        GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_HIDDEN, nullptr);
-    OVERLAPPED whole{};
-    const bool locked = h != INVALID_HANDLE_VALUE && LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole);
-    error_ = locked ? 0 : sys::lastErrno();
-    if (!locked && h != INVALID_HANDLE_VALUE)
-        CloseHandle(h);
-    handle_ = locked ? reinterpret_cast<std::intptr_t>(h) : -1;
-}
-
-FolderLock::~FolderLock()
-{
-    if (error_ == 0)
-        CloseHandle(reinterpret_cast<HANDLE>(handle_));  // and so unlocks
 }
 
 FileReader::~FileReader()

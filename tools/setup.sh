@@ -7,7 +7,7 @@
 # Quick when everything is already there. Builds nothing.
 set -euo pipefail
 
-program_packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins fonts-noto-cjk xdg-utils)
+program_packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins fonts-noto-cjk xdg-utils libacl1-dev)
 suite_packages=(libgtest-dev libbenchmark-dev clang clang-format git chromium python3-websocket
                 xvfb xauth xdotool xclip imagemagick x11-utils desktop-file-utils
                 dbus at-spi2-core gir1.2-atspi-2.0 python3-gi fonts-dejavu-core)

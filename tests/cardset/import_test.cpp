@@ -100,7 +100,7 @@ TEST(CardImport, ExportThenImportRewritesNothing)
     EXPECT_EQ(plan.count(CardChange::Unchanged), 2u);
     const ImportOutcome outcome = carryOut(plan);
     EXPECT_FALSE(outcome.problem);
-    EXPECT_EQ(outcome.written, 0u);
+    EXPECT_EQ(outcome.written.size(), 0u);
     EXPECT_EQ(snapshot(folder), before);
     EXPECT_EQ(mtimeOf(folder.file("000.ini")), age);
 }
@@ -120,7 +120,7 @@ TEST(CardImport, SpreadsheetCsvWritesWhatSaveWrites)
         EXPECT_EQ(plan.count(CardChange::New), 2u);
         const ImportOutcome outcome = carryOut(plan);
         ASSERT_FALSE(outcome.problem) << *outcome.problem;
-        EXPECT_EQ(outcome.written, 2u);
+        EXPECT_EQ(outcome.written.size(), 2u);
         EXPECT_EQ(snapshot(folder), snapshot(expected));
     }
 }
@@ -153,7 +153,7 @@ TEST(CardImport, OneBadRowStopsEverythingAndEveryProblemIsListed)
 
     const ImportOutcome outcome = carryOut(plan);
     EXPECT_TRUE(outcome.problem);
-    EXPECT_EQ(outcome.written, 0u);
+    EXPECT_EQ(outcome.written.size(), 0u);
     EXPECT_EQ(snapshot(folder), before);
 }
 
@@ -183,7 +183,7 @@ TEST(CardImport, OnlyChangedCardsAreWrittenAndReadOnlyOnesRefused)
 
     const ImportOutcome outcome = carryOut(plan);
     ASSERT_FALSE(outcome.problem) << *outcome.problem;
-    EXPECT_EQ(outcome.written, 2u);
+    EXPECT_EQ(outcome.written.size(), 2u);
     EXPECT_EQ(mtimeOf(folder.file("000.ini")), age000);
     Card changed;
     ASSERT_FALSE(readCard(folder.file("カード1.ini"), changed));

@@ -76,6 +76,17 @@ expect 1 "$cards" import "$dir/excel.csv" "$dir/set" --encoding utf-8
 grep -q '行2、列「rare」' "$dir/err" || { cat "$dir/err"; fail "a table not UTF-8 is not refused where it is not"; }
 expect 2 "$cards" import "$dir/excel.csv" "$dir/set" --encoding latin1
 
+# An import stopped by a full disk (a file-size limit below one card's size)
+# names no card as written: standard output lists only what was written.
+v=$(printf '%255s' '' | tr ' ' x)
+mkdir "$dir/full"
+cp -p "$dir/000.before" "$dir/full/000.ini"
+printf '%s\n000,%s,%s,%s,2,%s,,,,,,,,,,,,,,,,,,,\r\n' "$header" "$v" "$v" "$v" "$v" >"$dir/full.csv"
+expect 2 sh -c 'ulimit -f 1 && exec "$@"' sh "$cards" import "$dir/full.csv" "$dir/full"
+grep -q 'どのカードもそのままです' "$dir/err" || { cat "$dir/err"; fail "the full disk is not told"; }
+grep -q '000.ini' "$dir/out" && { cat "$dir/out"; fail "a card not written is listed as written"; }
+cmp -s "$dir/full/000.ini" "$dir/000.before" || fail "the stopped import changed 000.ini"
+
 # A FIFO put where the table should be is refused, never waited on.
 mkfifo "$dir/fifo.csv" || fail "mkfifo"
 expect 2 timeout 10 "$cards" import "$dir/fifo.csv" "$dir/set" --dry-run

@@ -186,6 +186,26 @@ TEST_F(SharedCardTest, TheirChangeIsOverwrittenWhenTheAnswerIsYes)
     EXPECT_TRUE(controls.focusedWithTextSelected(txtID));
 }
 
+// "Yes" overwrites the change the question named, never one saved while the
+// question was shown: that one is told, and the next Save asks about it.
+TEST_F(SharedCardTest, AChangeSavedWhileTheQuestionIsShownIsNotOverwritten)
+{
+    loadThenTheyWrite();
+    const std::string later = theirs + "[Lv1]\r\nHP=1\r\n";
+    controls.answer = true;
+    controls.whileAsking = [&] { folder.write("000.ini", later); };
+    form.cmdSave_Click();
+    EXPECT_EQ(folder.read("000.ini"), later);
+    ASSERT_EQ(controls.problems.size(), 1u);
+    EXPECT_NE(controls.problems[0].find("確かめた直後にほかで書き換えられた"), std::string::npos)
+        << controls.problems[0];
+
+    controls.whileAsking = nullptr;
+    form.cmdSave_Click();
+    EXPECT_EQ(controls.questions.size(), 2u);
+    EXPECT_EQ(folder.read("000.ini"), kTwoLevelCard);
+}
+
 TEST_F(SharedCardTest, NoQuestionWhenNobodyElseWroteOrTheCardIsNewHere)
 {
     folder.write("000.ini", kTwoLevelCard);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -28,6 +29,7 @@ public:
     std::vector<std::string> problems;
     std::vector<std::string> questions;
     bool answer = false;
+    std::function<void()> whileAsking;  // what happens elsewhere while a question is shown
     // The question before unsaved changes are dropped: each one asked, with
     // whether Save was offered, and the answer given.
     std::vector<std::pair<std::string, bool>> saveQuestions;
@@ -59,6 +61,8 @@ public:
     bool askYesNo(const std::string& question) override
     {
         questions.push_back(question);
+        if (whileAsking)
+            whileAsking();
         return answer;
     }
     SaveChangesAnswer askSaveChanges(const std::string& question, bool canSave) override

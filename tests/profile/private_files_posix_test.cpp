@@ -1,17 +1,22 @@
-// A private card (mode 600, someone else's) stays private while it is being
-// replaced: nobody else can open the new file before it has the card's owner
-// and mode, and so nobody reads what it is then given.
+// A private card (mode 600, someone else's; or one whose access list shuts
+// a user out) stays private while it is being replaced: nobody else can open
+// the new file before it has the card's owner, access list and mode, and so
+// nobody reads what it is then given; and the new card keeps them.
+#include "child_process.h"
 #include "file_io.h"
 #include "replace_batch.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <acl/libacl.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,35 +109,87 @@ private:
     bool watching_ = false;
 };
 
-class PrivateCards : public ::testing::Test {
+// The card's access list as text, numeric IDs; "" when it has none beyond its mode.
+std::string accessList(const std::string& path)
+{
+    if (::acl_extended_file(path.c_str()) != 1)
+        return "";
+    acl_t list = ::acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+    char* text = ::acl_to_any_text(list, nullptr, ',', TEXT_NUMERIC_IDS);
+    std::string result = text ? text : "?";
+    ::acl_free(text);
+    ::acl_free(list);
+    return result;
+}
+
+bool setAccessList(const std::string& path, acl_type_t type, const std::string& text)
+{
+    acl_t list = ::acl_from_text(text.c_str());
+    const bool set = list && ::acl_set_file(path.c_str(), type, list) == 0;
+    ::acl_free(list);
+    return set;
+}
+
+// What another user gets from opening the card: 0, or the kernel's refusal.
+int openAs(uid_t user, const std::string& path)
+{
+    return testsupport::inChild([&] {
+        if (::setgid(user) != 0 || ::setuid(user) != 0)
+            return 255;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        return fd >= 0 ? 0 : errno;
+    });
+}
+
+// Cards of kCardOwner's, private by their mode (600), or readable by all (644)
+// but for kOtherUser, whom their access list shuts out; each with an extended
+// attribute of its own.
+class PrivateCards : public ::testing::TestWithParam<bool> {
 protected:
+    const bool byList = GetParam();
+    const mode_t mode = byList ? 0644 : 0600;
+    const std::string list = "user::rw-,user:" + std::to_string(kOtherUser) + ":---,group::r--,mask::r--,other::r--";
+
     void SetUp() override
     {
         if (::geteuid() != 0)
             GTEST_SKIP() << "needs root, to be three users";
         ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
         for (int i = 0; i < kCards; ++i) {
+            const std::string path = dir.file(nameOf(i));
             dir.write(nameOf(i), "old private card");
-            ASSERT_EQ(::chown(dir.file(nameOf(i)).c_str(), kCardOwner, kCardOwner), 0);
-            ASSERT_EQ(::chmod(dir.file(nameOf(i)).c_str(), 0600), 0);
+            ASSERT_EQ(::chown(path.c_str(), kCardOwner, kCardOwner), 0);
+            ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+            if (byList)
+                ASSERT_TRUE(setAccessList(path, ACL_TYPE_ACCESS, list));
+            ASSERT_EQ(::setxattr(path.c_str(), "user.velmar-test", "kept", 4, 0), 0);
         }
     }
 
     void expectStillPrivate()
     {
         for (int i = 0; i < kCards; ++i) {
+            const std::string path = dir.file(nameOf(i));
             struct stat st { };
-            ASSERT_EQ(::stat(dir.file(nameOf(i)).c_str(), &st), 0);
-            EXPECT_EQ(st.st_mode & 07777, 0600u) << nameOf(i);
+            ASSERT_EQ(::stat(path.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, mode) << nameOf(i);
             EXPECT_EQ(st.st_uid, kCardOwner) << nameOf(i);
+            EXPECT_EQ(accessList(path), byList ? list : "") << nameOf(i);
+            char attribute[8] = {};
+            EXPECT_EQ(::getxattr(path.c_str(), "user.velmar-test", attribute, sizeof attribute), 4) << nameOf(i);
+            EXPECT_STREQ(attribute, "kept") << nameOf(i);
             EXPECT_EQ(dir.read(nameOf(i)), "new private card") << nameOf(i);
         }
+        // Root reads any file: the kernel is asked as the other user.
+        EXPECT_EQ(openAs(kOtherUser, dir.file(nameOf(0))), EACCES);
     }
 
     TempFolder dir;
 };
 
-TEST_F(PrivateCards, ABatchNeverLetsAnotherUserReadTheNewContent)
+INSTANTIATE_TEST_SUITE_P(ByModeOrByList, PrivateCards, ::testing::Bool());
+
+TEST_P(PrivateCards, ABatchNeverLetsAnotherUserReadTheNewContent)
 {
     Snooper snooper(dir.path());
     ASSERT_TRUE(snooper.watching());
@@ -147,7 +204,7 @@ TEST_F(PrivateCards, ABatchNeverLetsAnotherUserReadTheNewContent)
     expectStillPrivate();
 }
 
-TEST_F(PrivateCards, ASaveNeverLetsAnotherUserReadTheNewContent)
+TEST_P(PrivateCards, ASaveNeverLetsAnotherUserReadTheNewContent)
 {
     Snooper snooper(dir.path());
     ASSERT_TRUE(snooper.watching());
@@ -155,6 +212,25 @@ TEST_F(PrivateCards, ASaveNeverLetsAnotherUserReadTheNewContent)
         ASSERT_TRUE(replaceFile(dir.file(nameOf(i)), "new private card", false).ok());
     EXPECT_EQ(snooper.leaks(), 0);
     expectStillPrivate();
+}
+
+// A folder whose default access list lets kOtherUser read what is made in it
+// (made after the card was): the card, readable by its group alone, does not
+// become readable by kOtherUser through being replaced.
+TEST(PrivateCardsInAFolder, TheFoldersDefaultListGivesAReplacedCardNothingItDidNotHave)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to be another user";
+    TempFolder dir;
+    const std::string card = dir.file("card.ini");
+    dir.write("card.ini", "old");
+    ASSERT_EQ(::chmod(card.c_str(), 0640), 0);
+    ASSERT_TRUE(setAccessList(dir.path(), ACL_TYPE_DEFAULT,
+        "user::rwx,user:" + std::to_string(kOtherUser) + ":r--,group::r-x,mask::r-x,other::r-x"));
+    ASSERT_TRUE(replaceFile(card, "new", true).ok());
+    EXPECT_EQ(accessList(card), "");
+    EXPECT_EQ(testsupport::modeOf(card), 0640u);
+    EXPECT_EQ(openAs(kOtherUser, card), EACCES);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 #include "profile_service.h"
 #include "code_page.h"
 #include "file_io.h"
+#include "replace_batch.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ctime>
 #include <future>
 #include <fcntl.h>
@@ -159,24 +161,40 @@ TEST(ReplaceFile, RemovesOnlyStaleTemporaryFilesOfKilledRuns)
         age(name, minutesOld);
     };
     const std::string prefix(kTemporaryPrefix);
-    makeFile(prefix + "Ab3xYz", 11);       // a killed run's
-    makeFile(prefix + "Qq9Rr8", 2);        // another process's, still writing
-    makeFile(prefix + "Ab3xYz.keep", 60);  // not of this scheme
-    makeFile(".card.ini.tmp4242.7", 11);   // an earlier version's killed run
-    makeFile(".CARD.INI.tmp4242.8", 11);   // the same, any letter case
-    makeFile("card.ini.tmp4242.7", 60);    // no leading dot: someone's own file
-    makeFile(".notes.tmp2024.1", 60);      // the same shape, but no profile file's name
+    makeFile(prefix + "Ab3xYz", 11);         // a killed run's
+    makeFile(prefix + "Qq9Rr8", 2);          // another process's, still writing
+    makeFile(prefix + "Ab3xYz.keep", 60);    // not of this scheme
+    makeFile(prefix + "Dead00-Ab3xYz", 11);  // a killed writer's, its mark gone with it
+    makeFile(".card.ini.tmp4242.7", 11);     // an earlier version's killed run
+    makeFile(".CARD.INI.tmp4242.8", 11);     // the same, any letter case
+    makeFile("card.ini.tmp4242.7", 60);      // no leading dot: someone's own file
+    makeFile(".notes.tmp2024.1", 60);        // the same shape, but no profile file's name
     makeFile("notes" + prefix + "Ab3xYz", 60);
     ASSERT_TRUE(std::filesystem::create_directory(testsupport::fsPath(dir.file(prefix + "Dir123"))));
     age(prefix + "Dir123", 60);  // only files are removed
+    // A writer still at work after an hour (an import of many cards): its
+    // files and its mark are old, and stay.
+    const std::set<std::string> before = dir.names();
+    ReplaceBatch live(dir.path());
+    ASSERT_TRUE(live.add("live.ini", "x").ok());
+    std::set<std::string> liveFiles;
+    for (const std::string& name : dir.names())
+        if (!before.contains(name)) {
+            liveFiles.insert(name);
+            std::error_code held;  // Windows lets nobody touch a held mark
+            std::filesystem::last_write_time(testsupport::fsPath(dir.file(name)),
+                std::filesystem::file_time_type::clock::now() - std::chrono::minutes(60), held);
+        }
+    ASSERT_EQ(liveFiles.size(), 2u);  // its temporary file and its mark
 
     EXPECT_FALSE(replaceFile(dir.file("folder/none.ini"), "x", false).ok());
     EXPECT_EQ(dir.names().count(prefix + "Ab3xYz"), 1u);  // a failed write cleans nothing
 
     ASSERT_TRUE(replaceFile(dir.file("card.ini"), "[a]\r\n", true).ok());
-    EXPECT_EQ(
-        dir.names(), (std::set<std::string>{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep", "card.ini.tmp4242.7",
-                         ".notes.tmp2024.1", "notes" + prefix + "Ab3xYz", prefix + "Dir123"}));
+    std::set<std::string> kept{"card.ini", prefix + "Qq9Rr8", prefix + "Ab3xYz.keep", "card.ini.tmp4242.7",
+        ".notes.tmp2024.1", "notes" + prefix + "Ab3xYz", prefix + "Dir123"};
+    kept.insert(liveFiles.begin(), liveFiles.end());
+    EXPECT_EQ(dir.names(), kept);
 }
 
 TEST(ReplaceFile, LooksForLeftoversOncePerFolder)
@@ -232,6 +250,59 @@ TEST(ConcurrentWriters, EveryKeyOfTwoWritersIsInTheFile)
             lost += getProfileString("s", who + std::to_string(i), "", value, 256, path) == 0;
         }
     EXPECT_EQ(lost, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Writers give up on the folder's lock after this, in these tests.
+class ShortPatience {
+public:
+    ShortPatience() { setFolderLockPatience(std::chrono::milliseconds(200)); }
+    ~ShortPatience() { setFolderLockPatience(before_); }
+
+private:
+    std::chrono::milliseconds before_ = folderLockPatience();
+};
+
+// A writer that never lets go (hung, or stopped in a debugger) is waited for
+// a while, then refused with a reason; so is a lock that is no file at all.
+TEST(FolderLocks, AreNeverWaitedForWithoutEnd)
+{
+    TempFolder dir;
+    const ShortPatience patience;
+    {
+        const FolderLock hung(dir.path());
+        ASSERT_TRUE(hung.held());
+        EXPECT_FALSE(writeProfileString("a", "k", "v", dir.file("card.ini")));
+        EXPECT_EQ(lastError(), ETIMEDOUT);
+    }
+    ASSERT_TRUE(std::filesystem::remove(testsupport::fsPath(dir.file(".velmar.lock"))));
+    ASSERT_TRUE(std::filesystem::create_directory(testsupport::fsPath(dir.file(".velmar.lock"))));
+    EXPECT_FALSE(writeProfileString("a", "k", "v", dir.file("card.ini")));
+    EXPECT_EQ(lastError(), ENOLCK);
+    EXPECT_FALSE(pathExists(dir.file("card.ini")));
+}
+
+// A writer that takes the lock again and again (an import, card by card)
+// lets one that waits (a Save) have it: the Save never waits it out.
+TEST(FolderLocks, AWriterThatRelocksLetsAWaitingOneIn)
+{
+    TempFolder dir;
+    std::atomic<bool> saved{false};
+    FolderLock importing(dir.path());
+    ASSERT_TRUE(importing.held());
+    auto save = std::async(std::launch::async, [&] {
+        const bool wrote = writeProfileString("a", "k", "v", dir.file("card.ini"));
+        saved = true;
+        return wrote;
+    });
+    while (!saved) {
+        importing.unlock();
+        ASSERT_EQ(importing.relock(), 0);
+    }
+    EXPECT_TRUE(save.get());
 }
 
 }  // namespace

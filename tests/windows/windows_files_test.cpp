@@ -3,6 +3,8 @@
 // calls, and the shell opening a file with the program registered for it.
 #include "card_file.h"
 #include "card_folder.h"
+#include "card_export.h"
+#include "card_import.h"
 #include "card_set.h"
 #include "file_io.h"
 #include "open_with_system.h"
@@ -10,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <vector>
 #include <windows.h>
+#include <sddl.h>
 
 namespace {
 
@@ -122,6 +127,69 @@ TEST(WindowsFiles, ACardHeldOpenByAnotherProgram)
     Card loaded;
     ASSERT_FALSE(readCard(path, loaded));
     EXPECT_EQ(loaded.Rarity, "3");
+    EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
+}
+
+// The access list of a card's security descriptor as text ("D:(D;;FR;;;BG)...").
+std::string accessListOf(const std::string& path)
+{
+    DWORD size = 0;
+    GetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<unsigned char> descriptor(size);
+    if (!GetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size))
+        return "unreadable";
+    LPWSTR text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return "unreadable";
+    const std::string result = profile::utf8Path(std::filesystem::path(text));
+    LocalFree(text);
+    return result;
+}
+
+// This user's SID as text ("S-1-5-21-...").
+std::wstring userSid()
+{
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    CloseHandle(token);
+    LPWSTR text = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text);
+    std::wstring sid = text ? text : L"";
+    LocalFree(text);
+    return sid;
+}
+
+// A card only its owner may open (everyone else shut out) stays so after a
+// Save or an import replaced it: the new file gets the card's access list
+// before it gets the new content. (Wine keeps an access list as the file's
+// mode bits: one that shuts out Everyone is what it can show.)
+TEST(WindowsFiles, ACardsAccessListIsKept)
+{
+    CardFolder folder;
+    const std::string path = folder.file("000.ini");
+    ASSERT_FALSE(writeCard(path, someCard("1")));
+    ASSERT_NE(accessListOf(path).find(";;;WD)"), std::string::npos) << "a new card is for everyone";
+    PSECURITY_DESCRIPTOR ownerOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        (L"D:P(A;;FA;;;" + userSid() + L")").c_str(), SDDL_REVISION_1, &ownerOnly, nullptr));
+    ASSERT_TRUE(SetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, ownerOnly));
+    LocalFree(ownerOnly);
+    const std::string list = accessListOf(path);
+    ASSERT_EQ(list.find(";;;WD)"), std::string::npos) << list;
+
+    ASSERT_FALSE(writeCard(path, someCard("2")));
+    EXPECT_EQ(accessListOf(path), list);
+    std::string table = csvStart();
+    appendCsvRecord(table, CardRow{"000", someCard("3")});
+    const ImportOutcome outcome = carryOut(planImport(table, folder.path()));
+    ASSERT_FALSE(outcome.problem) << *outcome.problem;
+    EXPECT_EQ(outcome.written.size(), 1u);
+    EXPECT_EQ(accessListOf(path), list);
     EXPECT_EQ(folder.names(), std::set<std::string>{"000.ini"});
 }
 
