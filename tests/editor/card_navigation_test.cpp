@@ -120,7 +120,8 @@ TEST_F(CardNavigationTest, TheReportIsWrittenIntoAPrivateFolderAndHandedToTheOpe
     form.mnuFileReport_Click();
     ASSERT_EQ(opened.size(), 1u);
     const std::filesystem::path page(opened[0]);
-    EXPECT_TRUE(std::filesystem::equivalent(page.parent_path().parent_path(), std::filesystem::temp_directory_path()));
+    // (Windows gives the temporary folder with a separator at its end.)
+    EXPECT_EQ(page.parent_path().parent_path(), (std::filesystem::temp_directory_path() / "").parent_path());
     // Windows keeps a user's temporary folder private by its own access list;
     // elsewhere the folder's mode does it.
     if (std::filesystem::path::preferred_separator == '/')
