@@ -17,6 +17,7 @@
 #include "bench_support.h"
 #include "card_form.h"
 #include "card_set.h"
+#include "measure.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,6 +37,8 @@ extern char** environ;
 
 namespace {
 
+using bench::median;
+
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -47,13 +50,6 @@ double threadSeconds()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
@@ -214,11 +210,6 @@ double oneComparison(const std::string& folder)
     return seconds;
 }
 
-struct Target {
-    std::string text;
-    bool met;
-};
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -257,25 +248,17 @@ int main(int argc, char** argv)
             median(nextFloor) * 1e3, median(next) / median(nextFloor));
         std::printf("one look for unsaved changes: %.2f us (reported)\n", comparison * 1e6);
 
-        char text[160];
-        std::vector<Target> targets;
-        const auto target = [&](bool met, const char* format, double value) {
-            std::snprintf(text, sizeof text, format, value);
-            targets.push_back({text, met});
-        };
-        target(median(firstKey) < 0.1, "first suggestions by ID: %.1f ms (target < 100 ms)", median(firstKey) * 1e3);
-        target(longest < 0.05, "longest wait of a keystroke: %.1f ms (target < 50 ms)", longest * 1e3);
-        target(median(readAll) <= 1.5 * median(list),
+        bench::Targets targets;
+        targets.check(
+            median(firstKey) < 0.1, "first suggestions by ID: %.1f ms (target < 100 ms)", median(firstKey) * 1e3);
+        targets.check(longest < 0.05, "longest wait of a keystroke: %.1f ms (target < 50 ms)", longest * 1e3);
+        targets.check(median(readAll) <= 1.5 * median(list),
             "move names of every card / velmar-cards list: %.2f (target <= 1.5)", median(readAll) / median(list));
-        target(median(perCard) <= 512, "held for the suggestions: %.0f bytes a card (target <= 512)", median(perCard));
-        target(median(next) <= 1.2 * median(nextFloor), "next card / (one listing + one Load): %.2f (target <= 1.2)",
-            median(next) / median(nextFloor));
-        bool allMet = true;
-        for (const Target& t : targets) {
-            std::printf("%s: %s\n", t.text.c_str(), t.met ? "met" : "MISSED");
-            allMet = allMet && t.met;
-        }
-        return allMet ? 0 : 1;
+        targets.check(
+            median(perCard) <= 512, "held for the suggestions: %.0f bytes a card (target <= 512)", median(perCard));
+        targets.check(median(next) <= 1.2 * median(nextFloor),
+            "next card / (one listing + one Load): %.2f (target <= 1.2)", median(next) / median(nextFloor));
+        return targets.report();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "browsing_bench: %s\n", e.what());
         return 2;

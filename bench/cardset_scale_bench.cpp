@@ -21,6 +21,7 @@
 
 #include "bench_support.h"
 #include "card_export.h"
+#include "measure.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,19 +43,14 @@ extern char** environ;
 
 namespace {
 
+using bench::median;
+
 using Clock = std::chrono::steady_clock;
 
 // Thrown, so the scratch folders are removed on the way out.
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 std::string idOf(int i)
 {
@@ -204,18 +200,7 @@ double batchFloor(const std::string& folder, int count, int change)
     return secondsSince(start);
 }
 
-struct Target {
-    std::string text;
-    bool met;
-};
-std::vector<Target> targets;
-
-void check(bool met, const char* format, double value)
-{
-    char text[256];
-    std::snprintf(text, sizeof text, format, value);
-    targets.push_back({text, met});
-}
+bench::Targets targets;
 
 void setScale(int rounds, const bench::ScratchFolder& big, const bench::ScratchFolder& small, const std::string& out)
 {
@@ -236,11 +221,12 @@ void setScale(int rounds, const bench::ScratchFolder& big, const bench::ScratchF
                 "export --csv --json %.3f s (%.2f x)\n",
         f, median(list), median(list) / f, median(checkRun), median(checkRun) / f, median(exportRun),
         median(exportRun) / f);
-    check(median(list) <= 2 * f, "list of 100,000 cards / reading them once: %.2f (target <= 2)", median(list) / f);
-    check(median(checkRun) <= 2 * f, "check of 100,000 cards / reading them once: %.2f (target <= 2)",
+    targets.check(
+        median(list) <= 2 * f, "list of 100,000 cards / reading them once: %.2f (target <= 2)", median(list) / f);
+    targets.check(median(checkRun) <= 2 * f, "check of 100,000 cards / reading them once: %.2f (target <= 2)",
         median(checkRun) / f);
-    check(median(exportRun) <= 2 * f, "export --csv --json of 100,000 cards / reading them once: %.2f (target <= 2)",
-        median(exportRun) / f);
+    targets.check(median(exportRun) <= 2 * f,
+        "export --csv --json of 100,000 cards / reading them once: %.2f (target <= 2)", median(exportRun) / f);
 
     std::printf("\n== peak memory (maximum resident set) at 10,000 and 100,000 cards\n");
     const bench::ScratchFolder* folders[2] = {&small, &big};
@@ -257,7 +243,7 @@ void setScale(int rounds, const bench::ScratchFolder& big, const bench::ScratchF
             perCard);
         char format[128];
         std::snprintf(format, sizeof format, "%s: peak memory grows %%.0f bytes per card (target <= 1024)", names[c]);
-        check(perCard <= 1024, format, perCard);
+        targets.check(perCard <= 1024, format, perCard);
     }
 }
 
@@ -278,7 +264,7 @@ void saveScale(int rounds, const bench::ScratchFolder& big)
     const double fb = median(firstBig), ff = median(firstFew), fn = median(names);
     std::printf("first Save: %.2f ms among 100,000; %.2f ms among 10, reading the names %.2f ms (%.2f x)\n", fb * 1e3,
         ff * 1e3, fn * 1e3, fb / (ff + fn));
-    check(fb <= 1.2 * (ff + fn),
+    targets.check(fb <= 1.2 * (ff + fn),
         "first Save among 100,000 cards / (among 10 + reading the names): %.2f (target <= 1.2)", fb / (ff + fn));
 
     constexpr int kSaves = 200;
@@ -299,7 +285,7 @@ void saveScale(int rounds, const bench::ScratchFolder& big)
     }
     const double b = median(inBig), f = median(inFew);
     std::printf("Save: %.3f ms among 100,000, %.3f ms among 10 (%.2f x)\n", b * 1e3, f * 1e3, b / f);
-    check(b <= 1.1 * f, "later Saves among 100,000 cards / among 10: %.2f (target <= 1.1)", b / f);
+    targets.check(b <= 1.1 * f, "later Saves among 100,000 cards / among 10: %.2f (target <= 1.1)", b / f);
 }
 
 // Import of `count` changed cards against the floor, alternately, each
@@ -348,7 +334,7 @@ void importAgainstFloor(int rounds, int count, const bench::ScratchFolder& set, 
     std::printf("floor %.3f s, import %.3f s (%.2f x)\n", f, i, i / f);
     char format[128];
     std::snprintf(format, sizeof format, "import of %d changed cards / the floor: %%.2f (target <= 1.3)", count);
-    check(i <= 1.3 * f, format, i / f);
+    targets.check(i <= 1.3 * f, format, i / f);
 }
 
 void importScale(int rounds, const bench::ScratchFolder& big, const bench::ScratchFolder& scratch)
@@ -378,7 +364,7 @@ void importMemory(
     }
     const double perCard = double(rss[1] - rss[0]) * 1024 / 90000;
     std::printf("import %6ld KB at 10,000, %6ld KB at 100,000: %.0f bytes per card\n", rss[0], rss[1], perCard);
-    check(perCard <= 1024, "import: peak memory grows %.0f bytes per card (target <= 1024)", perCard);
+    targets.check(perCard <= 1024, "import: peak memory grows %.0f bytes per card (target <= 1024)", perCard);
 }
 
 }  // namespace
@@ -415,11 +401,5 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::printf("\n== targets\n");
-    bool allMet = true;
-    for (const Target& t : targets) {
-        std::printf("%s: %s\n", t.text.c_str(), t.met ? "met" : "MISSED");
-        allMet = allMet && t.met;
-    }
-    return allMet ? 0 : 1;
+    return targets.report();
 }

@@ -9,6 +9,8 @@
 // minimums and the ratio of the medians; exits 1 when it is above R
 // (default 1.5), 2 when a program fails or the merge is not the clean one.
 
+#include "measure.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -27,12 +29,8 @@ extern char** environ;
 
 namespace {
 
-long long monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (long long)now.tv_sec * 1000000000LL + now.tv_nsec;
-}
+using bench::median;
+using bench::monotonicNs;
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
@@ -62,13 +60,6 @@ double runOnce(const std::vector<std::string>& argv)
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     const long long end = monotonicNs();
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? double(end - start) / 1e6 : -1;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 // times and the merge's peak memory; exits 1 when a floor is missed, 2 when
 // a program fails or a merge does not give theirs.
 
+#include "measure.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -35,14 +37,10 @@ extern char** environ;
 
 namespace {
 
-constexpr std::size_t kReadLimit = std::size_t(64) << 20;  // what velmar-cards reads of a file at most
+using bench::median;
+using bench::monotonicNs;
 
-long long monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (long long)now.tv_sec * 1000000000LL + now.tv_nsec;
-}
+constexpr std::size_t kReadLimit = std::size_t(64) << 20;  // what velmar-cards reads of a file at most
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
@@ -91,13 +89,6 @@ Run runOnce(const std::vector<std::string>& argv)
     run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     run.peakKb = usage.ru_maxrss;
     return run;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // A card of `keys` keys after its head, each value `value`; with keys = 0, as

@@ -15,6 +15,7 @@
 
 #include "bench_support.h"
 #include "report_assets.h"
+#include "measure.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,16 +34,11 @@ extern char** environ;
 
 namespace {
 
+using bench::median;
+
 using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // A small generator of its own, so every run makes the same set.
 class Draw {
@@ -163,18 +159,7 @@ std::pair<double, double> drawInChromium(const std::string& page, const bench::S
     return {std::atof(r.out.c_str() + at + mark.size()), r.seconds};
 }
 
-struct Target {
-    std::string text;
-    bool met;
-};
-std::vector<Target> targets;
-
-void check(bool met, const char* format, double value)
-{
-    char text[256];
-    std::snprintf(text, sizeof text, format, value);
-    targets.push_back({text, met});
-}
+bench::Targets targets;
 
 }  // namespace
 
@@ -214,20 +199,20 @@ int main(int argc, char** argv)
         }
         const double e = median(exportRun), rep = median(reportRun);
         std::printf("export --csv %.3f s, report %.3f s (%.2f x)\n", e, rep, rep / e);
-        check(rep <= 1.5 * e, "report of 100,000 cards / export --csv: %.2f (target <= 1.5)", rep / e);
+        targets.check(rep <= 1.5 * e, "report of 100,000 cards / export --csv: %.2f (target <= 1.5)", rep / e);
 
         std::printf("\n== report's peak memory at 10,000 and 100,000 cards\n");
         const long at10k = run({VELMAR_CARDS, "report", small.path(), "--html", scratch.file("r10k.html")}).maxRssKb;
         const long at100k = run({VELMAR_CARDS, "report", big.path(), "--html", page}).maxRssKb;
         const double perCard = double(at100k - at10k) * 1024 / 90000;
         std::printf("%ld KB at 10,000, %ld KB at 100,000: %.0f bytes per card\n", at10k, at100k, perCard);
-        check(perCard <= 1024, "report: peak memory grows %.0f bytes per card (target <= 1024)", perCard);
+        targets.check(perCard <= 1024, "report: peak memory grows %.0f bytes per card (target <= 1024)", perCard);
 
         std::printf("\n== the page of 100,000 cards\n");
         const double pageBytes = double(bench::fileSize(page)), library = double(chartLibrary().size());
         std::printf("%.0f bytes, of which the chart library %.0f\n", pageBytes, library);
-        check(pageBytes - library <= 5e6, "the page of 100,000 cards besides the chart library: %.2f MB (target <= 5)",
-            (pageBytes - library) / 1e6);
+        targets.check(pageBytes - library <= 5e6,
+            "the page of 100,000 cards besides the chart library: %.2f MB (target <= 5)", (pageBytes - library) / 1e6);
 
         const std::string smallPage = scratch.file("report-1000.html");
         run({VELMAR_CARDS, "report", tiny.path(), "--html", smallPage});
@@ -244,18 +229,12 @@ int main(int argc, char** argv)
             "drawn after %.0f ms (1,000 cards, every card a point) and %.0f ms (100,000): %.2f x\n", ds, db, db / ds);
         std::printf(
             "the whole Chromium process: %.2f s and %.2f s (reported)\n", median(processSmall), median(processBig));
-        check(db <= 3 * ds, "the page of 100,000 cards drawn / of 1,000: %.2f (target <= 3)", db / ds);
+        targets.check(db <= 3 * ds, "the page of 100,000 cards drawn / of 1,000: %.2f (target <= 3)", db / ds);
         std::printf("\nremoving the scratch folders ...\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "report_bench: %s\n", e.what());
         return 2;
     }
 
-    std::printf("\n== targets\n");
-    bool allMet = true;
-    for (const Target& t : targets) {
-        std::printf("%s: %s\n", t.text.c_str(), t.met ? "met" : "MISSED");
-        allMet = allMet && t.met;
-    }
-    return allMet ? 0 : 1;
+    return targets.report();
 }

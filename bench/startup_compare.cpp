@@ -9,6 +9,8 @@
 // maximum, and PROGRAM's median over BASELINE's. Exits 1 when that ratio is
 // above R (default 1.25; --no-limit only reports it), 2 when a program fails.
 
+#include "measure.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -25,12 +27,8 @@ extern char** environ;
 
 namespace {
 
-long long monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (long long)now.tv_sec * 1000000000LL + now.tv_nsec;
-}
+using bench::median;
+using bench::monotonicNs;
 
 // Milliseconds from spawn to the program's "shown" stamp; negative on failure.
 double runOnce(const std::string& program)
@@ -73,13 +71,6 @@ double runOnce(const std::string& program)
         return -1;
     }
     return double(shown - start) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
