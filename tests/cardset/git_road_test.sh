@@ -15,14 +15,7 @@ export HOME=$dir/home GIT_CONFIG_NOSYSTEM=1 XDG_CONFIG_HOME=$dir/home/.config LC
 mkdir "$HOME"
 g() { git -c user.name=t -c user.email=t@example.invalid -c init.defaultBranch=main -c core.pager=cat "$@"; }
 
-fail() { echo "FAIL: $*"; exit 1; }
-# expect STATUS COMMAND...: runs it with its output in $dir/out and $dir/err.
-expect() {
-    want=$1; shift
-    "$@" >"$dir/out" 2>"$dir/err"
-    got=$?
-    [ "$got" -eq "$want" ] || { cat "$dir/out" "$dir/err"; fail "$* exited $got, not $want"; }
-}
+. "$(dirname "$0")/../support/expect.sh"
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 # card HP P S [LV2]: a card as Save writes it, code page 932, CR LF.
 card() {

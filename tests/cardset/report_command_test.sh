@@ -11,14 +11,7 @@ check="/usr/bin/python3 $(dirname "$0")/report_page_check.py"
 dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
 
-fail() { echo "FAIL: $*"; exit 1; }
-# expect STATUS COMMAND...: runs it with its output in $dir/out and $dir/err.
-expect() {
-    want=$1; shift
-    "$@" >"$dir/out" 2>"$dir/err"
-    got=$?
-    [ "$got" -eq "$want" ] || { cat "$dir/out" "$dir/err"; fail "$* exited $got, not $want"; }
-}
+. "$(dirname "$0")/../support/expect.sh"
 card() {  # card ID RARE HP P MOVE
     printf '[head]\r\nrare=%s\r\nmaxlv=1\r\nminlv=1\r\nsuper=1\r\n[Lv1]\r\nHP=%s\r\nP=%s\r\n1=%s\r\n' "$2" "$3" "$4" "$5" \
         >"$dir/set/$1.ini"

@@ -9,14 +9,7 @@ cards=$1
 dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
 
-fail() { echo "FAIL: $*"; exit 1; }
-# expect STATUS COMMAND...: runs it with its output in $dir/out and $dir/err.
-expect() {
-    want=$1; shift
-    "$@" >"$dir/out" 2>"$dir/err"
-    got=$?
-    [ "$got" -eq "$want" ] || { cat "$dir/out" "$dir/err"; fail "$* exited $got, not $want"; }
-}
+. "$(dirname "$0")/../support/expect.sh"
 
 mkdir "$dir/set"
 printf '[head]\r\nrare=3\r\nmaxlv=4\r\nminlv=1\r\nsuper=2\r\n[Lv1]\r\nHP=20\r\n' >"$dir/set/000.ini"

@@ -14,14 +14,8 @@ cp "$exe" "$folder/velmar.exe"
 source "$(dirname "$0")/../gui/x_input.sh"
 source "$(dirname "$0")/wine_input.sh"
 
-# card RARITY MOVE1 MOVE2: a card as Save writes it, as a format for printf.
-card() { echo "[head]\r\nrare=$1\r\nmaxlv=\r\nminlv=\r\nsuper=0\r\n[Lv1]\r\nHP=10\r\nP=1\r\n1=$2\r\nS=N/1P/1\r\n2=$3\r\n"; }
-write_card() { local file=$1; shift; printf "$(card "$@")" >"$folder/$file"; }
-write_card 001.ini 3 Strike Blast
-write_card 002.ini 4 '\x93\xcb\x82\xab' Fire # 突き in Shift-JIS
-write_card 010.ini 1 Kick Claw
+write_browsing_cards
 
-caption_is() { [ "$(xdotool getwindowname "$win")" = "$1" ]; }
 list_shown() { xdotool search --onlyvisible --name '^IDの候補$' >/dev/null 2>&1; }
 no_list() { ! list_shown; }
 question_shown() { [ "$(editor_windows)" -eq 2 ]; }
